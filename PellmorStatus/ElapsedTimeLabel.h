@@ -1,0 +1,64 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "Platform/Clock.h"
+#include "Platform/Ticker.h"
+
+namespace pellmor {
+
+// The running total of time in the status item: hours and minutes ("1:06") or decimal hours ("1.09"),
+// refreshed every second while a timer runs.
+class ElapsedTimeLabel {
+ public:
+  struct Inputs {
+    std::optional<double> startTime;  // seconds since 1970-01-01 UTC
+    double hoursWithoutTimer = 0;
+    std::string timeFormat;
+    std::string decimalSymbol;
+    friend bool operator==(const Inputs&, const Inputs&) = default;
+  };
+
+  // Inserted into the view tree: shows "0:00" until appear() computes the real text. onTextChange runs
+  // after every store of the text.
+  ElapsedTimeLabel(Inputs inputs, const platform::Clock& clock, platform::TickerFactory& tickers,
+                   std::function<void()> onTextChange);
+  // Removed from the view tree: the ticker stops and the text is discarded.
+  ~ElapsedTimeLabel();
+  ElapsedTimeLabel(const ElapsedTimeLabel&) = delete;
+  ElapsedTimeLabel& operator=(const ElapsedTimeLabel&) = delete;
+
+  // Shown: computes the text at once and starts the one-second ticker.
+  void appear();
+  // A rebuild with new inputs: the text survives; it is recomputed at once when the hours, the format or
+  // the symbol differ from before, not when only the start time does.
+  void update(Inputs inputs);
+
+  void updateElapsedTime();
+  const std::string& elapsedTime() const { return elapsedTime_; }
+  const Inputs& inputs() const { return inputs_; }
+
+  // Seconds elapsed since startTime (when present) plus the hours without timer.
+  static double elapsedSeconds(std::optional<double> startTime, double hoursWithoutTimer, double now);
+  // The text for a total of seconds. A negative total shows as zero; a total that is not finite or does
+  // not fit the conversions shows "-:--".
+  static std::string format(double elapsedSeconds, std::string_view timeFormat,
+                            std::string_view decimalSymbol);
+
+ private:
+  void tick();
+  void store(std::string text);
+
+  Inputs inputs_;
+  std::string elapsedTime_ = "0:00";
+  const platform::Clock& clock_;
+  platform::TickerFactory& tickers_;
+  std::function<void()> onTextChange_;
+  std::unique_ptr<platform::Ticker> timer_;
+};
+
+}  // namespace pellmor

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "Platform/MainThread.h"
+#include "Support/Signal.h"
+
+namespace pellmor {
+
+// Where the status item sits: its left edge and width on screen, and the top edge and height of the bar
+// that holds it, in points, with y measured downwards from the top edge of the first screen.
+struct PositionRecord {
+  double x = 0;
+  double y = 0;
+  double width = 0;
+  double height = 0;
+  friend bool operator==(const PositionRecord&, const PositionRecord&) = default;
+};
+
+// A decoded incoming message: a JSON object.
+using Message = nlohmann::json;
+
+// The channel to the main application: the state it drives, the two FIFOs in the shared container, the
+// reader thread, the serial writer queue and the JSON line protocol.
+class FIFOManager {
+ public:
+  // What a channel needs from its surroundings. shared() wires the real ones; tests pass their own.
+  struct Environment {
+    // The shared container's path without a trailing separator, or nothing when there is none. Called
+    // once for each FIFO path; a missing container ends the process.
+    std::function<std::optional<std::string>()> containerLookup;
+    // The main thread's queue; decoded messages reach handleMessage through it.
+    platform::MainThread* mainThread = nullptr;
+    // The status item's position, for "requestMenubarPosition".
+    std::function<std::optional<PositionRecord>()> menubarPositionInfo;
+  };
+
+  // The process-wide channel, constructed on first use (thread-safe) and never destroyed.
+  static FIFOManager& shared();
+
+  // Creates the missing FIFOs and starts reading. Prefer shared(); other instances exist for tests.
+  explicit FIFOManager(Environment environment);
+  // Stops the channel (see stop()).
+  ~FIFOManager();
+  FIFOManager(const FIFOManager&) = delete;
+  FIFOManager& operator=(const FIFOManager&) = delete;
+
+  // Orderly shutdown: ends the reader and the writer and waits for both, so no thread stays blocked in an
+  // open, read or write. Lines not yet written are dropped. Idempotent.
+  void stop();
+
+  // Observable state. Every setter first emits objectWillChange, then stores; main thread only.
+  Signal<>& objectWillChange() { return objectWillChange_; }
+
+  bool authenticated() const { return authenticated_; }
+  void setAuthenticated(bool value);
+  // Seconds since 1970-01-01 00:00:00 UTC, fraction kept.
+  std::optional<double> timerStartedAt() const { return timerStartedAt_; }
+  void setTimerStartedAt(std::optional<double> value);
+  std::optional<double> hoursWithoutTimer() const { return hoursWithoutTimer_; }
+  void setHoursWithoutTimer(std::optional<double> value);
+  bool timestampsMode() const { return timestampsMode_; }
+  void setTimestampsMode(bool value);
+  const std::string& timeFormat() const { return timeFormat_; }
+  void setTimeFormat(std::string value);
+  const std::string& decimalSymbol() const { return decimalSymbol_; }
+  void setDecimalSymbol(std::string value);
+  bool isConnected() const { return isConnected_; }
+  void setIsConnected(bool value);
+
+  const std::string& toMainPath() const;
+  const std::string& fromMainPath() const;
+
+  // Reader thread: decodes one line (without its newline) and posts the message to the main thread.
+  void processLine(std::string_view line);
+  // Main thread: applies one decoded message.
+  void handleMessage(const Message& message);
+
+  // Queues one line (without its newline) for writing to the main application; returns at once.
+  void sendMessage(std::string line);
+  void sendAction(std::string_view action);
+  void sendToggleTimerMessage();
+  void sendToggleAppMessage();
+
+ private:
+  class Impl;
+
+  Signal<> objectWillChange_;
+  bool authenticated_ = true;
+  std::optional<double> timerStartedAt_;
+  std::optional<double> hoursWithoutTimer_;
+  bool timestampsMode_ = false;
+  std::string timeFormat_ = "hours_minutes";
+  std::string decimalSymbol_ = ".";
+  bool isConnected_ = false;
+
+  std::unique_ptr<Impl> impl_;  // paths, readThread, writeQueue, isReading
+};
+
+}  // namespace pellmor

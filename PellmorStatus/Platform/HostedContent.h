@@ -1,0 +1,29 @@
+#pragma once
+
+#include <functional>
+
+#include "Platform/Drawing.h"
+#include "Platform/Geometry.h"
+
+namespace pellmor::platform {
+
+// The content tree a host view renders as its root.
+class HostedContent {
+ public:
+  virtual ~HostedContent() = default;
+
+  // Called once by the host view that takes the content as its root, on the main thread. onDisplayChange
+  // is called on the main thread whenever what render() returns may have changed.
+  virtual void install(std::function<void()> onDisplayChange) = 0;
+
+  virtual RenderDescription render() const = 0;
+
+  // A point in content coordinates (those of RenderDescription).
+  virtual HitTarget hitTest(Point point) const = 0;
+
+  // Runs the action of the segment at the point; returns false when the point is on no segment, so the
+  // host can run its own click action instead.
+  virtual bool click(Point point) = 0;
+};
+
+}  // namespace pellmor::platform

@@ -1,0 +1,25 @@
+#pragma once
+
+namespace pellmor::platform {
+
+// SIGTERM, SIGINT and SIGHUP end the program. The process entry blocks them before any thread starts, so
+// every thread inherits the mask and the event loop alone takes them, through the descriptor below.
+void blockTerminationSignals();
+
+// A signalfd that becomes readable when a termination signal is pending. Owns the descriptor.
+class TerminationSignals {
+ public:
+  TerminationSignals();
+  ~TerminationSignals();
+  TerminationSignals(const TerminationSignals&) = delete;
+  TerminationSignals& operator=(const TerminationSignals&) = delete;
+
+  int descriptor() const { return descriptor_; }
+  // Consumes the pending signals; returns true when at least one was taken.
+  bool consume();
+
+ private:
+  int descriptor_ = -1;
+};
+
+}  // namespace pellmor::platform

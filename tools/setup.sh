@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package the build, the tests, the benchmarks and the end-to-end harness need.
+# Idempotent: packages already present are not fetched again, and the package lists are refreshed once.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build clang clang-format libclang-rt-14-dev
+  qt6-base-dev libxcb1-dev libgl-dev
+  nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth trayer xdotool x11-utils imagemagick fonts-dejavu-core
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
