@@ -14,6 +14,9 @@
 
 namespace pellmor {
 
+class FileDescriptor;
+class Syscalls;
+
 // Where the status item sits: its left edge and width on screen, and the top edge and height of the bar
 // that holds it, in points, with y measured downwards from the top edge of the first screen.
 struct PositionRecord {
@@ -40,6 +43,8 @@ class FIFOManager {
     platform::MainThread* mainThread = nullptr;
     // The status item's position, for "requestMenubarPosition".
     std::function<std::optional<PositionRecord>()> menubarPositionInfo;
+    // The system calls of the transport; nothing means the real ones. Tests inject failures here.
+    Syscalls* syscalls = nullptr;
   };
 
   // The process-wide channel, constructed on first use (thread-safe) and never destroyed.
@@ -77,6 +82,8 @@ class FIFOManager {
 
   const std::string& toMainPath() const;
   const std::string& fromMainPath() const;
+  // True from the start of reading until a read error or stop().
+  bool isReading() const;
 
   // Reader thread: decodes one line (without its newline) and posts the message to the main thread.
   void processLine(std::string_view line);
@@ -91,6 +98,12 @@ class FIFOManager {
 
  private:
   class Impl;
+
+  void createMissingFifos();
+  void startReading();
+  void readLoop(FileDescriptor fifo);
+  void writeToFIFO(const std::string& line);
+  void sendMenubarPosition();
 
   Signal<> objectWillChange_;
   bool authenticated_ = true;

@@ -1,0 +1,30 @@
+#include "Support/Syscalls.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pellmor {
+
+Syscalls& Syscalls::system() {
+  static Syscalls real;
+  return real;
+}
+
+int Syscalls::open(const char* path, int flags) {
+  return ::open(path, flags);
+}
+ssize_t Syscalls::read(int fd, void* buffer, size_t count) {
+  return ::read(fd, buffer, count);
+}
+ssize_t Syscalls::write(int fd, const void* buffer, size_t count) {
+  return ::write(fd, buffer, count);
+}
+int Syscalls::poll(pollfd* fds, nfds_t count, int timeoutMilliseconds) {
+  return ::poll(fds, count, timeoutMilliseconds);
+}
+int Syscalls::mkfifo(const char* path, mode_t mode) {
+  return ::mkfifo(path, mode);
+}
+
+}  // namespace pellmor

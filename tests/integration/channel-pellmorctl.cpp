@@ -1,0 +1,259 @@
+// pellmorctl against a live channel: each command's effect, its output and its failures.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "FIFOManager.h"
+#include "Support/Container.h"
+#include "integration/channel-fixture.h"
+
+extern char** environ;
+
+namespace pellmor {
+namespace {
+
+using testing::ManualMainThread;
+using testing::TemporaryDirectory;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string contentsOf(const std::string& path) {
+  std::ifstream file(path);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+class Pellmorctl : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1); }
+  void TearDown() override {
+    channel.reset();
+    ::unsetenv("XDG_RUNTIME_DIR");
+  }
+
+  void startChannel(std::optional<PositionRecord> position = PositionRecord{1500, 0, 63, 24}) {
+    FIFOManager::Environment environment = testing::environmentFor("", mainThread, position);
+    environment.containerLookup = [] { return appGroupContainerPath(PELLMOR_APP_GROUP_IDENTIFIER); };
+    channel = std::make_unique<FIFOManager>(std::move(environment));
+  }
+
+  // Runs pellmorctl while this thread serves as the channel's main thread.
+  Outcome run(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), PELLMOR_CTL_PATH);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+      argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const std::string outPath = output.path() + "/out";
+    const std::string errPath = output.path() + "/err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    pid_t child = -1;
+    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return {};
+    int status = 0;
+    const bool exited = mainThread.waitFor([&] { return ::waitpid(child, &status, WNOHANG) == child; },
+                                           std::chrono::seconds(10));
+    if (!exited) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+      return {};
+    }
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, contentsOf(outPath), contentsOf(errPath)};
+  }
+
+  std::string container() const { return runtime.path() + "/" PELLMOR_APP_GROUP_IDENTIFIER; }
+
+  TemporaryDirectory runtime;
+  TemporaryDirectory output;
+  ManualMainThread mainThread;
+  std::unique_ptr<FIFOManager> channel;
+};
+
+struct CommandCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::function<bool(const FIFOManager&)> applied;
+};
+
+class Commands : public Pellmorctl, public ::testing::WithParamInterface<CommandCase> {};
+
+TEST_P(Commands, ReachTheChannel) {
+  startChannel();
+  channel->setTimerStartedAt(5);
+  channel->setHoursWithoutTimer(5);
+  const Outcome outcome = run(GetParam().arguments);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_TRUE(mainThread.waitFor([&] { return GetParam().applied(*channel); }));
+}
+
+double now() {
+  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Commands,
+    ::testing::Values(
+        CommandCase{"send",
+                    {"send", R"({"action":"setTimeFormat","value":"decimal"})"},
+                    [](const FIFOManager& c) { return c.timeFormat() == "decimal"; }},
+        CommandCase{"show_timer_started_at",
+                    {"show-timer", "--started-at", "1700000000.5", "--hours", "1.25"},
+                    [](const FIFOManager& c) {
+                      return c.timerStartedAt() == 1700000000.5 && c.hoursWithoutTimer() == 1.25;
+                    }},
+        CommandCase{"show_timer_started_ago",
+                    {"show-timer", "--started-ago", "60"},
+                    [](const FIFOManager& c) {
+                      return c.timerStartedAt() && std::abs(now() - 60 - *c.timerStartedAt()) < 5 &&
+                             !c.hoursWithoutTimer();
+                    }},
+        CommandCase{"show_timer_without_keys",
+                    {"show-timer"},
+                    [](const FIFOManager& c) { return !c.timerStartedAt() && !c.hoursWithoutTimer(); }},
+        CommandCase{"clear_timer",
+                    {"clear-timer"},
+                    [](const FIFOManager& c) { return !c.timerStartedAt() && !c.hoursWithoutTimer(); }},
+        CommandCase{"set_authenticated",
+                    {"set-authenticated", "false"},
+                    [](const FIFOManager& c) { return !c.authenticated(); }},
+        CommandCase{"set_timestamps_mode",
+                    {"set-timestamps-mode", "true"},
+                    [](const FIFOManager& c) { return c.timestampsMode(); }},
+        CommandCase{"set_time_format",
+                    {"set-time-format", "decimal"},
+                    [](const FIFOManager& c) { return c.timeFormat() == "decimal"; }},
+        CommandCase{"set_decimal_symbol",
+                    {"set-decimal-symbol", ","},
+                    [](const FIFOManager& c) { return c.decimalSymbol() == ","; }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Pellmorctl, PositionPrintsTheAnswer) {
+  startChannel();
+  const Outcome outcome = run({"position"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out,
+            "{\"action\":\"menubarPosition\",\"height\":24.0,\"width\":63.0,\"x\":1500.0,\"y\":0.0}\n");
+  EXPECT_EQ(outcome.err, "");
+}
+
+TEST_F(Pellmorctl, PositionWithoutAnswerTimesOut) {
+  startChannel(std::nullopt);
+  const Outcome outcome = run({"position", "--timeout", "0.3"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err,
+            "pellmorctl: no menubarPosition answer within 0.3 s (no companion, or its status item has no "
+            "position)\n");
+}
+
+TEST_F(Pellmorctl, ListenPrintsOutgoingLines) {
+  startChannel();
+  channel->sendToggleTimerMessage();
+  channel->sendToggleAppMessage();
+  const Outcome outcome = run({"listen", "--count", "2", "--timeout", "10"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, "{\"action\":\"toggleTimer\"}\n{\"action\":\"toggleApp\"}\n");
+}
+
+struct FailureCase {
+  const char* name;
+  bool fifosExist;
+  std::vector<std::string> arguments;
+  int status;
+  std::string err;  // "@" stands for the container path
+};
+
+class Failures : public Pellmorctl, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(Failures, AreClearAndBounded) {
+  if (GetParam().fifosExist) {
+    startChannel();
+    channel.reset();  // the FIFOs stay; nobody reads them any more
+  }
+  std::string expected = GetParam().err;
+  if (const auto at = expected.find('@'); at != std::string::npos) expected.replace(at, 1, container());
+  const Outcome outcome = run(GetParam().arguments);
+  EXPECT_EQ(outcome.status, GetParam().status);
+  EXPECT_EQ(outcome.err, expected);
+  EXPECT_EQ(outcome.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Failures,
+    ::testing::Values(
+        FailureCase{"no_companion",
+                    true,
+                    {"clear-timer"},
+                    1,
+                    "pellmorctl: no companion is reading @/from_main.fifo\n"},
+        FailureCase{"position_without_companion",
+                    true,
+                    {"position"},
+                    1,
+                    "pellmorctl: no companion is reading @/from_main.fifo\n"},
+        FailureCase{"no_fifo",
+                    false,
+                    {"send", "{}"},
+                    1,
+                    "pellmorctl: @/from_main.fifo does not exist; is the companion running?\n"},
+        FailureCase{"listen_times_out",
+                    true,
+                    {"listen", "--count", "1", "--timeout", "0.2"},
+                    1,
+                    "pellmorctl: timed out after 0 of 1 lines\n"},
+        FailureCase{
+            "not_a_boolean",
+            false,
+            {"set-authenticated", "maybe"},
+            2,
+            "pellmorctl: set-authenticated takes true or false, not 'maybe' (see pellmorctl --help)\n"},
+        FailureCase{"unknown_command",
+                    false,
+                    {"start"},
+                    2,
+                    "pellmorctl: unknown command 'start' (see pellmorctl --help)\n"},
+        FailureCase{
+            "exclusive_options",
+            false,
+            {"show-timer", "--started-ago", "1", "--started-at", "2"},
+            2,
+            "pellmorctl: --started-ago and --started-at exclude each other (see pellmorctl --help)\n"},
+        FailureCase{"not_a_number",
+                    false,
+                    {"show-timer", "--hours", "two"},
+                    2,
+                    "pellmorctl: --hours needs a number, not 'two' (see pellmorctl --help)\n"},
+        FailureCase{"no_command", false, {}, 2, "pellmorctl: no command (see pellmorctl --help)\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Pellmorctl, HelpListsEveryCommand) {
+  const Outcome outcome = run({"--help"});
+  EXPECT_EQ(outcome.status, 0);
+  for (const char* command : {"send", "show-timer", "--started-ago", "--started-at", "--hours", "clear-timer",
+                              "set-authenticated", "set-timestamps-mode", "set-time-format",
+                              "set-decimal-symbol", "listen", "--count", "--timeout", "position"}) {
+    EXPECT_NE(outcome.out.find(command), std::string::npos) << command;
+  }
+}
+
+}  // namespace
+}  // namespace pellmor

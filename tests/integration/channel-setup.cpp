@@ -1,0 +1,320 @@
+// Construction: the shared container, what is already at the FIFO paths, and the fatal stop.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Backends/Headless/HeadlessApplication.h"
+#include "FIFOManager.h"
+#include "Support/Container.h"
+#include "integration/channel-fixture.h"
+
+namespace pellmor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ManualMainThread;
+using testing::RecordingSyscalls;
+using testing::TemporaryDirectory;
+
+enum class Entry { none, fifo, file, directory, danglingSymlink };
+
+void makeEntry(const std::string& path, Entry entry) {
+  switch (entry) {
+    case Entry::none:
+      break;
+    case Entry::fifo:
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+      break;
+    case Entry::file:
+      std::ofstream(path) << "keep me\n";
+      break;
+    case Entry::directory:
+      fs::create_directory(path);
+      break;
+    case Entry::danglingSymlink:
+      fs::create_symlink(path + ".nowhere", path);
+      break;
+  }
+}
+
+// What construction leaves at a path: "fifo", "file:<content>", "directory", "symlink" or "none".
+std::string describe(const std::string& path) {
+  const fs::file_status status = fs::symlink_status(path);
+  switch (status.type()) {
+    case fs::file_type::fifo:
+      return "fifo";
+    case fs::file_type::regular: {
+      std::ifstream file(path);
+      return "file:" + std::string(std::istreambuf_iterator<char>(file), {});
+    }
+    case fs::file_type::directory:
+      return "directory";
+    case fs::file_type::symlink:
+      return "symlink";
+    default:
+      return "none";
+  }
+}
+
+struct EntryCase {
+  const char* name;
+  Entry toMain;
+  Entry fromMain;
+  std::vector<std::string> mkfifoCalls;
+  std::string toMainAfter;
+  std::string fromMainAfter;
+  std::string printed;  // by the reader and by two sends
+};
+
+class ExistingEntries : public ::testing::TestWithParam<EntryCase> {};
+
+TEST_P(ExistingEntries, AreUsedUnchanged) {
+  TemporaryDirectory container;
+  ManualMainThread mainThread;
+  RecordingSyscalls syscalls;
+  makeEntry(container.path() + "/to_main.fifo", GetParam().toMain);
+  makeEntry(container.path() + "/from_main.fifo", GetParam().fromMain);
+
+  ::testing::internal::CaptureStdout();
+  FIFOManager channel(testing::environmentFor(container.path(), mainThread, std::nullopt, &syscalls));
+  const bool writable = GetParam().toMain == Entry::none || GetParam().toMain == Entry::fifo;
+  std::optional<testing::ToMainReader> reader;
+  if (writable) reader.emplace(channel.toMainPath());
+  channel.sendToggleTimerMessage();
+  channel.sendToggleAppMessage();
+  // The second open means the first send is done; stop() waits for the second and joins the reader.
+  ASSERT_TRUE(syscalls.waitForCount("open", 2, "to_main"));
+  if (reader) {
+    EXPECT_EQ(reader->readLines(2).size(), 2u);
+  }
+  channel.stop();
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), GetParam().printed);
+
+  std::vector<std::string> created;
+  for (const auto& call : syscalls.calls("mkfifo"))
+    created.push_back(fs::path(call.detail).filename());
+  EXPECT_EQ(created, GetParam().mkfifoCalls);
+  EXPECT_EQ(describe(channel.toMainPath()), GetParam().toMainAfter);
+  EXPECT_EQ(describe(channel.fromMainPath()), GetParam().fromMainAfter);
+}
+
+const std::string readFailure = "Failed to open FIFO for reading\n";
+const std::string twoWriteFailures = "Failed to open FIFO for writing\nFailed to open FIFO for writing\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ExistingEntries,
+    ::testing::Values(
+        EntryCase{
+            "neither", Entry::none, Entry::none, {"to_main.fifo", "from_main.fifo"}, "fifo", "fifo", ""},
+        EntryCase{"both_fifos", Entry::fifo, Entry::fifo, {}, "fifo", "fifo", ""},
+        EntryCase{"only_to_main", Entry::fifo, Entry::none, {"from_main.fifo"}, "fifo", "fifo", ""},
+        EntryCase{"only_from_main", Entry::none, Entry::fifo, {"to_main.fifo"}, "fifo", "fifo", ""},
+        EntryCase{"file_at_from_main", Entry::fifo, Entry::file, {}, "fifo", "file:keep me\n", readFailure},
+        EntryCase{"directory_at_from_main",
+                  Entry::none,
+                  Entry::directory,
+                  {"to_main.fifo"},
+                  "fifo",
+                  "directory",
+                  readFailure},
+        EntryCase{"dangling_symlink_at_from_main",
+                  Entry::fifo,
+                  Entry::danglingSymlink,
+                  {},
+                  "fifo",
+                  "symlink",
+                  readFailure},
+        EntryCase{
+            "file_at_to_main", Entry::file, Entry::fifo, {}, "file:keep me\n", "fifo", twoWriteFailures},
+        EntryCase{"directory_at_to_main",
+                  Entry::directory,
+                  Entry::none,
+                  {"from_main.fifo"},
+                  "directory",
+                  "fifo",
+                  twoWriteFailures},
+        EntryCase{"dangling_symlink_at_to_main",
+                  Entry::danglingSymlink,
+                  Entry::fifo,
+                  {},
+                  "symlink",
+                  "fifo",
+                  twoWriteFailures}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FifoCreation, FailureIsReportedWithPerrorAndConstructionGoesOn) {
+  TemporaryDirectory container;
+  ManualMainThread mainThread;
+  RecordingSyscalls syscalls;
+  syscalls.failNext("mkfifo", EACCES, 1, "to_main");
+  syscalls.failNext("mkfifo", EEXIST, 1, "from_main");
+  ::testing::internal::CaptureStderr();
+  FIFOManager channel(testing::environmentFor(container.path(), mainThread, std::nullopt, &syscalls));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "mkfifo: Permission denied\nmkfifo: File exists\n");
+  EXPECT_TRUE(channel.isConnected());
+}
+
+// Sets XDG_RUNTIME_DIR for one test and puts the old value back.
+class RuntimeDirectory {
+ public:
+  explicit RuntimeDirectory(const char* value) {
+    if (const char* old = std::getenv("XDG_RUNTIME_DIR")) old_ = old;
+    if (value != nullptr) {
+      ::setenv("XDG_RUNTIME_DIR", value, 1);
+    } else {
+      ::unsetenv("XDG_RUNTIME_DIR");
+    }
+  }
+  ~RuntimeDirectory() {
+    if (old_) {
+      ::setenv("XDG_RUNTIME_DIR", old_->c_str(), 1);
+    } else {
+      ::unsetenv("XDG_RUNTIME_DIR");
+    }
+  }
+
+ private:
+  std::optional<std::string> old_;
+};
+
+constexpr const char* groupId = "ABCDE12345.group.com.example.test";
+
+struct ContainerCase {
+  const char* name;
+  // Makes what the case needs at the container's path; false when this machine cannot.
+  std::function<bool(const std::string& container)> prepare;
+  bool usable;
+};
+
+class ContainerSafety : public ::testing::TestWithParam<ContainerCase> {};
+
+TEST_P(ContainerSafety, OnlyAPrivateDirectoryIsUsed) {
+  TemporaryDirectory runtime;
+  const RuntimeDirectory variable(runtime.path().c_str());
+  const std::string expected = runtime.path() + "/" + groupId;
+  if (!GetParam().prepare(expected)) GTEST_SKIP() << "giving a directory away needs privileges";
+  const std::optional<std::string> found = appGroupContainerPath(groupId);
+  EXPECT_EQ(found, GetParam().usable ? std::optional<std::string>(expected) : std::nullopt);
+  if (found) {
+    struct stat status {};
+    ASSERT_EQ(::lstat(found->c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ContainerSafety,
+    ::testing::Values(
+        ContainerCase{"missing_is_created", [](const std::string&) { return true; }, true},
+        ContainerCase{"existing_private",
+                      [](const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; }, true},
+        ContainerCase{"group_writable",
+                      [](const std::string& path) {
+                        return ::mkdir(path.c_str(), 0700) == 0 && ::chmod(path.c_str(), 0770) == 0;
+                      },
+                      false},
+        ContainerCase{"world_writable",
+                      [](const std::string& path) {
+                        return ::mkdir(path.c_str(), 0700) == 0 && ::chmod(path.c_str(), 0777) == 0;
+                      },
+                      false},
+        ContainerCase{"symlink_to_private_directory",
+                      [](const std::string& path) {
+                        fs::create_symlink(path + ".real", path);
+                        return ::mkdir((path + ".real").c_str(), 0700) == 0;
+                      },
+                      false},
+        ContainerCase{"regular_file",
+                      [](const std::string& path) { return static_cast<bool>(std::ofstream(path) << "x"); },
+                      false},
+        ContainerCase{"owned_by_someone_else",
+                      [](const std::string& path) {
+                        return ::mkdir(path.c_str(), 0700) == 0 &&
+                               ::chown(path.c_str(), ::geteuid() + 1, ::getegid()) == 0;
+                      },
+                      false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ContainerSafety, NameWithASeparatorIsRefused) {
+  TemporaryDirectory runtime;
+  const RuntimeDirectory variable(runtime.path().c_str());
+  EXPECT_EQ(appGroupContainerPath("../escape"), std::nullopt);
+  EXPECT_EQ(appGroupContainerPath(""), std::nullopt);
+}
+
+TEST(ContainerFallback, UnsetRuntimeDirectoryUsesPrivateTmpDirectoryAndWarnsOnce) {
+  const std::string fallback = "/tmp/runtime-" + std::to_string(::geteuid());
+  const std::string unique = std::string(groupId) + "." + std::to_string(::getpid());
+  const RuntimeDirectory unset(nullptr);
+  ::testing::internal::CaptureStderr();
+  const auto first = appGroupContainerPath(unique);
+  const auto second = appGroupContainerPath(unique);
+  {
+    const RuntimeDirectory empty("");
+    EXPECT_EQ(appGroupContainerPath(unique), fallback + "/" + unique);
+  }
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "XDG_RUNTIME_DIR is not set; using " + fallback + " instead\n");
+  EXPECT_EQ(first, fallback + "/" + unique);
+  EXPECT_EQ(second, first);
+  fs::remove(fallback + "/" + unique);
+}
+
+class FatalStop : public ::testing::Test {
+ protected:
+  void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+constexpr const char* fatalLine =
+    "^PellmorStatus/FIFOManager:14: Fatal error: Could not find App Group container\n$";
+
+TEST_F(FatalStop, MissingContainerEndsTheProcess) {
+  ManualMainThread mainThread;
+  FIFOManager::Environment environment;
+  environment.containerLookup = [] { return std::optional<std::string>(); };
+  environment.mainThread = &mainThread;
+  EXPECT_DEATH(FIFOManager{environment}, fatalLine);
+}
+
+TEST_F(FatalStop, UnsafeContainerEndsTheProcess) {
+  TemporaryDirectory runtime;
+  const RuntimeDirectory variable(runtime.path().c_str());
+  const std::string container = runtime.path() + "/" + groupId;
+  ::mkdir(container.c_str(), 0700);
+  ::chmod(container.c_str(), 0777);
+  ManualMainThread mainThread;
+  FIFOManager::Environment environment;
+  environment.containerLookup = [] { return appGroupContainerPath(groupId); };
+  environment.mainThread = &mainThread;
+  EXPECT_DEATH(FIFOManager{environment}, fatalLine);
+  EXPECT_FALSE(fs::exists(container + "/to_main.fifo"));
+}
+
+TEST(SharedChannel, ConcurrentFirstUsesGetOneInstance) {
+  TemporaryDirectory runtime;
+  const RuntimeDirectory variable(runtime.path().c_str());
+  HeadlessApplication application;
+  std::vector<FIFOManager*> seen(4, nullptr);
+  std::vector<std::thread> users;
+  for (auto& slot : seen)
+    users.emplace_back([&slot] { slot = &FIFOManager::shared(); });
+  for (auto& user : users)
+    user.join();
+  for (FIFOManager* instance : seen)
+    EXPECT_EQ(instance, seen.front());
+  EXPECT_EQ(&FIFOManager::shared(), seen.front());
+  EXPECT_EQ(seen.front()->toMainPath(), runtime.path() + "/" PELLMOR_APP_GROUP_IDENTIFIER "/to_main.fifo");
+  EXPECT_EQ(describe(seen.front()->fromMainPath()), "fifo");
+  EXPECT_TRUE(seen.front()->isReading());
+  seen.front()->stop();  // this process goes on with other tests; end the threads of the shared channel
+}
+
+}  // namespace
+}  // namespace pellmor

@@ -1,0 +1,207 @@
+// The channel over real FIFOs in a temporary container, with the test playing the main application.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "FIFOManager.h"
+#include "integration/channel-fixture.h"
+
+namespace pellmor {
+namespace {
+
+using testing::ChangeRecorder;
+using testing::ManualMainThread;
+using testing::RecordingSyscalls;
+using testing::TemporaryDirectory;
+using testing::ToMainReader;
+using testing::writeConnection;
+
+std::string showTimerLine(int startedAt) {
+  return R"({"action":"showTimer","startedAt":)" + std::to_string(startedAt) + "}\n";
+}
+
+class Transport : public ::testing::Test {
+ protected:
+  TemporaryDirectory container;
+  ManualMainThread mainThread;
+  RecordingSyscalls syscalls;
+  FIFOManager channel{
+      testing::environmentFor(container.path(), mainThread, PositionRecord{1500, 0, 63.5, 24}, &syscalls)};
+
+  std::size_t readsSoFar() const { return syscalls.count("read data"); }
+};
+
+TEST_F(Transport, LineSplitAcrossWritesIsJoined) {
+  ChangeRecorder recorder(channel);
+  const std::string line = showTimerLine(42);
+  // Each piece is written only after the reader has read the one before, so each is its own read.
+  std::thread peer([&] {
+    FileDescriptor fifo(::open(channel.fromMainPath().c_str(), O_WRONLY | O_CLOEXEC));
+    for (std::size_t at = 0; at < line.size(); at += 10) {
+      const std::size_t readsBefore = readsSoFar();
+      const std::string piece = line.substr(at, 10);
+      [[maybe_unused]] const ssize_t written = ::write(fifo.get(), piece.data(), piece.size());
+      syscalls.waitForCount("read data", readsBefore + 1);
+    }
+  });
+  peer.join();
+  ASSERT_TRUE(mainThread.waitFor([&] { return recorder.count() == 2; }));
+  EXPECT_EQ(channel.timerStartedAt(), 42.0);
+  EXPECT_GE(readsSoFar(), (line.size() + 9) / 10);
+  EXPECT_EQ(mainThread.drain(), 0);
+}
+
+TEST_F(Transport, SeveralLinesInOneWriteApplyInOrder) {
+  std::vector<std::string> formatAtEachSignal;
+  const Subscription subscription =
+      channel.objectWillChange().subscribe([&] { formatAtEachSignal.push_back(channel.timeFormat()); });
+  ASSERT_TRUE(writeConnection(channel.fromMainPath(),
+                              "{\"action\":\"setTimeFormat\",\"value\":\"decimal\"}\n" + showTimerLine(7) +
+                                  "\n{\"action\":\"setDecimalSymbol\",\"value\":\",\"}\r\n"));
+  ASSERT_TRUE(mainThread.waitFor([&] { return formatAtEachSignal.size() == 4; }));
+  EXPECT_EQ(formatAtEachSignal, (std::vector<std::string>{"hours_minutes", "decimal", "decimal", "decimal"}));
+  EXPECT_EQ(channel.timerStartedAt(), 7.0);
+  EXPECT_EQ(channel.decimalSymbol(), ",");
+}
+
+TEST_F(Transport, FragmentAtEndOfFileIsDroppedAndReadingGoesOn) {
+  ::testing::internal::CaptureStdout();
+  ASSERT_TRUE(
+      writeConnection(channel.fromMainPath(),
+                      "{\"action\":\"setTimeFormat\",\"value\":\"decimal\"}\n{\"action\":\"setDecimalSym"));
+  // The reader opens its next descriptor at end of file; only then does the next connection begin.
+  ASSERT_TRUE(syscalls.waitForCount("open", 2, "from_main"));
+  ASSERT_TRUE(writeConnection(
+      channel.fromMainPath(),
+      "bol\",\"value\":\",\"}\n\xFF\xFE{}\n{\"action\":\"setAuthenticated\",\"value\":false}\n"));
+  ASSERT_TRUE(mainThread.waitFor([&] { return !channel.authenticated(); }));
+  EXPECT_EQ(channel.timeFormat(), "decimal");
+  EXPECT_EQ(channel.decimalSymbol(), ".");
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_TRUE(channel.isReading());
+}
+
+// The main application opens, writes one line and closes, again and again, each time once the reader has
+// read the line before. So the reader meets an end of file between connections, and the next line comes
+// and goes while it moves on to a new descriptor: a reader that let go of the FIFO there would lose it.
+TEST_F(Transport, WriterReconnectingThousandsOfTimesLosesNoLine) {
+  constexpr int connections = 5000;
+  syscalls.pauseAtEndOfFile(std::chrono::microseconds(200));
+  ChangeRecorder recorder(channel);
+  std::atomic<bool> giveUp{false};
+  std::thread peer([&] {
+    for (int i = 0; i < connections && !giveUp; ++i) {
+      const std::size_t readsBefore = readsSoFar();
+      writeConnection(channel.fromMainPath(), showTimerLine(i));
+      syscalls.waitForCount("read data", readsBefore + 1, "", std::chrono::milliseconds(200));
+    }
+  });
+  const bool all =
+      mainThread.waitFor([&] { return recorder.count() == 2 * connections; }, std::chrono::seconds(40));
+  giveUp = true;
+  peer.join();
+  EXPECT_GT(syscalls.count("read end"), std::size_t{20});  // reconnections really happened
+  ASSERT_TRUE(all) << recorder.count() / 2 << " of " << connections << " lines arrived";
+  // The second signal of each showTimer sees the line's own startedAt: every line, in order.
+  const auto& seen = recorder.timerStartedAtDuringSignals();
+  for (int i = 0; i < connections; ++i)
+    ASSERT_EQ(seen[2 * i + 1], double(i)) << "line " << i;
+  EXPECT_TRUE(channel.isReading());
+}
+
+TEST_F(Transport, OverlongLineIsSkippedAndTheNextLineWorks) {
+  const std::string overlong =
+      "{\"action\":\"setTimeFormat\",\"value\":\"" + std::string((1 << 20) + 16, 'x') + "\"}";
+  ASSERT_TRUE(writeConnection(channel.fromMainPath(),
+                              overlong + "\n{\"action\":\"setTimeFormat\",\"value\":\"decimal\"}\n"));
+  ASSERT_TRUE(mainThread.waitFor([&] { return channel.timeFormat() == "decimal"; }));
+  EXPECT_TRUE(channel.isReading());
+}
+
+TEST_F(Transport, LateReaderGetsQueuedLinesInOrderEachInItsOwnConnection) {
+  channel.sendMessage(R"({"n":1})");
+  channel.sendToggleTimerMessage();
+  channel.sendToggleAppMessage();
+  channel.processLine(R"({"action":"requestMenubarPosition"})");
+  mainThread.drain();
+
+  ToMainReader reader(channel.toMainPath());
+  EXPECT_EQ(reader.readLines(4),
+            (std::vector<std::string>{
+                R"({"n":1})",
+                R"({"action":"toggleTimer"})",
+                R"({"action":"toggleApp"})",
+                R"({"action":"menubarPosition","height":24.0,"width":63.5,"x":1500.0,"y":0.0})",
+            }));
+  const std::vector<RecordingSyscalls::Call> expectedWrites = {
+      {"write", "{\"n\":1}\n"},
+      {"write", "{\"action\":\"toggleTimer\"}\n"},
+      {"write", "{\"action\":\"toggleApp\"}\n"},
+      {"write", "{\"action\":\"menubarPosition\",\"height\":24.0,\"width\":63.5,\"x\":1500.0,\"y\":0.0}\n"}};
+  EXPECT_EQ(syscalls.calls("write"), expectedWrites);
+  EXPECT_EQ(syscalls.count("open", "to_main"), 4u);
+}
+
+TEST_F(Transport, ReaderOfToMainGoingAwayMidWriteCostsOnlyThatLine) {
+  channel.sendMessage(std::string(1 << 20, 'z'));  // far more than the pipe holds
+  {
+    ToMainReader reader(channel.toMainPath());
+    ASSERT_TRUE(syscalls.waitForCount("write", 1));
+  }  // closed while the writer is blocked in its write: SIGPIPE and EPIPE for the writer thread
+  channel.sendToggleAppMessage();
+  // The next task opens only once the broken write has returned; a reader opened earlier would let the
+  // blocked write go on.
+  ASSERT_TRUE(syscalls.waitForCount("open", 2, "to_main"));
+  ToMainReader next(channel.toMainPath());
+  EXPECT_EQ(next.readLines(1), std::vector<std::string>{R"({"action":"toggleApp"})"});
+}
+
+TEST_F(Transport, WriteFailuresAreReportedAndLaterLinesStillGo) {
+  syscalls.failNext("open", ENOENT, 1, "to_main");
+  syscalls.failNext("write", EINTR, 1);
+  ::testing::internal::CaptureStdout();
+  channel.sendMessage(R"({"lost":true})");
+  channel.sendMessage(R"({"kept":true})");
+  ToMainReader reader(channel.toMainPath());
+  const std::vector<std::string> lines = reader.readLines(1);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Failed to open FIFO for writing\n");
+  EXPECT_EQ(lines, std::vector<std::string>{R"({"kept":true})"});
+  EXPECT_EQ(syscalls.count("write"), 2u);  // the interrupted write was retried once
+}
+
+TEST_F(Transport, InterruptedCallsAreRetried) {
+  syscalls.failNext("poll", EINTR, 2);
+  syscalls.failNext("read", EINTR, 2);
+  ASSERT_TRUE(writeConnection(channel.fromMainPath(), "{\"action\":\"setTimestampsMode\",\"value\":true}\n"));
+  ASSERT_TRUE(mainThread.waitFor([&] { return channel.timestampsMode(); }));
+  EXPECT_TRUE(channel.isReading());
+}
+
+TEST_F(Transport, ReadErrorEndsTheReaderSilently) {
+  syscalls.failNext("read", EIO);
+  ::testing::internal::CaptureStdout();
+  ASSERT_TRUE(writeConnection(channel.fromMainPath(), "{\"action\":\"setTimestampsMode\",\"value\":true}\n"));
+  ASSERT_TRUE(syscalls.waitForCount("read", 1));
+  channel.stop();  // joins the reader, which has ended by itself
+  EXPECT_FALSE(channel.isReading());
+  EXPECT_EQ(mainThread.drain(), 0);
+  EXPECT_FALSE(channel.timestampsMode());
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+}
+
+TEST_F(Transport, StopReleasesAWriterBlockedInItsOpen) {
+  channel.sendToggleTimerMessage();
+  ASSERT_TRUE(syscalls.waitForCount("open", 1, "to_main"));
+  channel.stop();
+  EXPECT_EQ(syscalls.count("write"), 0u);
+  EXPECT_FALSE(channel.isReading());
+}
+
+}  // namespace
+}  // namespace pellmor
