@@ -24,7 +24,7 @@ class ElapsedTimeLabel {
   };
 
   // Inserted into the view tree: shows "0:00" until appear() computes the real text. onTextChange runs
-  // after every store of the text.
+  // after every store that changes the text.
   ElapsedTimeLabel(Inputs inputs, const platform::Clock& clock, platform::TickerFactory& tickers,
                    std::function<void()> onTextChange);
   // Removed from the view tree: the ticker stops and the text is discarded.
@@ -58,6 +58,7 @@ class ElapsedTimeLabel {
   const platform::Clock& clock_;
   platform::TickerFactory& tickers_;
   std::function<void()> onTextChange_;
+  // Last member: the ticker stops before anything it calls into goes away.
   std::unique_ptr<platform::Ticker> timer_;
 };
 

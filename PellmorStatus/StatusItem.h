@@ -25,34 +25,42 @@ class StatusItem : public platform::HostedContent {
  public:
   struct Environment {
     // The channel, fetched when the content is installed. Defaults to FIFOManager::shared().
-    std::function<FIFOManager&()> channel;
+    std::function<FIFOManager&()> channel{};
     platform::MainThread* mainThread = nullptr;
     const platform::Clock* clock = nullptr;
     platform::TickerFactory* tickers = nullptr;
     // Localisation lookup with the text as key; the default returns the text unchanged.
-    std::function<std::string(std::string_view)> translate;
+    std::function<std::string(std::string_view)> translate{};
   };
+
+  // Sizes of the padded row, published on sizePassthrough.
+  static constexpr platform::Size signedInSize{63, 16};
+  static constexpr platform::Size signedOutSize{76, 16};
 
   StatusItem(Environment environment, std::shared_ptr<SizeSubject> sizePassthrough);
   ~StatusItem() override;
+  StatusItem(const StatusItem&) = delete;
+  StatusItem& operator=(const StatusItem&) = delete;
 
-  // platform::HostedContent
+  // platform::HostedContent. install() takes the channel and builds the content; its size is published on
+  // the main thread's next pass and then whenever it changes. After change signals of the channel the
+  // content is rebuilt once on the main thread, however many signals arrived before that pass.
   void install(std::function<void()> onDisplayChange) override;
   platform::RenderDescription render() const override;
   platform::HitTarget hitTest(platform::Point point) const override;
   bool click(platform::Point point) override;
 
-  // The two button actions.
+  // The two button actions: a diagnostic line, then the message to the main application.
   void toggleTimerAction();
   void toggleMainAppAction();
 
   // The elapsed time label while the trailing segment shows one.
-  const ElapsedTimeLabel* label() const { return label_.get(); }
+  const ElapsedTimeLabel* label() const;
 
  private:
   class Impl;
-  std::unique_ptr<Impl> impl_;
-  std::unique_ptr<ElapsedTimeLabel> label_;
+  // Shared so that a rebuild already posted to the main thread can tell that the content is gone.
+  std::shared_ptr<Impl> impl_;
 };
 
 }  // namespace pellmor

@@ -12,9 +12,15 @@ struct StatusItemButtonStyle {
     bool isPressed = false;    // not read: a pressed button looks like a released one
   };
 
-  // The label's frame inside a button whose height is availableHeight: the label keeps its own width,
-  // its frame takes the full height, and the label is centred in it.
-  platform::Rect makeBody(const Configuration& configuration, double availableHeight) const;
+  // What the button draws, in the button's coordinates: its label alone, centred in a frame that keeps
+  // the label's width and takes the full height given.
+  struct Body {
+    platform::Rect frame;
+    platform::Rect label;
+    friend bool operator==(const Body&, const Body&) = default;
+  };
+
+  Body makeBody(const Configuration& configuration, double availableHeight) const;
 };
 
 }  // namespace pellmor

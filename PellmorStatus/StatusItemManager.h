@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -23,7 +24,11 @@ class StatusItemManager {
     StatusItem::Environment content;
   };
 
-  // The process-wide controller, wired to the shared application's platform services.
+  // Width of the host view before the content reports its size, and the height of the item throughout.
+  static constexpr platform::Size initialHostSize{80, 22};
+
+  // The process-wide controller, wired to the shared application's platform services; created on first
+  // use (thread-safe) and never destroyed.
   static StatusItemManager& shared();
 
   explicit StatusItemManager(Environment environment);
@@ -31,6 +36,8 @@ class StatusItemManager {
   StatusItemManager(const StatusItemManager&) = delete;
   StatusItemManager& operator=(const StatusItemManager&) = delete;
 
+  // Creates the item and hosts the content in its button. Returns normally also when the item has no
+  // button: then it prints "Failed to create NSStatusItem button" and shows nothing.
   void setupStatusItem();
   // The click action of the item's button: sends "toggleApp", prints nothing.
   void toggleApp();
@@ -43,11 +50,14 @@ class StatusItemManager {
 
  private:
   void followSize(platform::Size size);
+  void releaseStatusItem();
+  FIFOManager& channel();
 
   Environment environment_;
-  std::unique_ptr<platform::HostingView> hostingView_;
-  std::unique_ptr<platform::StatusBarItem> statusItem_;
   std::shared_ptr<SizeSubject> sizePassthrough_ = std::make_shared<SizeSubject>();
+  // The host view is a child of the item's button: declared after the item, so it goes first.
+  std::unique_ptr<platform::StatusBarItem> statusItem_;
+  std::unique_ptr<platform::HostingView> hostingView_;
   Subscription sizeCancellable_;
 };
 

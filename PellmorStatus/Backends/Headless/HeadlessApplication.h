@@ -1,7 +1,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <vector>
 
+#include "Backends/Headless/HeadlessStatusBar.h"
 #include "Platform/Application.h"
 
 namespace pellmor {
@@ -11,11 +14,19 @@ namespace pellmor {
 // and a status bar whose items have no button.
 class HeadlessApplication : public platform::Application {
  public:
+  struct Options {
+    // Gives status items a button in a virtual menu bar; without it they have none.
+    std::optional<HeadlessStatusBar::VirtualMenuBar> menuBar;
+    std::vector<platform::Rect> screens;
+  };
+
   HeadlessApplication();
+  explicit HeadlessApplication(Options options);
   ~HeadlessApplication() override;
 
   void setDelegate(platform::ApplicationDelegate* delegate) override;
   void setActivationPolicy(platform::ActivationPolicy policy) override;
+  // Also returns, as after a termination signal, once requestTermination() has been called.
   int run() override;
 
   platform::MainThread& mainThread() override;
@@ -23,6 +34,13 @@ class HeadlessApplication : public platform::Application {
   platform::Clock& clock() override;
   platform::StatusBar& systemStatusBar() override;
   platform::Screens& screens() override;
+
+  // The policy last set; regular until then.
+  platform::ActivationPolicy activationPolicy() const;
+  // Callable from any thread: the loop ends as if a termination signal had arrived.
+  void requestTermination();
+  // Runs the tasks posted so far and those they post, until the queue is empty; does not wait.
+  void runUntilIdle();
 
  private:
   class Impl;

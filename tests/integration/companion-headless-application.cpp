@@ -1,0 +1,140 @@
+// The application object on a machine without a display: its event loop runs posted tasks and tickers,
+// ends on a termination signal, and its status bar makes items without a button unless told otherwise.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Backends/Headless/HeadlessApplication.h"
+#include "Platform/TerminationSignals.h"
+
+namespace pellmor {
+namespace {
+
+// Records the callbacks and lets each test act once launching has finished.
+class RecordingDelegate : public platform::ApplicationDelegate {
+ public:
+  explicit RecordingDelegate(std::function<void()> onLaunch) : onLaunch_(std::move(onLaunch)) {}
+  void applicationDidFinishLaunching() override {
+    events.push_back("launched");
+    onLaunch_();
+  }
+  void applicationWillTerminate() override { events.push_back("terminating"); }
+
+  std::vector<std::string> events;
+
+ private:
+  std::function<void()> onLaunch_;
+};
+
+TEST(HeadlessApplication, LaunchesFirstAndTerminatesOnRequest) {
+  HeadlessApplication application;
+  EXPECT_EQ(application.activationPolicy(), platform::ActivationPolicy::regular);
+  RecordingDelegate delegate([&] {
+    application.setActivationPolicy(platform::ActivationPolicy::accessory);
+    application.requestTermination();
+  });
+  application.setDelegate(&delegate);
+  EXPECT_EQ(application.run(), 0);
+  EXPECT_EQ(delegate.events, (std::vector<std::string>{"launched", "terminating"}));
+  EXPECT_EQ(application.activationPolicy(), platform::ActivationPolicy::accessory);
+}
+
+TEST(HeadlessApplication, TerminationSignalEndsTheLoop) {
+  platform::blockTerminationSignals();  // as the process entry does; this test starts no thread
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    HeadlessApplication application;
+    RecordingDelegate delegate([signal] { raise(signal); });
+    application.setDelegate(&delegate);
+    EXPECT_EQ(application.run(), 0);
+    EXPECT_EQ(delegate.events, (std::vector<std::string>{"launched", "terminating"}));
+  }
+}
+
+TEST(HeadlessApplication, TasksFromOtherThreadsRunInOrderOnTheLoopThread) {
+  HeadlessApplication application;
+  std::vector<int> ran;
+  bool allOnLoopThread = true;
+  const std::thread::id loopThread = std::this_thread::get_id();
+  RecordingDelegate delegate([&] {
+    std::thread poster([&] {
+      for (int task = 0; task < 100; ++task) {
+        application.mainThread().post([&, task] {
+          allOnLoopThread = allOnLoopThread && std::this_thread::get_id() == loopThread;
+          ran.push_back(task);
+          if (task == 99) application.requestTermination();
+        });
+      }
+    });
+    poster.join();
+  });
+  application.setDelegate(&delegate);
+  application.run();
+  ASSERT_EQ(ran.size(), 100u);
+  for (int task = 0; task < 100; ++task)
+    EXPECT_EQ(ran[task], task);
+  EXPECT_TRUE(allOnLoopThread);
+}
+
+TEST(HeadlessApplication, TickersRepeatUntilTheirHandleIsDropped) {
+  HeadlessApplication application;
+  std::unique_ptr<platform::Ticker> ticker;
+  int ticks = 0;
+  RecordingDelegate delegate([&] {
+    ticker = application.tickers().startRepeating(std::chrono::milliseconds(1), [&] {
+      if (++ticks < 3) return;
+      ticker.reset();  // a tick may stop its own ticker
+      application.mainThread().post([&] { application.requestTermination(); });
+    });
+  });
+  application.setDelegate(&delegate);
+  application.run();
+  EXPECT_EQ(ticks, 3);
+  EXPECT_EQ(ticker, nullptr);
+}
+
+TEST(HeadlessApplication, RunUntilIdleRunsPostedTasksAndThoseTheyPost) {
+  HeadlessApplication application;
+  std::vector<std::string> ran;
+  application.mainThread().post([&] {
+    ran.push_back("first");
+    application.mainThread().post([&] { ran.push_back("third"); });
+  });
+  application.mainThread().post([&] { ran.push_back("second"); });
+  application.runUntilIdle();
+  EXPECT_EQ(ran, (std::vector<std::string>{"first", "second", "third"}));
+}
+
+TEST(HeadlessApplication, WithoutDisplayItemsHaveNoButtonAndThereIsNoScreen) {
+  HeadlessApplication application;
+  auto item = application.systemStatusBar().statusItemWithLength(platform::StatusBar::variableLength);
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->button(), nullptr);
+  EXPECT_TRUE(application.screens().screens().empty());
+}
+
+TEST(HeadlessApplication, VirtualMenuBarGivesItemsAButtonInItsWindow) {
+  const platform::Rect screen = platform::makeRect(0, 0, 1920, 1080);
+  HeadlessApplication application(
+      {.menuBar = HeadlessStatusBar::VirtualMenuBar{platform::makeRect(0, 1056, 1920, 24), {1500, 1}},
+       .screens = {screen}});
+  auto item = application.systemStatusBar().statusItemWithLength(platform::StatusBar::variableLength);
+  platform::Button* button = item->button();
+  ASSERT_NE(button, nullptr);
+  button->setFrame(platform::makeRect(0, 0, 63, 22));
+  ASSERT_NE(button->window(), nullptr);
+  EXPECT_EQ(button->window()->frame(), platform::makeRect(0, 1056, 1920, 24));
+  EXPECT_EQ(button->window()->convertRectToScreen(button->convertRectToWindow(button->bounds())),
+            platform::makeRect(1500, 1057, 63, 22));
+  EXPECT_EQ(application.screens().screens(), (std::vector<platform::Rect>{screen}));
+}
+
+}  // namespace
+}  // namespace pellmor
