@@ -1,1 +1,128 @@
-// placeholder until implemented
+#include "Backends/X11/DesktopApplication.h"
+
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <chrono>
+#include <cstdlib>
+#include <utility>
+
+#include "Backends/X11/X11StatusBar.h"
+#include "Platform/TerminationSignals.h"
+
+namespace pellmor {
+namespace {
+
+// Whether an X server answers on DISPLAY; probed before Qt, which would end the process otherwise.
+bool displayAvailable() {
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || *display == '\0') return false;
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  const bool usable = xcb_connection_has_error(connection) == 0;
+  xcb_disconnect(connection);
+  return usable;
+}
+
+class QtMainThread final : public platform::MainThread {
+ public:
+  void post(std::function<void()> task) override {
+    // Queued events of one priority are delivered in the order they were posted.
+    QMetaObject::invokeMethod(&receiver_, std::move(task), Qt::QueuedConnection);
+  }
+
+ private:
+  QObject receiver_;  // lives on the main thread, where it was made
+};
+
+class QtTicker final : public platform::Ticker {
+ public:
+  QtTicker(std::chrono::milliseconds interval, std::function<void()> onTick) {
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(interval);
+    QObject::connect(&timer_, &QTimer::timeout, std::move(onTick));
+    timer_.start();
+  }
+
+ private:
+  QTimer timer_;  // also fires inside nested event loops (menus, drags)
+};
+
+class QtTickerFactory final : public platform::TickerFactory {
+ public:
+  std::unique_ptr<platform::Ticker> startRepeating(std::chrono::milliseconds interval,
+                                                   std::function<void()> onTick) override {
+    return std::make_unique<QtTicker>(interval, std::move(onTick));
+  }
+};
+
+class SystemClock final : public platform::Clock {
+ public:
+  double now() const override {
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::duration<double>(sinceEpoch).count();
+  }
+};
+
+class DesktopApplication final : public platform::Application {
+ public:
+  DesktopApplication(int& argc, char** argv) : application_(argc, argv) {}
+
+  void setDelegate(platform::ApplicationDelegate* delegate) override { delegate_ = delegate; }
+
+  void setActivationPolicy(platform::ActivationPolicy policy) override {
+    // An accessory has no window and no taskbar entry of its own; closing a window never ends it.
+    application_.setQuitOnLastWindowClosed(policy != platform::ActivationPolicy::accessory);
+  }
+
+  int run() override {
+    QSocketNotifier notifier(signals_.descriptor(), QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [this] { terminationRequested(); });
+    QTimer::singleShot(0, &application_, [this] {
+      if (delegate_ != nullptr) delegate_->applicationDidFinishLaunching();
+    });
+    QApplication::exec();
+    return 0;
+  }
+
+  platform::MainThread& mainThread() override { return mainThread_; }
+  platform::TickerFactory& tickers() override { return tickers_; }
+  platform::Clock& clock() override { return clock_; }
+  platform::StatusBar& systemStatusBar() override { return statusBar(); }
+  platform::Screens& screens() override { return screens_; }
+
+ private:
+  platform::StatusBar& statusBar() {
+    if (!statusBar_) statusBar_ = std::make_unique<x11::X11StatusBar>();
+    return *statusBar_;
+  }
+
+  void terminationRequested() {
+    if (!signals_.consume() || terminating_) return;
+    terminating_ = true;
+    if (delegate_ != nullptr) delegate_->applicationWillTerminate();
+    QApplication::quit();
+  }
+
+  QApplication application_;
+  platform::TerminationSignals signals_;
+  platform::ApplicationDelegate* delegate_ = nullptr;
+  QtMainThread mainThread_;
+  QtTickerFactory tickers_;
+  SystemClock clock_;
+  x11::X11Screens screens_;
+  std::unique_ptr<x11::X11StatusBar> statusBar_;
+  bool terminating_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::Application> makeDesktopApplication(int& argc, char** argv) {
+  if (!displayAvailable()) return nullptr;
+  // The tray protocol is X11's: never let Qt pick Wayland or an offscreen platform.
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  return std::make_unique<DesktopApplication>(argc, argv);
+}
+
+}  // namespace pellmor

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+#include "Platform/Drawing.h"
+#include "Platform/HostedContent.h"
+#include "Platform/StatusBar.h"
+
+class QWidget;
+
+namespace pellmor::x11 {
+
+class HostWidget;
+
+// The host view: a child widget of the item's button that draws the content's render description with
+// QPainter, centred in its frame, and hands left clicks to the content.
+class HostingView final : public platform::HostingView {
+ public:
+  explicit HostingView(std::shared_ptr<platform::HostedContent> root);
+  ~HostingView() override;
+  HostingView(const HostingView&) = delete;
+  HostingView& operator=(const HostingView&) = delete;
+
+  platform::Rect frame() const override;
+  void setFrame(platform::Rect frame) override;
+  platform::Rect bounds() const override;
+  platform::Window* window() const override;
+  platform::Rect convertRectToWindow(platform::Rect rect) const override;
+  void addSubview(platform::View& child) override;
+
+  // The widget, for the button that takes it as a child. Null once the button has destroyed it.
+  QWidget* widget() const;
+  // Called after every change of what the content shows, and once at once with the current state.
+  void setDisplayObserver(std::function<void(const platform::RenderDescription&)> observer);
+  // Runs when a click lands on no segment of the content.
+  void setFallbackAction(std::function<void()> action);
+  // The button that holds the host, for geometry questions.
+  void setSuperview(platform::View* superview) { superview_ = superview; }
+
+ private:
+  QPointer<HostWidget> widget_;
+  platform::Rect frame_;
+  platform::View* superview_ = nullptr;
+};
+
+}  // namespace pellmor::x11

@@ -1,0 +1,216 @@
+#include "Backends/X11/TrayButton.h"
+
+#include <QImage>
+#include <QLoggingCategory>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <chrono>
+#include <cmath>
+#include <utility>
+
+#include "Backends/X11/HostingView.h"
+#include "Backends/X11/TrayTracker.h"
+
+namespace pellmor::x11 {
+namespace {
+
+// How long to wait for the tray to show the slot it made for the item: at most about a second.
+constexpr auto backgroundRetryInterval = std::chrono::milliseconds(20);
+constexpr int maximumBackgroundAttempts = 50;
+
+int pixelsOf(double points) {
+  return static_cast<int>(std::lround(points));
+}
+
+// The tooltip says in words what the title says in names.
+QString describeInWords(const platform::RenderDescription& description) {
+  QString timer = QStringLiteral("Timer stopped; click the button to start it");
+  if (description.imageName == "PauseButton")
+    timer = QStringLiteral("Timer running; click the button to pause it");
+  if (description.imageName == "StopButton")
+    timer = QStringLiteral("Timer running; click the button to stop it");
+  return QStringLiteral("Pellmor: %1. Shown: %2").arg(timer, QString::fromStdString(description.text));
+}
+
+void showMappedByTray(QWidget& widget) {
+  // The tray has mapped the window already (XEmbed asks it to); Qt warns about that when showing. The
+  // warning is expected here, and nothing else is logged while show() runs.
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.qpa.xcb.warning=false"));
+  widget.show();
+  QLoggingCategory::setFilterRules(QString());
+}
+
+}  // namespace
+
+// The native window: nothing of its own but the tray's background behind the content, and the button's
+// own click action where the content leaves space.
+class TrayWidget final : public QWidget {
+ public:
+  TrayWidget() : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint) {
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setAttribute(Qt::WA_AlwaysShowToolTips, true);
+  }
+
+  void setBackground(QImage background) {
+    background_ = std::move(background);
+    update();
+  }
+  void setClickAction(std::function<void()> action) { clickAction_ = std::move(action); }
+
+  // A window's visual is fixed when it is made: changing to or from an alpha visual takes a new window.
+  void remakeNativeWindow(bool translucent) {
+    setAttribute(Qt::WA_TranslucentBackground, translucent);
+    background_ = QImage();
+    destroy();
+    create();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    if (background_.isNull()) return;
+    // Tiled sideways: the tray's background only varies from top to bottom, and the item may grow.
+    QPainter painter(this);
+    painter.drawTiledPixmap(rect(), QPixmap::fromImage(background_.scaledToHeight(height())));
+  }
+
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && clickAction_) {
+      clickAction_();
+    }
+  }
+
+ private:
+  QImage background_;
+  std::function<void()> clickAction_;
+};
+
+TrayButton::TrayButton(TrayTracker& tracker, std::function<ScreenLayout()> layout)
+    : tracker_(tracker), layout_(std::move(layout)), widget_(std::make_unique<TrayWidget>()) {
+  // An icon drawn on the tray's own alpha visual needs no copy of the tray's background.
+  if (tracker_.managerVisualHasAlpha()) widget_->setAttribute(Qt::WA_TranslucentBackground);
+  widget_->setClickAction([this] { runAction(); });
+  listen();
+  // On the next pass, once the controller has given the button its first frame: the tray embeds a window
+  // at the size it has when the request arrives.
+  QTimer::singleShot(0, widget_.get(), [this] { dock(); });
+}
+
+TrayButton::~TrayButton() {
+  tracker_.removeListener(windowId_);
+}
+
+void TrayButton::dock() {
+  // Without a tray the item waits, hidden, for one to announce itself.
+  tracker_.requestDock(windowId_);
+}
+
+void TrayButton::listen() {
+  windowId_ = static_cast<WindowId>(widget_->winId());
+  // The tray maps the window as soon as it takes it in, before Qt has painted it: until then the X
+  // server shows the tray's own background there, which is also what the item copies for its corners.
+  if (!widget_->testAttribute(Qt::WA_TranslucentBackground)) showParentBackground(windowId_);
+  tracker_.addListener(windowId_, TrayTracker::Listener{[this] { trayChanged(); }, [this] { embedded(); }});
+}
+
+void TrayButton::trayChanged() {
+  // The old tray is gone (its windows with it) or replaced: the window must not linger on the root.
+  docked_ = false;
+  widget_->hide();
+  const bool alpha = tracker_.manager() != 0 && tracker_.managerVisualHasAlpha();
+  if (alpha != widget_->testAttribute(Qt::WA_TranslucentBackground)) {
+    tracker_.removeListener(windowId_);
+    widget_->remakeNativeWindow(alpha);
+    listen();
+    pinNativeSize();
+  }
+  dock();
+}
+
+void TrayButton::embedded() {
+  docked_ = true;
+  backgroundAttempts_ = 0;
+  showWhenSlotIsReady();
+}
+
+void TrayButton::showWhenSlotIsReady() {
+  if (!docked_) return;  // the tray went away meanwhile
+  if (!widget_->testAttribute(Qt::WA_TranslucentBackground)) {
+    QImage background = tracker_.backgroundBehind(windowId_);
+    if (background.isNull() && ++backgroundAttempts_ < maximumBackgroundAttempts) {
+      QTimer::singleShot(backgroundRetryInterval, widget_.get(), [this] { showWhenSlotIsReady(); });
+      return;
+    }
+    widget_->setBackground(std::move(background));
+  }
+  showMappedByTray(*widget_);
+  pinNativeSize();  // showing rewrote the hints
+}
+
+platform::Rect TrayButton::frame() const {
+  return frame_;
+}
+
+void TrayButton::setFrame(platform::Rect frame) {
+  frame_ = frame;
+  // The tray places the window; only its size is the item's to choose. Trays size their slot from the
+  // window's minimum size hint (WM_NORMAL_HINTS) and follow its changes, so the size is made fixed.
+  widget_->setFixedSize(pixelsOf(frame.width()), pixelsOf(frame.height()));
+  pinNativeSize();
+}
+
+void TrayButton::pinNativeSize() {
+  // Hints are in device pixels; the widget's size is in points.
+  const double ratio = widget_->devicePixelRatioF();
+  pinSizeHints(windowId_, pixelsOf(widget_->width() * ratio), pixelsOf(widget_->height() * ratio));
+}
+
+platform::Rect TrayButton::bounds() const {
+  return platform::makeRect(0, 0, frame_.width(), frame_.height());
+}
+
+platform::Window* TrayButton::window() const {
+  if (!docked_ || !isReparented(windowId_)) return nullptr;
+  window_.emplace(topLevelAncestor(windowId_), layout_);
+  return &*window_;
+}
+
+platform::Rect TrayButton::convertRectToWindow(platform::Rect rect) const {
+  const WindowId top = topLevelAncestor(windowId_);
+  const std::optional<PixelRect> own = geometryOnRoot(windowId_);
+  const std::optional<PixelRect> outer = geometryOnRoot(top);
+  if (!own || !outer) return rect;
+  const double scale = layout_().devicePixelRatio;
+  const platform::Point offset{(own->x - outer->x) / scale, (own->y - outer->y) / scale};
+  return windowFromView(rect, offset, outer->height / scale);
+}
+
+void TrayButton::addSubview(platform::View& child) {
+  auto* host = dynamic_cast<HostingView*>(&child);
+  if (host == nullptr || host->widget() == nullptr) return;
+  host->setSuperview(this);
+  host->widget()->setParent(widget_.get());
+  host->setFrame(host->frame());
+  host->widget()->show();
+  host->setFallbackAction([this] { runAction(); });
+  host->setDisplayObserver(
+      [this](const platform::RenderDescription& description) { showDescription(description); });
+}
+
+void TrayButton::setAction(std::function<void()> action) {
+  action_ = std::move(action);
+}
+
+void TrayButton::showDescription(const platform::RenderDescription& description) {
+  // Scripts, accessibility tools and tests read what the item shows from the window title.
+  widget_->setWindowTitle(QString::fromStdString(description.imageName + "|" + description.text));
+  widget_->setToolTip(describeInWords(description));
+}
+
+void TrayButton::runAction() {
+  if (action_) action_();
+}
+
+}  // namespace pellmor::x11

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "Backends/X11/GlobalCoordinates.h"
+#include "Backends/X11/X11Window.h"
+#include "Platform/Drawing.h"
+#include "Platform/StatusBar.h"
+
+namespace pellmor::x11 {
+
+class TrayTracker;
+class TrayWidget;
+
+// The status item's button: a frameless top-level widget that docks into the system tray, asks to dock
+// again whenever a tray manager appears, and is shown only once the tray has embedded it. Its window
+// title is always "<image name>|<shown text>".
+class TrayButton final : public platform::Button {
+ public:
+  TrayButton(TrayTracker& tracker, std::function<ScreenLayout()> layout);
+  ~TrayButton() override;
+  TrayButton(const TrayButton&) = delete;
+  TrayButton& operator=(const TrayButton&) = delete;
+
+  platform::Rect frame() const override;
+  void setFrame(platform::Rect frame) override;
+  platform::Rect bounds() const override;
+  // The tray's top-level window while the item is docked; null otherwise.
+  platform::Window* window() const override;
+  platform::Rect convertRectToWindow(platform::Rect rect) const override;
+  void addSubview(platform::View& child) override;
+  void setAction(std::function<void()> action) override;
+
+ private:
+  void listen();
+  void dock();
+  void trayChanged();
+  void embedded();
+  void showWhenSlotIsReady();
+  void pinNativeSize();
+  void showDescription(const platform::RenderDescription& description);
+  void runAction();
+
+  TrayTracker& tracker_;
+  std::function<ScreenLayout()> layout_;
+  std::unique_ptr<TrayWidget> widget_;
+  WindowId windowId_ = 0;
+  bool docked_ = false;
+  int backgroundAttempts_ = 0;
+  platform::Rect frame_;
+  std::function<void()> action_;
+  mutable std::optional<X11Window> window_;
+};
+
+}  // namespace pellmor::x11

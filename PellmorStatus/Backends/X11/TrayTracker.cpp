@@ -1,0 +1,190 @@
+#include "Backends/X11/TrayTracker.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <cstring>
+#include <string>
+
+#include "Backends/X11/XcbSupport.h"
+
+namespace pellmor::x11 {
+namespace {
+
+// System Tray Protocol Specification 0.3: the opcode that asks the manager to embed a window.
+constexpr uint32_t systemTrayRequestDock = 0;
+// XEmbed Protocol Specification 0.5: the embedder tells the client that it has been embedded.
+constexpr uint32_t xembedEmbeddedNotify = 0;
+// X protocol: a visual of this depth carries an alpha channel (ARGB).
+constexpr uint8_t alphaDepth = 32;
+
+void selectStructureEvents(xcb_window_t window, bool keepExisting) {
+  xcb_connection_t* const c = connection();
+  uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+  if (keepExisting) {
+    // The mask is per client: Qt already listens on the root window, and must keep doing so.
+    const ReplyPtr<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr));
+    if (attributes) mask |= attributes->your_event_mask;
+  }
+  xcb_change_window_attributes(c, window, XCB_CW_EVENT_MASK, &mask);
+}
+
+std::optional<xcb_visualid_t> managerVisual(xcb_window_t manager, xcb_atom_t visualAtom) {
+  xcb_connection_t* const c = connection();
+  const ReplyPtr<xcb_get_property_reply_t> property(xcb_get_property_reply(
+      c, xcb_get_property(c, 0, manager, visualAtom, XCB_ATOM_VISUALID, 0, 1), nullptr));
+  if (!property || xcb_get_property_value_length(property.get()) < 4) return std::nullopt;
+  return *static_cast<const xcb_visualid_t*>(xcb_get_property_value(property.get()));
+}
+
+uint8_t depthOfVisual(xcb_visualid_t visual) {
+  for (auto screens = xcb_setup_roots_iterator(xcb_get_setup(connection())); screens.rem > 0;
+       xcb_screen_next(&screens)) {
+    for (auto depths = xcb_screen_allowed_depths_iterator(screens.data); depths.rem > 0;
+         xcb_depth_next(&depths)) {
+      for (auto visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem > 0;
+           xcb_visualtype_next(&visuals)) {
+        if (visuals.data->visual_id == visual) return depths.data->depth;
+      }
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+TrayTracker::TrayTracker() {
+  selectionAtom_ = internAtom("_NET_SYSTEM_TRAY_S" + std::to_string(defaultScreenNumber()));
+  managerAtom_ = internAtom("MANAGER");
+  opcodeAtom_ = internAtom("_NET_SYSTEM_TRAY_OPCODE");
+  visualAtom_ = internAtom("_NET_SYSTEM_TRAY_VISUAL");
+  xembedAtom_ = internAtom("_XEMBED");
+  root_ = rootWindow();
+  // A new manager announces itself with a MANAGER client message to the root window (ICCCM 2.8).
+  selectStructureEvents(root_, true);
+  QCoreApplication::instance()->installNativeEventFilter(this);
+  lookUpManager();
+}
+
+TrayTracker::~TrayTracker() {
+  if (auto* application = QCoreApplication::instance()) application->removeNativeEventFilter(this);
+}
+
+void TrayTracker::lookUpManager() {
+  xcb_connection_t* const c = connection();
+  // Grabbed, so the manager cannot vanish between the lookup and the event selection.
+  xcb_grab_server(c);
+  const ReplyPtr<xcb_get_selection_owner_reply_t> owner(
+      xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selectionAtom_), nullptr));
+  const xcb_window_t window = owner ? owner->owner : xcb_window_t{XCB_WINDOW_NONE};
+  if (window != XCB_WINDOW_NONE) selectStructureEvents(window, false);
+  xcb_ungrab_server(c);
+  xcb_flush(c);
+  manager_ = window;
+}
+
+void TrayTracker::setManager(WindowId window) {
+  if (window != XCB_WINDOW_NONE) selectStructureEvents(window, false);
+  xcb_flush(connection());
+  manager_ = window;
+  announceTrayChange();
+}
+
+bool TrayTracker::managerVisualHasAlpha() const {
+  if (manager_ == XCB_WINDOW_NONE) return false;
+  const std::optional<xcb_visualid_t> visual = managerVisual(manager_, visualAtom_);
+  return visual && depthOfVisual(*visual) == alphaDepth;
+}
+
+bool TrayTracker::requestDock(WindowId window) const {
+  if (manager_ == XCB_WINDOW_NONE) return false;
+  xcb_client_message_event_t event;
+  std::memset(&event, 0, sizeof event);
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = manager_;
+  event.type = opcodeAtom_;
+  event.data.data32[0] = XCB_CURRENT_TIME;
+  event.data.data32[1] = systemTrayRequestDock;
+  event.data.data32[2] = window;
+  xcb_send_event(connection(), 0, manager_, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+  xcb_flush(connection());
+  return true;
+}
+
+void TrayTracker::addListener(WindowId window, Listener listener) {
+  listeners_[window] = std::move(listener);
+}
+
+void TrayTracker::removeListener(WindowId window) {
+  listeners_.erase(window);
+}
+
+QImage TrayTracker::backgroundBehind(WindowId window) const {
+  xcb_connection_t* const c = connection();
+  const ReplyPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+  const ReplyPtr<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+  if (!tree || !geometry || tree->parent == root_ || geometry->width == 0 || geometry->height == 0) return {};
+  // The tray lays its slot out after embedding; until the slot is on screen and as large as the window,
+  // what lies there is not yet the tray's background.
+  const ReplyPtr<xcb_get_window_attributes_reply_t> slot(
+      xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, tree->parent), nullptr));
+  const ReplyPtr<xcb_get_geometry_reply_t> slotGeometry(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, tree->parent), nullptr));
+  if (!slot || !slotGeometry || slot->map_state != XCB_MAP_STATE_VIEWABLE || geometry->x < 0 ||
+      geometry->y < 0 || geometry->x + geometry->width > slotGeometry->width ||
+      geometry->y + geometry->height > slotGeometry->height) {
+    return {};
+  }
+  const ReplyPtr<xcb_get_image_reply_t> image(
+      xcb_get_image_reply(c,
+                          xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, tree->parent, geometry->x, geometry->y,
+                                        geometry->width, geometry->height, ~0u),
+                          nullptr));
+  const int width = geometry->width;
+  const int height = geometry->height;
+  // Depth 24 in 32 bits per pixel is the layout of QImage::Format_RGB32.
+  if (!image || image->depth != 24 || xcb_get_image_data_length(image.get()) != width * height * 4) return {};
+  return QImage(xcb_get_image_data(image.get()), width, height, width * 4, QImage::Format_RGB32).copy();
+}
+
+void TrayTracker::announceTrayChange() {
+  // A listener may remove itself while being told.
+  const auto listeners = listeners_;
+  for (const auto& [window, listener] : listeners) {
+    if (listener.trayChanged) listener.trayChanged();
+  }
+}
+
+void TrayTracker::announceEmbedding(WindowId window) {
+  const auto found = listeners_.find(window);
+  if (found != listeners_.end() && found->second.embedded) found->second.embedded();
+}
+
+bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) {
+  if (eventType != "xcb_generic_event_t") return false;
+  const auto* event = static_cast<const xcb_generic_event_t*>(message);
+  switch (event->response_type & ~0x80) {
+    case XCB_CLIENT_MESSAGE: {
+      const auto* client = reinterpret_cast<const xcb_client_message_event_t*>(event);
+      if (client->type == managerAtom_ && client->window == root_ &&
+          client->data.data32[1] == selectionAtom_) {
+        setManager(client->data.data32[2]);
+      } else if (client->type == xembedAtom_ && client->data.data32[1] == xembedEmbeddedNotify) {
+        announceEmbedding(client->window);
+      }
+      break;
+    }
+    case XCB_DESTROY_NOTIFY: {
+      const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
+      if (manager_ != XCB_WINDOW_NONE && destroyed->window == manager_) setManager(XCB_WINDOW_NONE);
+      break;
+    }
+    default:
+      break;
+  }
+  return false;  // Qt still sees every event
+}
+
+}  // namespace pellmor::x11

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QAbstractNativeEventFilter>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+
+class QImage;
+
+namespace pellmor::x11 {
+
+// Everything the desktop backend knows about the system tray (freedesktop System Tray protocol over
+// XEmbed): which window manages the tray of the default screen, when a manager appears or goes away, and
+// when a window of ours has been embedded. The one place that talks to the tray manager.
+class TrayTracker : public QAbstractNativeEventFilter {
+ public:
+  using WindowId = std::uint32_t;
+
+  // What happens to one of our windows.
+  struct Listener {
+    std::function<void()> trayChanged;  // a manager appeared or went away; ask to dock again
+    std::function<void()> embedded;     // the tray took the window in
+  };
+
+  // Installs itself as a native event filter of the running QGuiApplication.
+  TrayTracker();
+  ~TrayTracker() override;
+  TrayTracker(const TrayTracker&) = delete;
+  TrayTracker& operator=(const TrayTracker&) = delete;
+
+  // The current manager window, or 0 when no tray runs.
+  WindowId manager() const { return manager_; }
+  // Whether the manager offers a visual with an alpha channel for its icons.
+  bool managerVisualHasAlpha() const;
+
+  // Asks the current manager to embed the window; false when no tray runs.
+  bool requestDock(WindowId window) const;
+
+  void addListener(WindowId window, Listener listener);
+  void removeListener(WindowId window);
+
+  // What the tray shows behind a docked window, at the window's place; null when it cannot be read, or
+  // not yet: before the tray has laid out and shown the window's slot.
+  QImage backgroundBehind(WindowId window) const;
+
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+ private:
+  void lookUpManager();
+  void setManager(WindowId window);
+  void announceTrayChange();
+  void announceEmbedding(WindowId window);
+
+  std::uint32_t selectionAtom_ = 0;
+  std::uint32_t managerAtom_ = 0;
+  std::uint32_t opcodeAtom_ = 0;
+  std::uint32_t visualAtom_ = 0;
+  std::uint32_t xembedAtom_ = 0;
+  WindowId root_ = 0;
+  WindowId manager_ = 0;
+  std::map<WindowId, Listener> listeners_;
+};
+
+}  // namespace pellmor::x11

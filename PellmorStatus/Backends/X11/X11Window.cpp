@@ -1,0 +1,88 @@
+#include "Backends/X11/X11Window.h"
+
+#include <utility>
+
+#include "Backends/X11/XcbSupport.h"
+
+namespace pellmor::x11 {
+
+std::optional<PixelRect> geometryOnRoot(WindowId window) {
+  xcb_connection_t* const c = connection();
+  const ReplyPtr<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+  if (!geometry) return std::nullopt;
+  const ReplyPtr<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(
+      c, xcb_translate_coordinates(c, window, geometry->root, 0, 0), nullptr));
+  if (!origin) return std::nullopt;
+  return PixelRect{static_cast<double>(origin->dst_x), static_cast<double>(origin->dst_y),
+                   static_cast<double>(geometry->width), static_cast<double>(geometry->height)};
+}
+
+WindowId topLevelAncestor(WindowId window) {
+  xcb_connection_t* const c = connection();
+  for (WindowId current = window;;) {
+    const ReplyPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, current), nullptr));
+    if (!tree) return 0;
+    if (tree->parent == tree->root || tree->parent == XCB_WINDOW_NONE) return current;
+    current = tree->parent;
+  }
+}
+
+bool isReparented(WindowId window) {
+  xcb_connection_t* const c = connection();
+  const ReplyPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+  return tree && tree->parent != tree->root && tree->parent != XCB_WINDOW_NONE;
+}
+
+void pinSizeHints(WindowId window, int width, int height) {
+  // ICCCM 4.1.2.3 WM_NORMAL_HINTS: flags, x, y, width, height, min, max, increments, aspects, base size,
+  // gravity; the flags below say which fields count.
+  constexpr uint32_t programSize = 1u << 3;
+  constexpr uint32_t programMinimumSize = 1u << 4;
+  constexpr uint32_t programMaximumSize = 1u << 5;
+  constexpr uint32_t programGravity = 1u << 9;
+  constexpr uint32_t staticGravity = 10;  // X protocol StaticGravity
+  const auto w = static_cast<uint32_t>(width);
+  const auto h = static_cast<uint32_t>(height);
+  const uint32_t hints[18] = {programSize | programMinimumSize | programMaximumSize | programGravity,
+                              0,
+                              0,
+                              w,
+                              h,
+                              w,
+                              h,
+                              w,
+                              h,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              0,
+                              staticGravity};
+  xcb_change_property(connection(), XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
+                      XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
+  xcb_flush(connection());
+}
+
+void showParentBackground(WindowId window) {
+  const uint32_t background = XCB_BACK_PIXMAP_PARENT_RELATIVE;
+  xcb_change_window_attributes(connection(), window, XCB_CW_BACK_PIXMAP, &background);
+  xcb_flush(connection());
+}
+
+X11Window::X11Window(WindowId window, std::function<ScreenLayout()> layout)
+    : window_(window), layout_(std::move(layout)) {}
+
+platform::Rect X11Window::frame() const {
+  const std::optional<PixelRect> pixels = geometryOnRoot(window_);
+  return pixels ? globalFromPixels(*pixels, layout_()) : platform::Rect{};
+}
+
+platform::Rect X11Window::convertRectToScreen(platform::Rect rect) const {
+  return screenFromWindow(rect, frame());
+}
+
+}  // namespace pellmor::x11

@@ -1,0 +1,38 @@
+#include "Backends/X11/XcbSupport.h"
+
+#include <QGuiApplication>
+
+namespace pellmor::x11 {
+
+xcb_connection_t* connection() {
+  auto* native = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  return native != nullptr ? native->connection() : nullptr;
+}
+
+int defaultScreenNumber() {
+  // Qt opens the display named by DISPLAY; its screen part picks the default screen.
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr) return 0;
+  const std::string_view name(display);
+  const auto colon = name.rfind(':');
+  const auto dot = name.find('.', colon == std::string_view::npos ? 0 : colon);
+  if (dot == std::string_view::npos) return 0;
+  return std::atoi(name.substr(dot + 1).data());
+}
+
+xcb_window_t rootWindow() {
+  const xcb_setup_t* setup = xcb_get_setup(connection());
+  xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+  for (int index = defaultScreenNumber(); index > 0 && screens.rem > 1; --index)
+    xcb_screen_next(&screens);
+  return screens.data->root;
+}
+
+xcb_atom_t internAtom(std::string_view name) {
+  const xcb_intern_atom_cookie_t cookie =
+      xcb_intern_atom(connection(), 0, static_cast<uint16_t>(name.size()), name.data());
+  const ReplyPtr<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection(), cookie, nullptr));
+  return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+}  // namespace pellmor::x11

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Takes the README's pictures of each display state (docs/images/*.png): the companion docked into a real
+# system tray (trayer) on a virtual X server, driven with pellmorctl, the tray's panel cut from a
+# screenshot and enlarged four times without smoothing. Uses the debug build in build/debug unless
+# COMPANION and PELLMORCTL name other executables.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+export COMPANION=${COMPANION:-$root/build/debug/PellmorStatus/PellmorStatus}
+export PELLMORCTL=${PELLMORCTL:-$root/build/debug/tools/pellmorctl}
+export RESOURCES=$root/resources
+if [ ! -x "$COMPANION" ] || [ ! -x "$PELLMORCTL" ]; then
+  echo "screenshots.sh: build first (cmake --preset debug && cmake --build --preset debug)" >&2
+  exit 1
+fi
+images=$root/docs/images
+mkdir -p "$images"
+
+# shellcheck source=tests/e2e/harness.sh
+source "$root/tests/e2e/harness.sh"
+start_display
+start_tray
+start_companion
+wait_for_docked_size 63x22 >/dev/null
+
+# Each state: the image's name, the title that proves the state is on screen, the pellmorctl commands.
+states=(
+  "sign-in|PlayButton|Sign In|set-authenticated false"
+  "no-time|PlayButton|-:--|set-authenticated true;clear-timer"
+  "running|PauseButton|1:06|show-timer --started-ago 3930 --hours 0"
+  "decimal-comma|PauseButton|1,09|set-time-format decimal;set-decimal-symbol ,"
+  "timestamps|StopButton|1:06|set-time-format hours_minutes;set-decimal-symbol .;set-timestamps-mode true"
+)
+for state in "${states[@]}"; do
+  IFS='|' read -r name image text commands <<<"$state"
+  IFS=';' read -r -a steps <<<"$commands"
+  for step in "${steps[@]}"; do
+    # shellcheck disable=SC2086  # the step is words on purpose
+    ctl $step
+  done
+  wait_for_title "$image|$text" >/dev/null
+  sleep 0.3  # one paint after the title
+  read -r px py pw ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"
+  screenshot
+  convert "$E2E_DIR/shot.png" -crop "${pw}x${ph}+${px}+${py}" +repage -filter point \
+    -resize 400% -strip "$images/$name.png"
+  echo "$images/$name.png: $image|$text"
+done
