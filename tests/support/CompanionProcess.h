@@ -1,0 +1,295 @@
+#pragma once
+
+// Runs the companion as a child process in a private runtime directory, without a display, and reads
+// what it prints. Used by the soak tests and the process-level benchmarks.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace pellmor::testing {
+
+using namespace std::chrono_literals;
+
+// A fresh XDG_RUNTIME_DIR, removed with everything in it on destruction.
+class RuntimeDirectory {
+ public:
+  RuntimeDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "pellmor-soak-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+    chmod(path_.c_str(), 0700);
+  }
+  ~RuntimeDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  RuntimeDirectory(const RuntimeDirectory&) = delete;
+  RuntimeDirectory& operator=(const RuntimeDirectory&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The text a child printed on one stream, cut into lines as it arrives.
+class LineCollector {
+ public:
+  explicit LineCollector(int descriptor) : descriptor_(descriptor) {}
+  ~LineCollector() {
+    if (descriptor_ >= 0) close(descriptor_);
+  }
+  LineCollector(const LineCollector&) = delete;
+  LineCollector& operator=(const LineCollector&) = delete;
+
+  // Reads what is available within the timeout; returns false at end of file.
+  bool pump(std::chrono::milliseconds timeout) {
+    if (descriptor_ < 0) return false;
+    pollfd entry{descriptor_, POLLIN, 0};
+    if (poll(&entry, 1, static_cast<int>(timeout.count())) <= 0) return true;
+    char buffer[65536];
+    const ssize_t count = read(descriptor_, buffer, sizeof buffer);
+    if (count <= 0) {
+      if (count < 0 && errno == EINTR) return true;
+      close(descriptor_);
+      descriptor_ = -1;
+      return false;
+    }
+    for (ssize_t i = 0; i < count; ++i) {
+      if (buffer[i] == '\n') {
+        lines_.push_back(std::move(partial_));
+        partial_.clear();
+      } else {
+        partial_.push_back(buffer[i]);
+      }
+    }
+    return true;
+  }
+
+  const std::vector<std::string>& lines() const { return lines_; }
+  void clear() { lines_.clear(); }
+
+ private:
+  int descriptor_;
+  std::vector<std::string> lines_;
+  std::string partial_;
+};
+
+class CompanionProcess {
+ public:
+  struct Options {
+    std::string executable = PELLMOR_STATUS_PATH;
+    bool keepDisplay = false;  // pass DISPLAY on, so the desktop backend runs
+  };
+
+  explicit CompanionProcess(const std::filesystem::path& runtimeDirectory)
+      : CompanionProcess(runtimeDirectory, Options{}) {}
+  CompanionProcess(const std::filesystem::path& runtimeDirectory, Options options) {
+    std::string executable = options.executable;
+    int out[2];
+    int err[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+
+    std::vector<std::string> environment = childEnvironment(runtimeDirectory, options.keepDisplay);
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+      envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    char* argv[] = {executable.data(), nullptr};
+    const int failed = posix_spawn(&pid_, executable.c_str(), &actions, &attributes, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(out[1]);
+    close(err[1]);
+    stdout_ = std::make_unique<LineCollector>(out[0]);
+    stderr_ = std::make_unique<LineCollector>(err[0]);
+    if (failed != 0) throw std::runtime_error("cannot start " + executable);
+  }
+
+  ~CompanionProcess() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  CompanionProcess(const CompanionProcess&) = delete;
+  CompanionProcess& operator=(const CompanionProcess&) = delete;
+
+  pid_t pid() const { return pid_; }
+  LineCollector& out() { return *stdout_; }
+  LineCollector& err() { return *stderr_; }
+
+  // Reads standard output until a line satisfies the predicate or the time runs out.
+  std::optional<std::string> waitForLine(const std::function<bool(const std::string&)>& matches,
+                                         std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::size_t checked = 0;
+    for (;;) {
+      const auto& lines = stdout_->lines();
+      for (; checked < lines.size(); ++checked) {
+        if (matches(lines[checked])) return lines[checked];
+      }
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= deadline) return std::nullopt;
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+      if (!stdout_->pump(std::min(left, std::chrono::milliseconds(100))) && !isAlive()) {
+        // One last look at what arrived before the end of file.
+        for (; checked < stdout_->lines().size(); ++checked) {
+          if (matches(stdout_->lines()[checked])) return stdout_->lines()[checked];
+        }
+        return std::nullopt;
+      }
+    }
+  }
+
+  bool isAlive() {
+    if (pid_ <= 0) return false;
+    int status = 0;
+    const pid_t result = waitpid(pid_, &status, WNOHANG);
+    if (result == pid_) {
+      exitStatus_ = status;
+      pid_ = -1;
+      return false;
+    }
+    return true;
+  }
+
+  // Waits for the process to end; returns its wait status, or nothing if it is still running.
+  std::optional<int> waitForExit(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (isAlive()) {
+      if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+      stdout_->pump(10ms);
+      stderr_->pump(0ms);
+    }
+    while (stdout_->pump(10ms)) {
+    }
+    while (stderr_->pump(10ms)) {
+    }
+    return exitStatus_;
+  }
+
+  void signal(int number) const {
+    if (pid_ > 0) kill(pid_, number);
+  }
+
+  // Resident set size in kilobytes, from /proc.
+  long residentKilobytes() const { return statusField("VmRSS:"); }
+  long voluntaryContextSwitches() const {
+    long total = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid_) + "/task")) {
+      total += fieldOf(task.path() / "status", "voluntary_ctxt_switches:");
+      total += fieldOf(task.path() / "status", "nonvoluntary_ctxt_switches:");
+    }
+    return total;
+  }
+
+ private:
+  static std::vector<std::string> childEnvironment(const std::filesystem::path& runtimeDirectory,
+                                                   bool keepDisplay) {
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      const std::string_view text(*entry);
+      const bool isDisplay = text.starts_with("DISPLAY=") || text.starts_with("WAYLAND_DISPLAY=");
+      if (text.starts_with("XDG_RUNTIME_DIR=") || (isDisplay && !keepDisplay)) {
+        continue;
+      }
+      environment.emplace_back(text);
+    }
+    environment.push_back("XDG_RUNTIME_DIR=" + runtimeDirectory.string());
+    return environment;
+  }
+
+  long statusField(std::string_view name) const {
+    return fieldOf("/proc/" + std::to_string(pid_) + "/status", name);
+  }
+
+  static long fieldOf(const std::filesystem::path& file, std::string_view name) {
+    std::ifstream stream(file);
+    std::string line;
+    while (std::getline(stream, line)) {
+      if (line.starts_with(name)) return std::strtol(line.c_str() + name.size(), nullptr, 10);
+    }
+    return -1;
+  }
+
+  pid_t pid_ = -1;
+  std::optional<int> exitStatus_;
+  std::unique_ptr<LineCollector> stdout_;
+  std::unique_ptr<LineCollector> stderr_;
+};
+
+// Plays the main application's writing side of "/from_main.fifo".
+class FifoWriter {
+ public:
+  explicit FifoWriter(const std::filesystem::path& fifo)
+      : descriptor_(open(fifo.c_str(), O_WRONLY | O_CLOEXEC)) {
+    if (descriptor_ < 0) throw std::runtime_error("cannot open " + fifo.string());
+  }
+  ~FifoWriter() {
+    if (descriptor_ >= 0) close(descriptor_);
+  }
+  FifoWriter(const FifoWriter&) = delete;
+  FifoWriter& operator=(const FifoWriter&) = delete;
+
+  // Writes all of the bytes; false when the reader is gone.
+  bool write(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const ssize_t count = ::write(descriptor_, bytes.data(), bytes.size());
+      if (count < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      bytes.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return true;
+  }
+
+ private:
+  int descriptor_;
+};
+
+inline bool waitForPath(const std::filesystem::path& path, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0) return true;
+    std::this_thread::sleep_for(1ms);
+  }
+  return false;
+}
+
+}  // namespace pellmor::testing
