@@ -1,14 +1,18 @@
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "AppDelegate.h"
 #include "Backends/Headless/HeadlessApplication.h"
 #include "Platform/Application.h"
 #include "Platform/TerminationSignals.h"
-#include "Support/Output.h"
-#ifdef PELLMOR_HAS_DESKTOP
+#if defined(PELLMOR_DESKTOP_PROCESS)
 #include "Backends/X11/DesktopApplication.h"
+#elif defined(PELLMOR_DESKTOP_EXECUTABLE)
+#include "Backends/X11/DisplayProbe.h"
 #endif
 
 namespace {
@@ -18,13 +22,27 @@ namespace {
 std::unique_ptr<pellmor::platform::Application> application;
 std::unique_ptr<pellmor::AppDelegate> appDelegate;
 
+#if defined(PELLMOR_DESKTOP_EXECUTABLE)
+// The desktop build of this program, beside this one, carries Qt; only a process with a display to show
+// the item on loads it. Returns only when the exec fails.
+void continueAsDesktopProcess(char** argv) {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) return;
+  const std::filesystem::path desktop = self.parent_path() / PELLMOR_DESKTOP_EXECUTABLE;
+  execv(desktop.c_str(), argv);
+  std::perror("execv");
+}
+#endif
+
 std::unique_ptr<pellmor::platform::Application> makeApplication(int& argc, char** argv) {
-#ifdef PELLMOR_HAS_DESKTOP
+#if defined(PELLMOR_DESKTOP_PROCESS)
   if (auto desktop = pellmor::makeDesktopApplication(argc, argv)) return desktop;
-#else
+#elif defined(PELLMOR_DESKTOP_EXECUTABLE)
+  if (pellmor::displayAvailable()) continueAsDesktopProcess(argv);
+#endif
   (void)argc;
   (void)argv;
-#endif
   return std::make_unique<pellmor::HeadlessApplication>();
 }
 

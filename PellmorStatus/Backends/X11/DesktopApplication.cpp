@@ -1,7 +1,5 @@
 #include "Backends/X11/DesktopApplication.h"
 
-#include <xcb/xcb.h>
-
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -9,21 +7,12 @@
 #include <cstdlib>
 #include <utility>
 
+#include "Backends/X11/DisplayProbe.h"
 #include "Backends/X11/X11StatusBar.h"
 #include "Platform/TerminationSignals.h"
 
 namespace pellmor {
 namespace {
-
-// Whether an X server answers on DISPLAY; probed before Qt, which would end the process otherwise.
-bool displayAvailable() {
-  const char* display = std::getenv("DISPLAY");
-  if (display == nullptr || *display == '\0') return false;
-  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-  const bool usable = xcb_connection_has_error(connection) == 0;
-  xcb_disconnect(connection);
-  return usable;
-}
 
 class QtMainThread final : public platform::MainThread {
  public:
@@ -119,6 +108,7 @@ class DesktopApplication final : public platform::Application {
 }  // namespace
 
 std::unique_ptr<platform::Application> makeDesktopApplication(int& argc, char** argv) {
+  // Probed before Qt, which would end the process without a display.
   if (!displayAvailable()) return nullptr;
   // The tray protocol is X11's: never let Qt pick Wayland or an offscreen platform.
   setenv("QT_QPA_PLATFORM", "xcb", 1);

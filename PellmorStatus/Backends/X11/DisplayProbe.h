@@ -1,0 +1,8 @@
+#pragma once
+
+namespace pellmor {
+
+// Whether an X server answers on DISPLAY. Needs only libxcb, so a process can ask before it loads Qt.
+bool displayAvailable();
+
+}  // namespace pellmor
