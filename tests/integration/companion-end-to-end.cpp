@@ -13,7 +13,7 @@
 #include "Backends/Headless/HeadlessStatusBar.h"
 #include "StatusItemManager.h"
 #include "fakes/FakeClock.h"
-#include "fakes/FakeMainThread.h"
+#include "fakes/ManualMainThread.h"
 #include "fakes/FakeTicker.h"
 #include "fakes/TempChannel.h"
 
@@ -85,7 +85,7 @@ class Companion : public ::testing::Test {
   // Sends the main application's lines and runs the main thread until the display shows `expected`.
   void receive(const std::vector<std::string>& lines, const Shown& expected) {
     ASSERT_TRUE(testing::writeIncoming(channel.fifo().fromMainPath(), lines));
-    mainThread.drainUntil([&] { return shown() == expected; });
+    mainThread.waitFor([&] { return shown() == expected; });
     EXPECT_EQ(shown(), expected);
   }
 
@@ -104,7 +104,7 @@ class Companion : public ::testing::Test {
     return {::testing::internal::GetCapturedStdout(), sent};
   }
 
-  testing::FakeMainThread mainThread;
+  testing::ManualMainThread mainThread;
   testing::FakeClock clock{launchTime};
   testing::FakeTickerFactory tickers;
   HeadlessStatusBar statusBar{{.windowFrame = makeRect(0, 1056, 1920, 24), .buttonOrigin = {1500, 1}}};
@@ -153,7 +153,7 @@ TEST_F(Companion, AnswersPositionRequestsWithTheItemsPlace) {
   ASSERT_TRUE(
       testing::writeIncoming(channel.fifo().fromMainPath(), {R"({"action":"requestMenubarPosition"})"}));
   std::vector<std::string> sent;
-  mainThread.drainUntil([&] {
+  mainThread.waitFor([&] {
     std::vector<std::string> lines = reader.readLines(1, std::chrono::milliseconds(10));
     sent.insert(sent.end(), lines.begin(), lines.end());
     return !sent.empty();

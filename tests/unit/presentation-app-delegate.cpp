@@ -12,7 +12,7 @@
 #include "AppDelegate.h"
 #include "StatusItemManager.h"
 #include "fakes/FakeClock.h"
-#include "fakes/FakeMainThread.h"
+#include "fakes/ManualMainThread.h"
 #include "fakes/FakeStatusBar.h"
 #include "fakes/FakeTicker.h"
 
@@ -36,7 +36,7 @@ class RecordingApplication : public platform::Application {
   testing::FakeStatusBar bar;
 
  private:
-  testing::FakeMainThread mainThread_;
+  testing::ManualMainThread mainThread_;
   testing::FakeTickerFactory tickers_;
   testing::FakeClock clock_{1'700'000'000.0};
   testing::FakeScreens screens_;

@@ -9,7 +9,7 @@
 
 #include "StatusItemManager.h"
 #include "fakes/FakeClock.h"
-#include "fakes/FakeMainThread.h"
+#include "fakes/ManualMainThread.h"
 #include "fakes/FakeStatusBar.h"
 #include "fakes/FakeTicker.h"
 #include "fakes/TempChannel.h"
@@ -47,7 +47,7 @@ class MenubarPosition : public ::testing::Test {
     return result;
   }
 
-  testing::FakeMainThread mainThread;
+  testing::ManualMainThread mainThread;
   testing::FakeClock clock{1'700'000'000.0};
   testing::FakeTickerFactory tickers;
   testing::TempChannel channel{mainThread};

@@ -9,7 +9,7 @@
 
 #include "StatusItemManager.h"
 #include "fakes/FakeClock.h"
-#include "fakes/FakeMainThread.h"
+#include "fakes/ManualMainThread.h"
 #include "fakes/FakeStatusBar.h"
 #include "fakes/FakeTicker.h"
 #include "fakes/TempChannel.h"
@@ -43,7 +43,7 @@ class StatusItemController : public ::testing::Test {
     return CallLog(log.begin() + from, log.end());
   }
 
-  testing::FakeMainThread mainThread;
+  testing::ManualMainThread mainThread;
   testing::FakeClock clock{1'700'000'000.0};
   testing::FakeTickerFactory tickers;
   testing::FakeScreens screens{{platform::makeRect(0, 0, 1920, 1080)}};

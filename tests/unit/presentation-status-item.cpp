@@ -10,7 +10,7 @@
 
 #include "StatusItem.h"
 #include "fakes/FakeClock.h"
-#include "fakes/FakeMainThread.h"
+#include "fakes/ManualMainThread.h"
 #include "fakes/FakeTicker.h"
 #include "fakes/TempChannel.h"
 
@@ -65,7 +65,7 @@ class StatusItemContent : public ::testing::Test {
 
   FIFOManager& fifo() { return channel.fifo(); }
 
-  testing::FakeMainThread mainThread;
+  testing::ManualMainThread mainThread;
   testing::FakeClock clock{now};
   testing::FakeTickerFactory tickers;
   testing::TempChannel channel{mainThread};
@@ -196,7 +196,7 @@ TEST_F(StatusItemContent, SeveralSignalsBeforeTheNextPassRebuildOnce) {
   fifo().setTimerStartedAt(now - 3930);
   fifo().setHoursWithoutTimer(0.0);
   EXPECT_EQ(content->render().text, "-:--");  // nothing rebuilt before the pass
-  EXPECT_EQ(mainThread.pendingCount(), 1u);
+  EXPECT_EQ(mainThread.queued(), 1u);
   mainThread.drain();
   EXPECT_EQ(displayChanges, 2);
   EXPECT_EQ(published, (std::vector<Size>{{63, 16}}));  // the row ended as wide as it started
@@ -268,7 +268,7 @@ TEST_F(StatusItemContent, ARebuildAlreadyPostedIsDroppedWithTheContent) {
   mainThread.drain();
   EXPECT_TRUE(published.empty());
   fifo().setAuthenticated(true);  // no subscriber left
-  EXPECT_EQ(mainThread.pendingCount(), 0u);
+  EXPECT_EQ(mainThread.queued(), 0u);
 }
 
 TEST_F(StatusItemContent, HitTestFindsTheSegmentUnderThePoint) {

@@ -5,7 +5,6 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTimer>
 #include <QWidget>
 #include <cmath>
 #include <utility>
@@ -47,20 +46,19 @@ class HostWidget final : public QWidget {
   explicit HostWidget(std::shared_ptr<platform::HostedContent> content) : content_(std::move(content)) {
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(false);
-    // Like a host view's first layout pass: after whoever made the host has finished setting it up, so
-    // the size the content measures first reaches the controller's subscription.
-    QTimer::singleShot(0, this, [this] { installContent(); });
+    // The content takes its channel now; it publishes its first measured size on the main thread's next
+    // pass, after the controller has subscribed to it.
+    installContent();
   }
 
   void setDisplayObserver(std::function<void(const platform::RenderDescription&)> observer) {
     observer_ = std::move(observer);
-    if (installed_ && observer_) observer_(description_);
+    if (observer_) observer_(description_);
   }
   void setFallbackAction(std::function<void()> action) { fallback_ = std::move(action); }
 
  protected:
   void paintEvent(QPaintEvent*) override {
-    if (!installed_) return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -71,7 +69,7 @@ class HostWidget final : public QWidget {
 
   void mousePressEvent(QMouseEvent* event) override {
     if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
-    pressTarget_ = installed_ ? content_->hitTest(toContent(event->position())) : platform::HitTarget::none;
+    pressTarget_ = content_->hitTest(toContent(event->position()));
     pressed_ = true;
   }
 
@@ -79,7 +77,7 @@ class HostWidget final : public QWidget {
     if (event->button() != Qt::LeftButton || !pressed_) return QWidget::mouseReleaseEvent(event);
     pressed_ = false;
     // A click is a press and a release on the same target, as with any button; nothing is drawn pressed.
-    if (!rect().contains(event->position().toPoint()) || !installed_) return;
+    if (!rect().contains(event->position().toPoint())) return;
     const platform::Point point = toContent(event->position());
     if (content_->hitTest(point) != pressTarget_) return;
     if (!content_->click(point) && fallback_) fallback_();
@@ -88,7 +86,6 @@ class HostWidget final : public QWidget {
  private:
   void installContent() {
     content_->install([this] { displayChanged(); });
-    installed_ = true;
     displayChanged();
   }
 
@@ -135,7 +132,6 @@ class HostWidget final : public QWidget {
   platform::RenderDescription description_;
   platform::HitTarget pressTarget_ = platform::HitTarget::none;
   bool pressed_ = false;
-  bool installed_ = false;
 };
 
 HostingView::HostingView(std::shared_ptr<platform::HostedContent> root)
