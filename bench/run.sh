@@ -35,7 +35,7 @@ env -u DISPLAY "$build/bench/footprint"
 
 echo "== footprint, desktop (Xvfb + trayer)"
 display=:97
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 sleep 1
 DISPLAY=$display trayer --edge top --align right --widthtype request --height 24 --SetDockType true \

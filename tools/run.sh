@@ -26,7 +26,7 @@ trap cleanup EXIT
 
 # Xvfb picks a free display number itself and writes it to descriptor 3.
 display_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$display_file" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 100); do
   grep -q '[0-9]' "$display_file" && break

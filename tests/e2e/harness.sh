@@ -39,6 +39,10 @@ fail() {
     echo "--- companion stderr:" >&2
     cat "$COMPANION_ERR" >&2
   fi
+  if [ -s "$E2E_DIR/xvfb.log" ]; then
+    echo "--- Xvfb log:" >&2
+    cat "$E2E_DIR/xvfb.log" >&2
+  fi
   exit 1
 }
 
@@ -62,7 +66,9 @@ wait_until() {
 
 start_display() {
   # Xvfb picks a free display number itself and writes it to descriptor 3: no race with other tests.
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$E2E_DIR/display" 2>"$E2E_DIR/xvfb.log" &
+  # -noreset: a server with no client left resets itself and refuses connections meanwhile, which would
+  # catch the companion between its display probe and Qt's connection. A desktop's server never does.
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$E2E_DIR/display" 2>"$E2E_DIR/xvfb.log" &
   XVFB_PID=$!
   wait_until 10 grep -q '[0-9]' "$E2E_DIR/display" || fail "Xvfb did not start: $(cat "$E2E_DIR/xvfb.log")"
   DISPLAY=":$(tr -dc '0-9' <"$E2E_DIR/display")"
