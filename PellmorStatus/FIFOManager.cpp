@@ -129,6 +129,25 @@ class FIFOManager::Impl {
   SerialQueue writeQueue{"pellmor.fifo.write", blockBrokenPipeSignal};
   // Tasks posted to the main thread check it, so a channel stopped and destroyed (in tests) is not touched.
   std::shared_ptr<FIFOManager*> self;
+  // Messages posted to the main thread and not handled yet; shared with the tasks, which may outlive us.
+  std::shared_ptr<std::atomic<std::size_t>> awaitingMainThread =
+      std::make_shared<std::atomic<std::size_t>>(0);
+
+  // Reader thread: holds the next message back while the main thread has a full backlog. False when the
+  // channel stopped meanwhile.
+  bool waitForRoomOnMainThread() {
+    std::size_t awaiting = awaitingMainThread->load();
+    while (awaiting >= maxMessagesAwaitingMainThread && isReading) {
+      awaitingMainThread->wait(awaiting);
+      awaiting = awaitingMainThread->load();
+    }
+    return isReading || awaiting < maxMessagesAwaitingMainThread;
+  }
+
+  void releaseWaitingReader() {
+    awaitingMainThread->fetch_add(1);  // a change of value, so a waiting reader wakes and sees the stop
+    awaitingMainThread->notify_all();
+  }
 
   FileDescriptor openFifo(const std::string& path, int flags) {
     FileDescriptor fifo(retryOnInterrupt([&] { return syscalls.open(path.c_str(), flags | O_CLOEXEC); }));
@@ -189,6 +208,7 @@ void FIFOManager::stop() {
   impl_->isReading = false;
   impl_->stopping = true;
   impl_->wakeReader();
+  impl_->releaseWaitingReader();
   if (impl_->readThread && impl_->readThread->joinable()) impl_->readThread->join();
   impl_->self.reset();  // after the join: the reader copies it for every line it posts
   impl_->writeQueue.cancelPending();
@@ -250,11 +270,14 @@ void FIFOManager::readLoop(FileDescriptor fifo) {
 void FIFOManager::processLine(std::string_view line) {
   Message message = Message::parse(line, nullptr, false);
   if (message.is_discarded() || !message.is_object()) return;
-  if (impl_->environment.mainThread == nullptr) return;
-  impl_->environment.mainThread->post(
-      [weakSelf = std::weak_ptr<FIFOManager*>(impl_->self), message = std::move(message)] {
-        if (const auto self = weakSelf.lock()) (*self)->handleMessage(message);
-      });
+  if (impl_->environment.mainThread == nullptr || !impl_->waitForRoomOnMainThread()) return;
+  impl_->awaitingMainThread->fetch_add(1);
+  impl_->environment.mainThread->post([weakSelf = std::weak_ptr<FIFOManager*>(impl_->self),
+                                       awaiting = impl_->awaitingMainThread, message = std::move(message)] {
+    if (const auto self = weakSelf.lock()) (*self)->handleMessage(message);
+    awaiting->fetch_sub(1);
+    awaiting->notify_one();
+  });
 }
 
 void FIFOManager::handleMessage(const Message& message) {

@@ -47,6 +47,10 @@ class FIFOManager {
     Syscalls* syscalls = nullptr;
   };
 
+  // Decoded messages waiting for the main thread at most; beyond, the reader waits (and the peer's writes
+  // with it) instead of queueing without bound while the main thread is busy.
+  static constexpr std::size_t maxMessagesAwaitingMainThread = 4096;
+
   // The process-wide channel, constructed on first use (thread-safe) and never destroyed.
   static FIFOManager& shared();
 

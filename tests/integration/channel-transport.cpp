@@ -115,6 +115,30 @@ TEST_F(Transport, WriterReconnectingThousandsOfTimesLosesNoLine) {
   EXPECT_TRUE(channel.isReading());
 }
 
+TEST_F(Transport, BusyMainThreadHoldsTheReaderBackWithoutLosingLines) {
+  constexpr int lines = 3 * static_cast<int>(FIFOManager::maxMessagesAwaitingMainThread);
+  ChangeRecorder recorder(channel);
+  std::string flood;
+  for (int i = 0; i < lines; ++i)
+    flood += showTimerLine(i);
+  std::thread peer([&] { writeConnection(channel.fromMainPath(), flood); });
+
+  // The main thread does not run: the backlog fills up to its bound and stays there.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (mainThread.queued() < FIFOManager::maxMessagesAwaitingMainThread &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(mainThread.queued(), FIFOManager::maxMessagesAwaitingMainThread);
+
+  ASSERT_TRUE(mainThread.waitFor([&] { return recorder.count() == 2 * lines; }, std::chrono::seconds(20)));
+  peer.join();
+  const auto& seen = recorder.timerStartedAtDuringSignals();
+  for (int i = 0; i < lines; ++i)
+    ASSERT_EQ(seen[2 * i + 1], double(i)) << "line " << i;
+}
+
 TEST_F(Transport, OverlongLineIsSkippedAndTheNextLineWorks) {
   const std::string overlong =
       "{\"action\":\"setTimeFormat\",\"value\":\"" + std::string((1 << 20) + 16, 'x') + "\"}";
