@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <utility>
@@ -20,6 +21,8 @@ namespace {
 // How long to wait for the tray to show the slot it made for the item: at most about a second.
 constexpr auto backgroundRetryInterval = std::chrono::milliseconds(20);
 constexpr int maximumBackgroundAttempts = 50;
+constexpr auto firstDockRetryDelay = std::chrono::milliseconds(500);
+constexpr auto longestDockRetryDelay = std::chrono::milliseconds(30000);
 
 int pixelsOf(double points) {
   return static_cast<int>(std::lround(points));
@@ -104,7 +107,19 @@ TrayButton::~TrayButton() {
 
 void TrayButton::dock() {
   // Without a tray the item waits, hidden, for one to announce itself.
-  tracker_.requestDock(windowId_);
+  if (!tracker_.requestDock(windowId_)) return;
+  // A tray that is still setting itself up can drop the request: ask again, less and less often, until it
+  // embeds the item or another tray takes over.
+  const int request = ++dockRequests_;
+  const auto delay = std::min(firstDockRetryDelay * (1 << std::min(request - 1, 6)), longestDockRetryDelay);
+  QTimer::singleShot(delay, widget_.get(), [this, sequence = dockSequence_] {
+    if (!docked_ && sequence == dockSequence_) dock();
+  });
+}
+
+void TrayButton::startDockSequence() {
+  ++dockSequence_;  // pending retries of the previous sequence lapse
+  dockRequests_ = 0;
 }
 
 void TrayButton::listen() {
@@ -118,6 +133,7 @@ void TrayButton::listen() {
 void TrayButton::trayChanged() {
   // The old tray is gone (its windows with it) or replaced: the window must not linger on the root.
   docked_ = false;
+  startDockSequence();
   widget_->hide();
   const bool alpha = tracker_.manager() != 0 && tracker_.managerVisualHasAlpha();
   if (alpha != widget_->testAttribute(Qt::WA_TranslucentBackground)) {
@@ -131,6 +147,7 @@ void TrayButton::trayChanged() {
 
 void TrayButton::embedded() {
   docked_ = true;
+  startDockSequence();
   backgroundAttempts_ = 0;
   showWhenSlotIsReady();
 }

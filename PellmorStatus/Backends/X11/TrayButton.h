@@ -36,6 +36,7 @@ class TrayButton final : public platform::Button {
  private:
   void listen();
   void dock();
+  void startDockSequence();
   void trayChanged();
   void embedded();
   void showWhenSlotIsReady();
@@ -48,6 +49,8 @@ class TrayButton final : public platform::Button {
   std::unique_ptr<TrayWidget> widget_;
   WindowId windowId_ = 0;
   bool docked_ = false;
+  int dockSequence_ = 0;
+  int dockRequests_ = 0;
   int backgroundAttempts_ = 0;
   platform::Rect frame_;
   std::function<void()> action_;
