@@ -1,18 +1,10 @@
 # Presentation: the elapsed time label, the status item's content and button style, the controller, the
 # position, the shell's delegate and the headless backend.
 
-pellmor_add_test(NAME presentation-elapsed-time-format LABEL unit
-  SOURCES unit/presentation-elapsed-time-format.cpp)
-pellmor_add_test(NAME presentation-elapsed-time-label LABEL unit
-  SOURCES unit/presentation-elapsed-time-label.cpp)
-pellmor_add_test(NAME presentation-button-style LABEL unit
-  SOURCES unit/presentation-button-style.cpp)
-pellmor_add_test(NAME presentation-status-item LABEL unit
-  SOURCES unit/presentation-status-item.cpp)
+pellmor_add_test(NAME presentation-elapsed-time LABEL unit SOURCES unit/presentation-elapsed-time.cpp)
+pellmor_add_test(NAME presentation-status-item LABEL unit SOURCES unit/presentation-status-item.cpp)
 pellmor_add_test(NAME presentation-status-item-manager LABEL unit
   SOURCES unit/presentation-status-item-manager.cpp)
-pellmor_add_test(NAME presentation-menubar-position LABEL unit
-  SOURCES unit/presentation-menubar-position.cpp)
 pellmor_add_test(NAME presentation-app-delegate LABEL unit
   SOURCES unit/presentation-app-delegate.cpp ${PROJECT_SOURCE_DIR}/PellmorStatus/AppDelegate.cpp)
 

@@ -12,19 +12,6 @@
 
 namespace pellmor::testing {
 
-inline std::string describe(const platform::Rect& rect) {
-  std::ostringstream text;
-  text << '(' << rect.origin.x << ',' << rect.origin.y << ',' << rect.size.width << ',' << rect.size.height
-       << ')';
-  return text.str();
-}
-
-inline platform::Rect offsetBy(platform::Rect rect, platform::Point offset) {
-  rect.origin.x += offset.x;
-  rect.origin.y += offset.y;
-  return rect;
-}
-
 // Every platform call, in order, as text: "button.setFrame(0,0,63,22)".
 using CallLog = std::vector<std::string>;
 
@@ -33,77 +20,76 @@ class FakeWindow : public platform::Window {
   explicit FakeWindow(platform::Rect frame) : frame_(frame) {}
   platform::Rect frame() const override { return frame_; }
   platform::Rect convertRectToScreen(platform::Rect rect) const override {
-    return offsetBy(rect, frame_.origin);
+    return platform::makeRect(rect.origin.x + frame_.origin.x, rect.origin.y + frame_.origin.y,
+                              rect.size.width, rect.size.height);
   }
 
  private:
   platform::Rect frame_;
 };
 
-class FakeHostingView : public platform::HostingView {
+// A view that logs its calls under `name`, in a window at `originInWindow`, or in none.
+template <typename Base>
+class FakeView : public Base {
  public:
-  FakeHostingView(std::shared_ptr<platform::HostedContent> root, CallLog& log, int& liveHosts)
-      : root_(std::move(root)), log_(log), liveHosts_(liveHosts) {
-    ++liveHosts_;
-    root_->install([this] { ++displayChanges_; });
-  }
-  ~FakeHostingView() override { --liveHosts_; }
+  FakeView(std::string name, CallLog& log, std::unique_ptr<FakeWindow> window = nullptr,
+           platform::Point originInWindow = {})
+      : name_(std::move(name)), log_(log), window_(std::move(window)), originInWindow_(originInWindow) {}
 
   platform::Rect frame() const override { return frame_; }
   void setFrame(platform::Rect frame) override {
-    log_.push_back("host.setFrame" + describe(frame));
-    frame_ = frame;
-  }
-  platform::Rect bounds() const override { return platform::Rect{{}, frame_.size}; }
-  platform::Window* window() const override { return nullptr; }
-  platform::Rect convertRectToWindow(platform::Rect rect) const override { return rect; }
-  void addSubview(platform::View&) override { log_.push_back("host.addSubview"); }
-
-  platform::HostedContent& content() const { return *root_; }
-  int displayChanges() const { return displayChanges_; }
-
- private:
-  std::shared_ptr<platform::HostedContent> root_;
-  CallLog& log_;
-  int& liveHosts_;
-  platform::Rect frame_;
-  int displayChanges_ = 0;
-};
-
-class FakeButton : public platform::Button {
- public:
-  FakeButton(CallLog& log, std::unique_ptr<FakeWindow> window, platform::Point originInWindow)
-      : log_(log), window_(std::move(window)), originInWindow_(originInWindow) {}
-
-  platform::Rect frame() const override { return frame_; }
-  void setFrame(platform::Rect frame) override {
-    log_.push_back("button.setFrame" + describe(frame));
+    std::ostringstream call;
+    call << name_ << ".setFrame(" << frame.origin.x << ',' << frame.origin.y << ',' << frame.size.width << ','
+         << frame.size.height << ')';
+    log_.push_back(call.str());
     frame_ = frame;
   }
   platform::Rect bounds() const override { return platform::Rect{{}, frame_.size}; }
   platform::Window* window() const override { return window_.get(); }
   platform::Rect convertRectToWindow(platform::Rect rect) const override {
-    return offsetBy(rect, originInWindow_);
+    return platform::makeRect(rect.origin.x + originInWindow_.x, rect.origin.y + originInWindow_.y,
+                              rect.size.width, rect.size.height);
   }
   void addSubview(platform::View& child) override {
-    log_.push_back("button.addSubview");
-    subviews_.push_back(&child);
-  }
-  void setAction(std::function<void()> action) override {
-    log_.push_back("button.setAction");
-    action_ = std::move(action);
+    log_.push_back(name_ + ".addSubview");
+    subviews.push_back(&child);
   }
 
-  void click() { action_(); }
-  const std::vector<platform::View*>& subviews() const { return subviews_; }
+  std::vector<platform::View*> subviews;
 
- private:
+ protected:
+  std::string name_;
   CallLog& log_;
   std::unique_ptr<FakeWindow> window_;
   platform::Point originInWindow_;
   platform::Rect frame_;
+};
+
+class FakeHostingView : public FakeView<platform::HostingView> {
+ public:
+  FakeHostingView(std::shared_ptr<platform::HostedContent> root, CallLog& log, int& liveHosts)
+      : FakeView("host", log), root_(std::move(root)), liveHosts_(liveHosts) {
+    ++liveHosts_;
+    root_->install([] {});
+  }
+  ~FakeHostingView() override { --liveHosts_; }
+
+ private:
+  std::shared_ptr<platform::HostedContent> root_;
+  int& liveHosts_;
+};
+
+class FakeButton : public FakeView<platform::Button> {
+ public:
+  using FakeView::FakeView;
+  void setAction(std::function<void()> action) override {
+    log_.push_back("button.setAction");
+    action_ = std::move(action);
+  }
+  void click() { action_(); }
+
+ private:
   std::function<void()> action_;
-  std::vector<platform::View*> subviews_;
 };
 
 class FakeStatusBarItem : public platform::StatusBarItem {
@@ -135,7 +121,8 @@ class FakeStatusBar : public platform::StatusBar {
     if (!configuration_.withButton) return std::make_unique<FakeStatusBarItem>(nullptr);
     auto window =
         configuration_.windowFrame ? std::make_unique<FakeWindow>(*configuration_.windowFrame) : nullptr;
-    auto button = std::make_unique<FakeButton>(log, std::move(window), configuration_.buttonOriginInWindow);
+    auto button =
+        std::make_unique<FakeButton>("button", log, std::move(window), configuration_.buttonOriginInWindow);
     lastButton = button.get();
     return std::make_unique<FakeStatusBarItem>(std::move(button));
   }
@@ -161,7 +148,6 @@ class FakeScreens : public platform::Screens {
  public:
   explicit FakeScreens(std::vector<platform::Rect> screens = {}) : screens_(std::move(screens)) {}
   std::vector<platform::Rect> screens() const override { return screens_; }
-  void set(std::vector<platform::Rect> screens) { screens_ = std::move(screens); }
 
  private:
   std::vector<platform::Rect> screens_;

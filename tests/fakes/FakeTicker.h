@@ -1,9 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -16,56 +15,38 @@ class FakeTickerFactory : public platform::TickerFactory {
  public:
   std::unique_ptr<platform::Ticker> startRepeating(std::chrono::milliseconds interval,
                                                    std::function<void()> onTick) override {
-    const std::uint64_t id = nextId_++;
-    running_->emplace(id, Running{interval, std::make_shared<std::function<void()>>(std::move(onTick))});
-    ++started_;
-    return std::make_unique<Handle>(running_, id);
+    tickers_.push_back(std::make_shared<Entry>(interval, std::move(onTick)));
+    return std::make_unique<Handle>(tickers_.back());
   }
 
-  // One tick of every running ticker, in the order they were started.
+  // One tick of every running ticker, in the order they were started; one stopped meanwhile is skipped.
   void tick() {
-    std::vector<std::uint64_t> ids;
-    for (const auto& entry : *running_)
-      ids.push_back(entry.first);
-    for (const std::uint64_t id : ids) {
-      const auto found = running_->find(id);
-      if (found == running_->end()) continue;
-      const auto onTick = found->second.onTick;
-      (*onTick)();
-    }
+    for (const auto& entry : std::vector(tickers_))  // copies survive stopping themselves
+      if (entry->running) entry->onTick();
   }
 
-  std::size_t runningCount() const { return running_->size(); }
-  int startedCount() const { return started_; }
-  std::vector<std::chrono::milliseconds> runningIntervals() const {
-    std::vector<std::chrono::milliseconds> intervals;
-    for (const auto& entry : *running_)
-      intervals.push_back(entry.second.interval);
-    return intervals;
+  std::size_t runningCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(tickers_.begin(), tickers_.end(), [](const auto& entry) { return entry->running; }));
   }
+  int startedCount() const { return static_cast<int>(tickers_.size()); }
+  std::chrono::milliseconds lastInterval() const { return tickers_.back()->interval; }
 
  private:
-  struct Running {
+  struct Entry {
+    Entry(std::chrono::milliseconds interval, std::function<void()> onTick)
+        : interval(interval), onTick(std::move(onTick)) {}
     std::chrono::milliseconds interval;
-    std::shared_ptr<std::function<void()>> onTick;
+    std::function<void()> onTick;
+    bool running = true;
   };
-  using Table = std::map<std::uint64_t, Running>;
-
-  class Handle : public platform::Ticker {
-   public:
-    Handle(std::weak_ptr<Table> table, std::uint64_t id) : table_(std::move(table)), id_(id) {}
-    ~Handle() override {
-      if (auto table = table_.lock()) table->erase(id_);
-    }
-
-   private:
-    std::weak_ptr<Table> table_;
-    std::uint64_t id_;
+  struct Handle : platform::Ticker {
+    explicit Handle(std::shared_ptr<Entry> entry) : entry(std::move(entry)) {}
+    ~Handle() override { entry->running = false; }
+    std::shared_ptr<Entry> entry;
   };
 
-  std::shared_ptr<Table> running_ = std::make_shared<Table>();
-  std::uint64_t nextId_ = 1;
-  int started_ = 0;
+  std::vector<std::shared_ptr<Entry>> tickers_;
 };
 
 }  // namespace pellmor::testing

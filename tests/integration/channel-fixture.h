@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -37,9 +36,8 @@ namespace pellmor::testing {
 // A fresh directory under the system's temporary directory, removed with everything in it.
 class TemporaryDirectory {
  public:
-  TemporaryDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pellmor-channel-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  TemporaryDirectory() : path_((std::filesystem::temp_directory_path() / "pellmor-channel-XXXXXX").string()) {
+    if (::mkdtemp(path_.data()) == nullptr) path_.clear();
   }
   ~TemporaryDirectory() {
     std::error_code ignored;
@@ -47,7 +45,6 @@ class TemporaryDirectory {
   }
   TemporaryDirectory(const TemporaryDirectory&) = delete;
   TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-
   const std::string& path() const { return path_; }
 
  private:
@@ -66,16 +63,13 @@ inline FIFOManager::Environment environmentFor(const std::string& container, pla
 }
 
 // One open, write, close cycle on a FIFO, as the main application does, with bounded waits: the open is
-// retried while no reader is there. `beforeClose` runs after the write. The calling thread ignores broken
-// pipes (only this thread).
-inline bool writeConnection(const std::string& path, std::string_view bytes,
-                            const std::function<void()>& beforeClose = {}) {
-  constexpr auto timeout = std::chrono::seconds(10);
+// retried while no reader is there. The calling thread ignores broken pipes (only this thread).
+inline bool writeConnection(const std::string& path, std::string_view bytes) {
   sigset_t brokenPipe;
   sigemptyset(&brokenPipe);
   sigaddset(&brokenPipe, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   FileDescriptor fifo;
   while (!(fifo = FileDescriptor(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)))) {
     if (errno != ENXIO || std::chrono::steady_clock::now() > deadline) return false;
@@ -87,7 +81,6 @@ inline bool writeConnection(const std::string& path, std::string_view bytes,
     if (written <= 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
-  if (beforeClose) beforeClose();
   return true;
 }
 
@@ -98,9 +91,8 @@ class ToMainReader {
   explicit ToMainReader(std::string path) : path_(std::move(path)) { reopen(); }
 
   // Reads until `count` lines have arrived or the timeout passes; returns all lines read so far.
-  std::vector<std::string> readLines(std::size_t count,
-                                     std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::vector<std::string> readLines(std::size_t count) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (lines_.size() < count && std::chrono::steady_clock::now() < deadline) {
       pollfd watched{fifo_.get(), POLLIN, 0};
       if (::poll(&watched, 1, 10) <= 0) continue;
@@ -110,28 +102,19 @@ class ToMainReader {
         framer_.push(std::string_view(buffer, static_cast<std::size_t>(n)),
                      [this](std::string_view line) { lines_.emplace_back(line); });
       } else if (n == 0) {
-        ++connections_;
         reopen();
       }
     }
     return lines_;
   }
 
-  // Ends of file seen: one per closed writing connection that was noticed.
-  int connections() const { return connections_; }
-  void close() { fifo_.reset(); }
-
  private:
-  void reopen() {
-    FileDescriptor next(::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    fifo_ = std::move(next);
-  }
+  void reopen() { fifo_ = FileDescriptor(::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)); }
 
   std::string path_;
   FileDescriptor fifo_;
   LineFramer framer_;
   std::vector<std::string> lines_;
-  int connections_ = 0;
 };
 
 // Notes what a channel's observers would see: the number of change signals, and `timerStartedAt` as read
@@ -152,20 +135,10 @@ class ChangeRecorder {
   Subscription subscription_;
 };
 
-}  // namespace pellmor::testing
-
-namespace pellmor::testing {
-
 // The real system calls, recorded, with one-shot failures to inject. Thread-safe: the reader and the
 // writer thread call it at the same time.
 class RecordingSyscalls : public Syscalls {
  public:
-  struct Call {
-    std::string name;
-    std::string detail;  // the path of open and mkfifo, the bytes of write, the result of read
-    friend bool operator==(const Call&, const Call&) = default;
-  };
-
   // The next `times` calls named `name` (whose detail contains `match`) fail with `error`.
   void failNext(std::string name, int error, int times = 1, std::string match = "") {
     std::lock_guard lock(mutex_);
@@ -176,13 +149,12 @@ class RecordingSyscalls : public Syscalls {
   // and go before the reader has moved on to its next descriptor.
   void pauseAtEndOfFile(std::chrono::microseconds pause) { pauseAtEndOfFile_ = pause; }
 
-  std::vector<Call> calls(std::string_view name) const {
+  // The details of the calls named `name`, in order: the path of open and mkfifo, the bytes of write, the
+  // result of read.
+  std::vector<std::string> details(std::string_view name) const {
     std::lock_guard lock(mutex_);
-    std::vector<Call> found;
-    for (const Call& call : calls_) {
-      if (call.name == name) found.push_back(call);
-    }
-    return found;
+    const auto found = calls_.find(name);
+    return found == calls_.end() ? std::vector<std::string>{} : found->second;
   }
 
   std::size_t count(std::string_view name, std::string_view match = "") const {
@@ -198,27 +170,25 @@ class RecordingSyscalls : public Syscalls {
   }
 
   int open(const char* path, int flags) override {
-    if (injected("open", path)) return -1;
-    return Syscalls::open(path, flags);
+    return failed("open", path) ? -1 : Syscalls::open(path, flags);
   }
   ssize_t read(int fd, void* buffer, size_t count) override {
-    if (injected("read", "")) return -1;
+    if (failed("read", "")) return -1;
     const ssize_t result = Syscalls::read(fd, buffer, count);
-    note(result > 0 ? "read data" : result == 0 ? "read end" : "read error", std::to_string(result));
+    failed(result > 0 ? "read data" : result == 0 ? "read end" : "read error", std::to_string(result));
     if (result == 0) std::this_thread::sleep_for(pauseAtEndOfFile_.load());
     return result;
   }
   ssize_t write(int fd, const void* buffer, size_t count) override {
-    if (injected("write", std::string(static_cast<const char*>(buffer), count))) return -1;
-    return Syscalls::write(fd, buffer, count);
+    return failed("write", std::string(static_cast<const char*>(buffer), count))
+               ? -1
+               : Syscalls::write(fd, buffer, count);
   }
   int poll(pollfd* fds, nfds_t count, int timeoutMilliseconds) override {
-    if (injected("poll", "")) return -1;
-    return Syscalls::poll(fds, count, timeoutMilliseconds);
+    return failed("poll", "") ? -1 : Syscalls::poll(fds, count, timeoutMilliseconds);
   }
   int mkfifo(const char* path, mode_t mode) override {
-    if (injected("mkfifo", path)) return -1;
-    return Syscalls::mkfifo(path, mode);
+    return failed("mkfifo", path) ? -1 : Syscalls::mkfifo(path, mode);
   }
 
  private:
@@ -230,38 +200,27 @@ class RecordingSyscalls : public Syscalls {
   };
 
   std::size_t countLocked(std::string_view name, std::string_view match) const {
-    if (match.empty()) {
-      const auto found = totals_.find(std::string(name));
-      return found == totals_.end() ? 0 : found->second;
-    }
-    return static_cast<std::size_t>(std::count_if(calls_.begin(), calls_.end(), [&](const Call& call) {
-      return call.name == name && call.detail.find(match) != std::string::npos;
-    }));
+    const auto found = calls_.find(name);
+    if (found == calls_.end()) return 0;
+    if (match.empty()) return found->second.size();
+    return static_cast<std::size_t>(
+        std::count_if(found->second.begin(), found->second.end(),
+                      [&](const auto& d) { return d.find(match) != std::string::npos; }));
   }
 
-  void note(std::string name, std::string detail) {
-    {
-      std::lock_guard lock(mutex_);
-      ++totals_[name];
-      calls_.push_back({std::move(name), std::move(detail)});
-    }
-    recorded_.notify_all();
-  }
-
-  // Records the call and reports whether it is to fail (errno set).
-  bool injected(std::string name, std::string detail) {
+  // Records the call and reports whether an injected failure applies to it (errno set).
+  bool failed(std::string name, std::string detail) {
     int error = 0;
     {
       std::lock_guard lock(mutex_);
-      for (Failure& failure : failures_) {
-        if (failure.name == name && failure.times > 0 && detail.find(failure.match) != std::string::npos) {
-          --failure.times;
-          error = failure.error;
-          break;
-        }
+      const auto failure = std::find_if(failures_.begin(), failures_.end(), [&](const Failure& f) {
+        return f.name == name && f.times > 0 && detail.find(f.match) != std::string::npos;
+      });
+      if (failure != failures_.end()) {
+        --failure->times;
+        error = failure->error;
       }
-      ++totals_[name];
-      calls_.push_back({std::move(name), std::move(detail)});
+      calls_[std::move(name)].push_back(std::move(detail));
     }
     recorded_.notify_all();
     if (error != 0) errno = error;
@@ -270,8 +229,7 @@ class RecordingSyscalls : public Syscalls {
 
   mutable std::mutex mutex_;
   mutable std::condition_variable recorded_;
-  std::vector<Call> calls_;
-  std::map<std::string, std::size_t> totals_;  // calls per name, for waits that must stay cheap
+  std::map<std::string, std::vector<std::string>, std::less<>> calls_;  // the details of each call, by name
   std::vector<Failure> failures_;
   std::atomic<std::chrono::microseconds> pauseAtEndOfFile_{std::chrono::microseconds(0)};
 };

@@ -8,7 +8,9 @@
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FIFOManager.h"
@@ -48,9 +50,12 @@ class Pellmorctl : public ::testing::Test {
     channel = std::make_unique<FIFOManager>(std::move(environment));
   }
 
-  // Runs pellmorctl while this thread serves as the channel's main thread.
-  Outcome run(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), PELLMOR_CTL_PATH);
+  // Runs pellmorctl with the space-separated arguments while this thread serves as the channel's main thread.
+  Outcome run(const std::string& command) {
+    std::vector<std::string> arguments = {PELLMOR_CTL_PATH};
+    std::istringstream words(command);
+    for (std::string word; words >> word;)
+      arguments.push_back(word);
     std::vector<char*> argv;
     for (std::string& argument : arguments)
       argv.push_back(argument.data());
@@ -59,18 +64,14 @@ class Pellmorctl : public ::testing::Test {
     const std::string errPath = output.path() + "/err";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+    for (const auto& [fd, path] : {std::pair{STDOUT_FILENO, &outPath}, std::pair{STDERR_FILENO, &errPath}})
+      posix_spawn_file_actions_addopen(&actions, fd, path->c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t child = -1;
     const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) return {};
     int status = 0;
-    const bool exited = mainThread.waitFor([&] { return ::waitpid(child, &status, WNOHANG) == child; },
-                                           std::chrono::seconds(10));
-    if (!exited) {
+    if (!mainThread.waitFor([&] { return ::waitpid(child, &status, WNOHANG) == child; })) {
       ::kill(child, SIGKILL);
       ::waitpid(child, &status, 0);
       return {};
@@ -88,7 +89,7 @@ class Pellmorctl : public ::testing::Test {
 
 struct CommandCase {
   const char* name;
-  std::vector<std::string> arguments;
+  std::string command;
   std::function<bool(const FIFOManager&)> applied;
 };
 
@@ -98,7 +99,7 @@ TEST_P(Commands, ReachTheChannel) {
   startChannel();
   channel->setTimerStartedAt(5);
   channel->setHoursWithoutTimer(5);
-  const Outcome outcome = run(GetParam().arguments);
+  const Outcome outcome = run(GetParam().command);
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out, "");
   EXPECT_EQ(outcome.err, "");
@@ -109,144 +110,100 @@ double now() {
   return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Commands,
-    ::testing::Values(
-        CommandCase{"send",
-                    {"send", R"({"action":"setTimeFormat","value":"decimal"})"},
-                    [](const FIFOManager& c) { return c.timeFormat() == "decimal"; }},
-        CommandCase{"show_timer_started_at",
-                    {"show-timer", "--started-at", "1700000000.5", "--hours", "1.25"},
-                    [](const FIFOManager& c) {
-                      return c.timerStartedAt() == 1700000000.5 && c.hoursWithoutTimer() == 1.25;
-                    }},
-        CommandCase{"show_timer_started_ago",
-                    {"show-timer", "--started-ago", "60"},
-                    [](const FIFOManager& c) {
-                      return c.timerStartedAt() && std::abs(now() - 60 - *c.timerStartedAt()) < 5 &&
-                             !c.hoursWithoutTimer();
-                    }},
-        CommandCase{"show_timer_without_keys",
-                    {"show-timer"},
-                    [](const FIFOManager& c) { return !c.timerStartedAt() && !c.hoursWithoutTimer(); }},
-        CommandCase{"clear_timer",
-                    {"clear-timer"},
-                    [](const FIFOManager& c) { return !c.timerStartedAt() && !c.hoursWithoutTimer(); }},
-        CommandCase{"set_authenticated",
-                    {"set-authenticated", "false"},
-                    [](const FIFOManager& c) { return !c.authenticated(); }},
-        CommandCase{"set_timestamps_mode",
-                    {"set-timestamps-mode", "true"},
-                    [](const FIFOManager& c) { return c.timestampsMode(); }},
-        CommandCase{"set_time_format",
-                    {"set-time-format", "decimal"},
-                    [](const FIFOManager& c) { return c.timeFormat() == "decimal"; }},
-        CommandCase{"set_decimal_symbol",
-                    {"set-decimal-symbol", ","},
-                    [](const FIFOManager& c) { return c.decimalSymbol() == ","; }}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(Pellmorctl, PositionPrintsTheAnswer) {
-  startChannel();
-  const Outcome outcome = run({"position"});
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.out,
-            "{\"action\":\"menubarPosition\",\"height\":24.0,\"width\":63.0,\"x\":1500.0,\"y\":0.0}\n");
-  EXPECT_EQ(outcome.err, "");
+bool noTimer(const FIFOManager& c) {
+  return !c.timerStartedAt() && !c.hoursWithoutTimer();
 }
 
-TEST_F(Pellmorctl, PositionWithoutAnswerTimesOut) {
-  startChannel(std::nullopt);
-  const Outcome outcome = run({"position", "--timeout", "0.3"});
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(outcome.err,
-            "pellmorctl: no menubarPosition answer within 0.3 s (no companion, or its status item has no "
-            "position)\n");
-}
+const CommandCase commandCases[] = {
+    {"send", R"(send {"action":"setTimeFormat","value":"decimal"})",
+     [](const FIFOManager& c) { return c.timeFormat() == "decimal"; }},
+    {"show_timer_started_at", "show-timer --started-at 1700000000.5 --hours 1.25",
+     [](const FIFOManager& c) {
+       return c.timerStartedAt() == 1700000000.5 && c.hoursWithoutTimer() == 1.25;
+     }},
+    {"show_timer_started_ago", "show-timer --started-ago 60",
+     [](const FIFOManager& c) {
+       return c.timerStartedAt() && std::abs(now() - 60 - *c.timerStartedAt()) < 5 && !c.hoursWithoutTimer();
+     }},
+    {"show_timer_without_keys", "show-timer", noTimer},
+    {"clear_timer", "clear-timer", noTimer},
+    {"set_authenticated", "set-authenticated false", [](const FIFOManager& c) { return !c.authenticated(); }},
+    {"set_timestamps_mode", "set-timestamps-mode true",
+     [](const FIFOManager& c) { return c.timestampsMode(); }},
+    {"set_time_format", "set-time-format decimal",
+     [](const FIFOManager& c) { return c.timeFormat() == "decimal"; }},
+    {"set_decimal_symbol", "set-decimal-symbol ,",
+     [](const FIFOManager& c) { return c.decimalSymbol() == ","; }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, Commands, ::testing::ValuesIn(commandCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Pellmorctl, ListenPrintsOutgoingLines) {
   startChannel();
   channel->sendToggleTimerMessage();
   channel->sendToggleAppMessage();
-  const Outcome outcome = run({"listen", "--count", "2", "--timeout", "10"});
+  const Outcome outcome = run("listen --count 2 --timeout 10");
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out, "{\"action\":\"toggleTimer\"}\n{\"action\":\"toggleApp\"}\n");
 }
 
-struct FailureCase {
+// What is at the other end when pellmorctl runs.
+enum class Companion { none, gone, running, withoutPosition };
+
+struct OutcomeCase {
   const char* name;
-  bool fifosExist;
-  std::vector<std::string> arguments;
+  Companion companion;
+  std::string command;
   int status;
   std::string err;  // "@" stands for the container path
+  std::string out = "";
 };
 
-class Failures : public Pellmorctl, public ::testing::WithParamInterface<FailureCase> {};
+class Outcomes : public Pellmorctl, public ::testing::WithParamInterface<OutcomeCase> {};
 
-TEST_P(Failures, AreClearAndBounded) {
-  if (GetParam().fifosExist) {
-    startChannel();
-    channel.reset();  // the FIFOs stay; nobody reads them any more
-  }
+TEST_P(Outcomes, AreExactAndBounded) {
+  if (GetParam().companion == Companion::withoutPosition) startChannel(std::nullopt);
+  if (GetParam().companion == Companion::running || GetParam().companion == Companion::gone) startChannel();
+  if (GetParam().companion == Companion::gone) channel.reset();  // the FIFOs stay; nobody reads them
   std::string expected = GetParam().err;
   if (const auto at = expected.find('@'); at != std::string::npos) expected.replace(at, 1, container());
-  const Outcome outcome = run(GetParam().arguments);
+  const Outcome outcome = run(GetParam().command);
   EXPECT_EQ(outcome.status, GetParam().status);
+  EXPECT_EQ(outcome.out, GetParam().out);
   EXPECT_EQ(outcome.err, expected);
-  EXPECT_EQ(outcome.out, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Failures,
-    ::testing::Values(
-        FailureCase{"no_companion",
-                    true,
-                    {"clear-timer"},
-                    1,
-                    "pellmorctl: no companion is reading @/from_main.fifo\n"},
-        FailureCase{"position_without_companion",
-                    true,
-                    {"position"},
-                    1,
-                    "pellmorctl: no companion is reading @/from_main.fifo\n"},
-        FailureCase{"no_fifo",
-                    false,
-                    {"send", "{}"},
-                    1,
-                    "pellmorctl: @/from_main.fifo does not exist; is the companion running?\n"},
-        FailureCase{"listen_times_out",
-                    true,
-                    {"listen", "--count", "1", "--timeout", "0.2"},
-                    1,
-                    "pellmorctl: timed out after 0 of 1 lines\n"},
-        FailureCase{
-            "not_a_boolean",
-            false,
-            {"set-authenticated", "maybe"},
-            2,
-            "pellmorctl: set-authenticated takes true or false, not 'maybe' (see pellmorctl --help)\n"},
-        FailureCase{"unknown_command",
-                    false,
-                    {"start"},
-                    2,
-                    "pellmorctl: unknown command 'start' (see pellmorctl --help)\n"},
-        FailureCase{
-            "exclusive_options",
-            false,
-            {"show-timer", "--started-ago", "1", "--started-at", "2"},
-            2,
-            "pellmorctl: --started-ago and --started-at exclude each other (see pellmorctl --help)\n"},
-        FailureCase{"not_a_number",
-                    false,
-                    {"show-timer", "--hours", "two"},
-                    2,
-                    "pellmorctl: --hours needs a number, not 'two' (see pellmorctl --help)\n"},
-        FailureCase{"no_command", false, {}, 2, "pellmorctl: no command (see pellmorctl --help)\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+const std::string help = " (see pellmorctl --help)\n";
+const std::string notReading = "pellmorctl: no companion is reading @/from_main.fifo\n";
+
+const OutcomeCase outcomeCases[] = {
+    {"position", Companion::running, "position", 0, "",
+     "{\"action\":\"menubarPosition\",\"height\":24.0,\"width\":63.0,\"x\":1500.0,\"y\":0.0}\n"},
+    {"position_without_answer", Companion::withoutPosition, "position --timeout 0.3", 1,
+     "pellmorctl: no menubarPosition answer within 0.3 s (no companion, or its status item has no "
+     "position)\n"},
+    {"no_companion", Companion::gone, "clear-timer", 1, notReading},
+    {"position_without_companion", Companion::gone, "position", 1, notReading},
+    {"no_fifo", Companion::none, "send {}", 1,
+     "pellmorctl: @/from_main.fifo does not exist; is the companion running?\n"},
+    {"listen_times_out", Companion::gone, "listen --count 1 --timeout 0.2", 1,
+     "pellmorctl: timed out after 0 of 1 lines\n"},
+    {"not_a_boolean", Companion::none, "set-authenticated maybe", 2,
+     "pellmorctl: set-authenticated takes true or false, not 'maybe'" + help},
+    {"unknown_command", Companion::none, "start", 2, "pellmorctl: unknown command 'start'" + help},
+    {"exclusive_options", Companion::none, "show-timer --started-ago 1 --started-at 2", 2,
+     "pellmorctl: --started-ago and --started-at exclude each other" + help},
+    {"not_a_number", Companion::none, "show-timer --hours two", 2,
+     "pellmorctl: --hours needs a number, not 'two'" + help},
+    {"no_command", Companion::none, "", 2, "pellmorctl: no command" + help},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, Outcomes, ::testing::ValuesIn(outcomeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Pellmorctl, HelpListsEveryCommand) {
-  const Outcome outcome = run({"--help"});
+  const Outcome outcome = run("--help");
   EXPECT_EQ(outcome.status, 0);
   for (const char* command : {"send", "show-timer", "--started-ago", "--started-at", "--hours", "clear-timer",
                               "set-authenticated", "set-timestamps-mode", "set-time-format",

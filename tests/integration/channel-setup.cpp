@@ -26,41 +26,21 @@ using testing::TemporaryDirectory;
 enum class Entry { none, fifo, file, directory, danglingSymlink };
 
 void makeEntry(const std::string& path, Entry entry) {
-  switch (entry) {
-    case Entry::none:
-      break;
-    case Entry::fifo:
-      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-      break;
-    case Entry::file:
-      std::ofstream(path) << "keep me\n";
-      break;
-    case Entry::directory:
-      fs::create_directory(path);
-      break;
-    case Entry::danglingSymlink:
-      fs::create_symlink(path + ".nowhere", path);
-      break;
-  }
+  if (entry == Entry::fifo && ::mkfifo(path.c_str(), 0600) != 0) FAIL() << "mkfifo " << path;
+  if (entry == Entry::file) std::ofstream(path) << "keep me\n";
+  if (entry == Entry::directory) fs::create_directory(path);
+  if (entry == Entry::danglingSymlink) fs::create_symlink(path + ".nowhere", path);
 }
 
 // What construction leaves at a path: "fifo", "file:<content>", "directory", "symlink" or "none".
 std::string describe(const std::string& path) {
-  const fs::file_status status = fs::symlink_status(path);
-  switch (status.type()) {
-    case fs::file_type::fifo:
-      return "fifo";
-    case fs::file_type::regular: {
-      std::ifstream file(path);
-      return "file:" + std::string(std::istreambuf_iterator<char>(file), {});
-    }
-    case fs::file_type::directory:
-      return "directory";
-    case fs::file_type::symlink:
-      return "symlink";
-    default:
-      return "none";
-  }
+  const fs::file_type type = fs::symlink_status(path).type();
+  if (type == fs::file_type::fifo) return "fifo";
+  if (type == fs::file_type::directory) return "directory";
+  if (type == fs::file_type::symlink) return "symlink";
+  if (type != fs::file_type::regular) return "none";
+  std::ifstream file(path);
+  return "file:" + std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 struct EntryCase {
@@ -70,7 +50,7 @@ struct EntryCase {
   std::vector<std::string> mkfifoCalls;
   std::string toMainAfter;
   std::string fromMainAfter;
-  std::string printed;  // by the reader and by two sends
+  std::string printed = "";  // by the reader and by two sends
 };
 
 class ExistingEntries : public ::testing::TestWithParam<EntryCase> {};
@@ -84,9 +64,9 @@ TEST_P(ExistingEntries, AreUsedUnchanged) {
 
   ::testing::internal::CaptureStdout();
   FIFOManager channel(testing::environmentFor(container.path(), mainThread, std::nullopt, &syscalls));
-  const bool writable = GetParam().toMain == Entry::none || GetParam().toMain == Entry::fifo;
   std::optional<testing::ToMainReader> reader;
-  if (writable) reader.emplace(channel.toMainPath());
+  if (GetParam().toMain == Entry::none || GetParam().toMain == Entry::fifo)
+    reader.emplace(channel.toMainPath());
   channel.sendToggleTimerMessage();
   channel.sendToggleAppMessage();
   // The second open means the first send is done; stop() waits for the second and joins the reader.
@@ -98,56 +78,33 @@ TEST_P(ExistingEntries, AreUsedUnchanged) {
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), GetParam().printed);
 
   std::vector<std::string> created;
-  for (const auto& call : syscalls.calls("mkfifo"))
-    created.push_back(fs::path(call.detail).filename());
+  for (const std::string& path : syscalls.details("mkfifo"))
+    created.push_back(fs::path(path).filename());
   EXPECT_EQ(created, GetParam().mkfifoCalls);
   EXPECT_EQ(describe(channel.toMainPath()), GetParam().toMainAfter);
   EXPECT_EQ(describe(channel.fromMainPath()), GetParam().fromMainAfter);
 }
 
 const std::string readFailure = "Failed to open FIFO for reading\n";
-const std::string twoWriteFailures = "Failed to open FIFO for writing\nFailed to open FIFO for writing\n";
+const std::string writeFailures = "Failed to open FIFO for writing\nFailed to open FIFO for writing\n";
+const std::vector<std::string> bothCreated = {"to_main.fifo", "from_main.fifo"};
+using enum Entry;
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, ExistingEntries,
-    ::testing::Values(
-        EntryCase{
-            "neither", Entry::none, Entry::none, {"to_main.fifo", "from_main.fifo"}, "fifo", "fifo", ""},
-        EntryCase{"both_fifos", Entry::fifo, Entry::fifo, {}, "fifo", "fifo", ""},
-        EntryCase{"only_to_main", Entry::fifo, Entry::none, {"from_main.fifo"}, "fifo", "fifo", ""},
-        EntryCase{"only_from_main", Entry::none, Entry::fifo, {"to_main.fifo"}, "fifo", "fifo", ""},
-        EntryCase{"file_at_from_main", Entry::fifo, Entry::file, {}, "fifo", "file:keep me\n", readFailure},
-        EntryCase{"directory_at_from_main",
-                  Entry::none,
-                  Entry::directory,
-                  {"to_main.fifo"},
-                  "fifo",
-                  "directory",
-                  readFailure},
-        EntryCase{"dangling_symlink_at_from_main",
-                  Entry::fifo,
-                  Entry::danglingSymlink,
-                  {},
-                  "fifo",
-                  "symlink",
-                  readFailure},
-        EntryCase{
-            "file_at_to_main", Entry::file, Entry::fifo, {}, "file:keep me\n", "fifo", twoWriteFailures},
-        EntryCase{"directory_at_to_main",
-                  Entry::directory,
-                  Entry::none,
-                  {"from_main.fifo"},
-                  "directory",
-                  "fifo",
-                  twoWriteFailures},
-        EntryCase{"dangling_symlink_at_to_main",
-                  Entry::danglingSymlink,
-                  Entry::fifo,
-                  {},
-                  "symlink",
-                  "fifo",
-                  twoWriteFailures}),
-    [](const auto& info) { return std::string(info.param.name); });
+const EntryCase entryCases[] = {
+    {"neither", none, none, bothCreated, "fifo", "fifo"},
+    {"both_fifos", fifo, fifo, {}, "fifo", "fifo"},
+    {"only_to_main", fifo, none, {"from_main.fifo"}, "fifo", "fifo"},
+    {"only_from_main", none, fifo, {"to_main.fifo"}, "fifo", "fifo"},
+    {"file_at_from_main", fifo, file, {}, "fifo", "file:keep me\n", readFailure},
+    {"directory_at_from_main", none, directory, {"to_main.fifo"}, "fifo", "directory", readFailure},
+    {"dangling_symlink_at_from_main", fifo, danglingSymlink, {}, "fifo", "symlink", readFailure},
+    {"file_at_to_main", file, fifo, {}, "file:keep me\n", "fifo", writeFailures},
+    {"directory_at_to_main", directory, none, {"from_main.fifo"}, "directory", "fifo", writeFailures},
+    {"dangling_symlink_at_to_main", danglingSymlink, fifo, {}, "symlink", "fifo", writeFailures},
+};
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ExistingEntries, ::testing::ValuesIn(entryCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FifoCreation, FailureIsReportedWithPerrorAndConstructionGoesOn) {
   TemporaryDirectory container;
@@ -161,26 +118,20 @@ TEST(FifoCreation, FailureIsReportedWithPerrorAndConstructionGoesOn) {
   EXPECT_TRUE(channel.isConnected());
 }
 
-// Sets XDG_RUNTIME_DIR for one test and puts the old value back.
+// Sets XDG_RUNTIME_DIR (or unsets it, for null) for one test and puts the old value back.
 class RuntimeDirectory {
  public:
   explicit RuntimeDirectory(const char* value) {
     if (const char* old = std::getenv("XDG_RUNTIME_DIR")) old_ = old;
-    if (value != nullptr) {
-      ::setenv("XDG_RUNTIME_DIR", value, 1);
-    } else {
-      ::unsetenv("XDG_RUNTIME_DIR");
-    }
+    set(value);
   }
-  ~RuntimeDirectory() {
-    if (old_) {
-      ::setenv("XDG_RUNTIME_DIR", old_->c_str(), 1);
-    } else {
-      ::unsetenv("XDG_RUNTIME_DIR");
-    }
-  }
+  ~RuntimeDirectory() { set(old_ ? old_->c_str() : nullptr); }
 
  private:
+  static void set(const char* value) {
+    if (value != nullptr) ::setenv("XDG_RUNTIME_DIR", value, 1);
+    if (value == nullptr) ::unsetenv("XDG_RUNTIME_DIR");
+  }
   std::optional<std::string> old_;
 };
 
@@ -209,38 +160,33 @@ TEST_P(ContainerSafety, OnlyAPrivateDirectoryIsUsed) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ContainerSafety,
-    ::testing::Values(
-        ContainerCase{"missing_is_created", [](const std::string&) { return true; }, true},
-        ContainerCase{"existing_private",
-                      [](const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0; }, true},
-        ContainerCase{"group_writable",
-                      [](const std::string& path) {
-                        return ::mkdir(path.c_str(), 0700) == 0 && ::chmod(path.c_str(), 0770) == 0;
-                      },
-                      false},
-        ContainerCase{"world_writable",
-                      [](const std::string& path) {
-                        return ::mkdir(path.c_str(), 0700) == 0 && ::chmod(path.c_str(), 0777) == 0;
-                      },
-                      false},
-        ContainerCase{"symlink_to_private_directory",
-                      [](const std::string& path) {
-                        fs::create_symlink(path + ".real", path);
-                        return ::mkdir((path + ".real").c_str(), 0700) == 0;
-                      },
-                      false},
-        ContainerCase{"regular_file",
-                      [](const std::string& path) { return static_cast<bool>(std::ofstream(path) << "x"); },
-                      false},
-        ContainerCase{"owned_by_someone_else",
-                      [](const std::string& path) {
-                        return ::mkdir(path.c_str(), 0700) == 0 &&
-                               ::chown(path.c_str(), ::geteuid() + 1, ::getegid()) == 0;
-                      },
-                      false}),
-    [](const auto& info) { return std::string(info.param.name); });
+// A directory made private, then given `mode`.
+bool madeDirectory(const std::string& path, mode_t mode) {
+  return ::mkdir(path.c_str(), 0700) == 0 && ::chmod(path.c_str(), mode) == 0;
+}
+
+const ContainerCase containerCases[] = {
+    {"missing_is_created", [](const std::string&) { return true; }, true},
+    {"existing_private", [](const std::string& path) { return madeDirectory(path, 0700); }, true},
+    {"group_writable", [](const std::string& path) { return madeDirectory(path, 0770); }, false},
+    {"world_writable", [](const std::string& path) { return madeDirectory(path, 0777); }, false},
+    {"symlink_to_private_directory",
+     [](const std::string& path) {
+       fs::create_symlink(path + ".real", path);
+       return madeDirectory(path + ".real", 0700);
+     },
+     false},
+    {"regular_file", [](const std::string& path) { return static_cast<bool>(std::ofstream(path) << "x"); },
+     false},
+    {"owned_by_someone_else",
+     [](const std::string& path) {
+       return madeDirectory(path, 0700) && ::chown(path.c_str(), ::geteuid() + 1, ::getegid()) == 0;
+     },
+     false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, ContainerSafety, ::testing::ValuesIn(containerCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ContainerSafety, NameWithASeparatorIsRefused) {
   TemporaryDirectory runtime;
@@ -267,34 +213,14 @@ TEST(ContainerFallback, UnsetRuntimeDirectoryUsesPrivateTmpDirectoryAndWarnsOnce
   fs::remove(fallback + "/" + unique);
 }
 
-class FatalStop : public ::testing::Test {
- protected:
-  void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
-};
-
-constexpr const char* fatalLine =
-    "^PellmorStatus/FIFOManager:14: Fatal error: Could not find App Group container\n$";
-
-TEST_F(FatalStop, MissingContainerEndsTheProcess) {
+TEST(FatalStop, MissingContainerEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   ManualMainThread mainThread;
   FIFOManager::Environment environment;
   environment.containerLookup = [] { return std::optional<std::string>(); };
   environment.mainThread = &mainThread;
-  EXPECT_DEATH(FIFOManager{environment}, fatalLine);
-}
-
-TEST_F(FatalStop, UnsafeContainerEndsTheProcess) {
-  TemporaryDirectory runtime;
-  const RuntimeDirectory variable(runtime.path().c_str());
-  const std::string container = runtime.path() + "/" + groupId;
-  ::mkdir(container.c_str(), 0700);
-  ::chmod(container.c_str(), 0777);
-  ManualMainThread mainThread;
-  FIFOManager::Environment environment;
-  environment.containerLookup = [] { return appGroupContainerPath(groupId); };
-  environment.mainThread = &mainThread;
-  EXPECT_DEATH(FIFOManager{environment}, fatalLine);
-  EXPECT_FALSE(fs::exists(container + "/to_main.fifo"));
+  EXPECT_DEATH(FIFOManager{environment},
+               "^PellmorStatus/FIFOManager:14: Fatal error: Could not find App Group container\n$");
 }
 
 TEST(SharedChannel, ConcurrentFirstUsesGetOneInstance) {

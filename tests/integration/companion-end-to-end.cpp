@@ -7,14 +7,15 @@
 #include <nlohmann/json.hpp>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "Backends/Headless/HeadlessStatusBar.h"
 #include "StatusItemManager.h"
 #include "fakes/FakeClock.h"
-#include "fakes/ManualMainThread.h"
 #include "fakes/FakeTicker.h"
+#include "fakes/ManualMainThread.h"
 #include "fakes/TempChannel.h"
 
 namespace pellmor {
@@ -62,13 +63,12 @@ Shown signedOut(std::string image) {
 class Companion : public ::testing::Test {
  protected:
   Companion() {
-    StatusItemManager::Environment environment;
-    environment.statusBar = &statusBar;
-    environment.screens = &screens;
-    environment.channel = [this]() -> FIFOManager& { return channel.fifo(); };
-    environment.content = {
-        .channel = environment.channel, .mainThread = &mainThread, .clock = &clock, .tickers = &tickers};
-    manager = std::make_unique<StatusItemManager>(std::move(environment));
+    const auto fifo = [this]() -> FIFOManager& { return channel.fifo(); };
+    manager = std::make_unique<StatusItemManager>(StatusItemManager::Environment{
+        &statusBar,
+        &screens,
+        fifo,
+        {.channel = fifo, .mainThread = &mainThread, .clock = &clock, .tickers = &tickers}});
     manager->setupStatusItem();
     mainThread.drain();
   }
@@ -139,34 +139,21 @@ TEST_F(Companion, ShowsWhatTheMainApplicationSendsSecondBySecond) {
   EXPECT_EQ(tickers.runningCount(), 1u);
 }
 
-TEST_F(Companion, StartingATimerWithEqualHoursMovesTheTextAtTheNextTick) {
-  receive({R"({"action":"showTimer","hoursWithoutTimer":1})"}, signedIn("PlayButton", "1:00"));
-  nextSecond();
-  EXPECT_EQ(shown(), signedIn("PlayButton", "1:00"));
-  receive({showTimer(launchTime - 1800, 1)}, signedIn("PauseButton", "1:00"));
-  nextSecond();
-  EXPECT_EQ(shown(), signedIn("PauseButton", "1:30"));
-}
-
 TEST_F(Companion, AnswersPositionRequestsWithTheItemsPlace) {
   testing::OutgoingReader reader(channel.fifo().toMainPath());
   ASSERT_TRUE(
       testing::writeIncoming(channel.fifo().fromMainPath(), {R"({"action":"requestMenubarPosition"})"}));
-  std::vector<std::string> sent;
-  mainThread.waitFor([&] {
-    std::vector<std::string> lines = reader.readLines(1, std::chrono::milliseconds(10));
-    sent.insert(sent.end(), lines.begin(), lines.end());
-    return !sent.empty();
-  });
-  ASSERT_EQ(sent.size(), 1u);
+  std::optional<std::string> sent;
+  mainThread.waitFor([&] { return (sent = reader.readLine(std::chrono::milliseconds(10))).has_value(); });
+  ASSERT_TRUE(sent.has_value());
   EXPECT_EQ(
-      nlohmann::json::parse(sent.front()),
+      nlohmann::json::parse(*sent),
       (nlohmann::json{{"action", "menubarPosition"}, {"x", 1500}, {"y", 0}, {"width", 63}, {"height", 24}}));
 }
 
-TEST_F(Companion, ClicksOnEachPartSendTheirLines) {
+TEST_F(Companion, ClicksOnEachRegionSendTheirLines) {
   struct Case {
-    const char* part;
+    const char* region;
     Point point;  // in the 63 x 22 item; the 16-point row is centred, 3 points from the top
     std::string printed;
     std::vector<std::string> sent;
@@ -178,7 +165,7 @@ TEST_F(Companion, ClicksOnEachPartSendTheirLines) {
       {"above the row", {12, 1}, "", {R"({"action":"toggleApp"})"}},
   };
   for (const Case& row : table) {
-    SCOPED_TRACE(row.part);
+    SCOPED_TRACE(row.region);
     const auto [printed, sent] = click(row.point);
     EXPECT_EQ(printed, row.printed);
     EXPECT_EQ(sent, row.sent);

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,41 +34,36 @@ class RecordingDelegate : public platform::ApplicationDelegate {
   std::function<void()> onLaunch_;
 };
 
-TEST(HeadlessApplication, LaunchesFirstAndTerminatesOnRequest) {
-  HeadlessApplication application;
-  EXPECT_EQ(application.activationPolicy(), platform::ActivationPolicy::regular);
-  RecordingDelegate delegate([&] {
-    application.setActivationPolicy(platform::ActivationPolicy::accessory);
-    application.requestTermination();
-  });
-  application.setDelegate(&delegate);
-  EXPECT_EQ(application.run(), 0);
-  EXPECT_EQ(delegate.events, (std::vector<std::string>{"launched", "terminating"}));
-  EXPECT_EQ(application.activationPolicy(), platform::ActivationPolicy::accessory);
-}
-
-TEST(HeadlessApplication, TerminationSignalEndsTheLoop) {
-  platform::blockTerminationSignals();  // as the process entry does; this test starts no thread
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+// A request (0 here) or any termination signal ends the loop, through the delegate's last callback.
+TEST(HeadlessApplication, LaunchesFirstAndTerminatesOnRequestOrSignal) {
+  platform::blockTerminationSignals();  // as the process entry does, before any thread starts
+  for (const int signal : {0, SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(signal);
     HeadlessApplication application;
-    RecordingDelegate delegate([signal] { raise(signal); });
+    EXPECT_EQ(application.activationPolicy(), platform::ActivationPolicy::regular);
+    RecordingDelegate delegate([&] {
+      application.setActivationPolicy(platform::ActivationPolicy::accessory);
+      if (signal == 0)
+        application.requestTermination();
+      else
+        raise(signal);
+    });
     application.setDelegate(&delegate);
     EXPECT_EQ(application.run(), 0);
     EXPECT_EQ(delegate.events, (std::vector<std::string>{"launched", "terminating"}));
+    EXPECT_EQ(application.activationPolicy(), platform::ActivationPolicy::accessory);
   }
 }
 
 TEST(HeadlessApplication, TasksFromOtherThreadsRunInOrderOnTheLoopThread) {
   HeadlessApplication application;
   std::vector<int> ran;
-  bool allOnLoopThread = true;
-  const std::thread::id loopThread = std::this_thread::get_id();
+  std::vector<std::thread::id> threads;
   RecordingDelegate delegate([&] {
     std::thread poster([&] {
       for (int task = 0; task < 100; ++task) {
         application.mainThread().post([&, task] {
-          allOnLoopThread = allOnLoopThread && std::this_thread::get_id() == loopThread;
+          threads.push_back(std::this_thread::get_id());
           ran.push_back(task);
           if (task == 99) application.requestTermination();
         });
@@ -77,10 +73,10 @@ TEST(HeadlessApplication, TasksFromOtherThreadsRunInOrderOnTheLoopThread) {
   });
   application.setDelegate(&delegate);
   application.run();
-  ASSERT_EQ(ran.size(), 100u);
-  for (int task = 0; task < 100; ++task)
-    EXPECT_EQ(ran[task], task);
-  EXPECT_TRUE(allOnLoopThread);
+  std::vector<int> inOrder(100);
+  std::iota(inOrder.begin(), inOrder.end(), 0);
+  EXPECT_EQ(ran, inOrder);
+  EXPECT_EQ(threads, std::vector<std::thread::id>(100, std::this_thread::get_id()));
 }
 
 TEST(HeadlessApplication, TickersRepeatUntilTheirHandleIsDropped) {
@@ -113,11 +109,12 @@ TEST(HeadlessApplication, RunUntilIdleRunsPostedTasksAndThoseTheyPost) {
 }
 
 TEST(HeadlessApplication, WithoutDisplayItemsHaveNoButtonAndThereIsNoScreen) {
-  HeadlessApplication application;
-  auto item = application.systemStatusBar().statusItemWithLength(platform::StatusBar::variableLength);
-  ASSERT_NE(item, nullptr);
-  EXPECT_EQ(item->button(), nullptr);
-  EXPECT_TRUE(application.screens().screens().empty());
+  HeadlessApplication withoutDisplay;
+  auto buttonless =
+      withoutDisplay.systemStatusBar().statusItemWithLength(platform::StatusBar::variableLength);
+  ASSERT_NE(buttonless, nullptr);
+  EXPECT_EQ(buttonless->button(), nullptr);
+  EXPECT_TRUE(withoutDisplay.screens().screens().empty());
 }
 
 TEST(HeadlessApplication, VirtualMenuBarGivesItemsAButtonInItsWindow) {

@@ -11,49 +11,46 @@
 namespace pellmor {
 namespace {
 
-struct FramingCase {
-  const char* name;
-  std::vector<std::string> chunks;
-  std::vector<std::string> lines;
-  std::string pending;
-};
-
 std::vector<std::string> frame(LineFramer& framer, const std::vector<std::string>& chunks) {
   std::vector<std::string> lines;
-  for (const std::string& chunk : chunks) {
+  for (const std::string& chunk : chunks)
     framer.push(chunk, [&lines](std::string_view line) { lines.emplace_back(line); });
-  }
   return lines;
 }
 
-class Framing : public ::testing::TestWithParam<FramingCase> {};
-
-TEST_P(Framing, CutsLinesAtNewlineOnly) {
-  LineFramer framer;
-  EXPECT_EQ(frame(framer, GetParam().chunks), GetParam().lines);
-  EXPECT_EQ(framer.pendingSize(), GetParam().pending.size());
+// A line of exactly the bound is kept; a longer one is discarded up to its newline, whether it grows in
+// pieces or arrives whole, and the next line is handled.
+TEST(Framing, CutsLinesAtNewlineOnlyWithinTheBound) {
+  const struct {
+    std::size_t bound;
+    std::vector<std::string> chunks;
+    std::vector<std::string> lines;
+    std::size_t pending = 0;
+  } cases[] = {
+      {64, {"one\ntwo\n"}, {"one", "two"}},
+      {64, {"{\"act", "ion\":\"clear", "Timer\"}\n"}, {"{\"action\":\"clearTimer\"}"}},
+      {64, {"a\nb", "c\nd", "\n"}, {"a", "bc", "d"}},
+      {64, {"a\n\n\nb\n"}, {"a", "", "", "b"}},
+      {64, {"a\r\n", "b\rc\n"}, {"a\r", "b\rc"}},
+      {64, {"done\npart"}, {"done"}, 4},
+      {64, {}, {}},
+      {64, {"", "x", "", "\n"}, {"x"}},
+      {64, {std::string("a\0b\n", 4)}, {std::string("a\0b", 3)}},
+      {8, {"12345678\nnext\n"}, {"12345678", "next"}},
+      {8, {"1234", "5678", "\nnext\n"}, {"12345678", "next"}},
+      {8, {"123456789", "\nnext\n"}, {"next"}},
+      {8, {"123456789\n12345678\n"}, {"12345678"}},
+      {8, {"12345", "6789", "\nnext\n"}, {"next"}},
+      {8, {"12345678", "12345678", "12345678", "\nnext\n"}, {"next"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.chunks));
+    LineFramer framer(c.bound);
+    EXPECT_EQ(frame(framer, c.chunks), c.lines);
+    EXPECT_EQ(framer.pendingSize(), c.pending);
+    EXPECT_FALSE(framer.isDiscarding());
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Chunks, Framing,
-    ::testing::Values(FramingCase{"one_line", {"{\"a\":1}\n"}, {"{\"a\":1}"}, ""},
-                      FramingCase{"two_lines_in_one_chunk", {"one\ntwo\n"}, {"one", "two"}, ""},
-                      FramingCase{"line_in_three_pieces",
-                                  {"{\"act", "ion\":\"clear", "Timer\"}\n"},
-                                  {"{\"action\":\"clearTimer\"}"},
-                                  ""},
-                      FramingCase{"empty_line", {"\n"}, {""}, ""},
-                      FramingCase{"empty_lines_between", {"a\n\n\nb\n"}, {"a", "", "", "b"}, ""},
-                      FramingCase{"carriage_return_kept", {"a\r\n"}, {"a\r"}, ""},
-                      FramingCase{"lone_carriage_return_does_not_cut", {"a\rb\n"}, {"a\rb"}, ""},
-                      FramingCase{"fragment_waits", {"done\npart"}, {"done"}, "part"},
-                      FramingCase{"newline_in_its_own_chunk", {"abc", "\n"}, {"abc"}, ""},
-                      FramingCase{
-                          "lines_across_chunk_boundaries", {"a\nb", "c\nd", "\n"}, {"a", "bc", "d"}, ""},
-                      FramingCase{"nothing", {}, {}, ""},
-                      FramingCase{"empty_chunks", {"", "x", "", "\n"}, {"x"}, ""},
-                      FramingCase{"nul_byte_kept", {std::string("a\0b\n", 4)}, {std::string("a\0b", 3)}, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Framing, ResetDropsTheFragmentOnly) {
   LineFramer framer;
@@ -63,49 +60,7 @@ TEST(Framing, ResetDropsTheFragmentOnly) {
   EXPECT_EQ(frame(framer, {"ment\n"}), std::vector<std::string>{"ment"});
 }
 
-// A line of exactly the bound is kept; one byte more is discarded up to its newline, whether it grows in
-// pieces or arrives whole, and the next line is handled.
-struct BoundCase {
-  const char* name;
-  std::size_t lineBytes;
-  std::size_t pieces;
-  bool kept;
-};
-
-class Bound : public ::testing::TestWithParam<BoundCase> {};
-
-TEST_P(Bound, LongLineIsDiscardedAndLaterLinesWork) {
-  constexpr std::size_t bound = 64;
-  LineFramer framer(bound);
-  const std::string longLine(GetParam().lineBytes, 'x');
-  std::vector<std::string> chunks;
-  const std::size_t step = (longLine.size() + GetParam().pieces - 1) / GetParam().pieces;
-  for (std::size_t at = 0; at < longLine.size(); at += step)
-    chunks.push_back(longLine.substr(at, step));
-  chunks.push_back("\nnext\n");
-
-  const std::vector<std::string> lines = frame(framer, chunks);
-
-  const std::vector<std::string> expected =
-      GetParam().kept ? std::vector<std::string>{longLine, "next"} : std::vector<std::string>{"next"};
-  EXPECT_EQ(lines, expected);
-  EXPECT_FALSE(framer.isDiscarding());
-}
-
-INSTANTIATE_TEST_SUITE_P(Lines, Bound,
-                         ::testing::Values(BoundCase{"at_bound_whole", 64, 1, true},
-                                           BoundCase{"at_bound_in_pieces", 64, 8, true},
-                                           BoundCase{"over_bound_whole", 65, 1, false},
-                                           BoundCase{"over_bound_in_pieces", 65, 13, false},
-                                           BoundCase{"far_over_bound_in_pieces", 1000, 50, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Bound, OverlongLineWithItsNewlineInOneChunk) {
-  LineFramer framer(8);
-  EXPECT_EQ(frame(framer, {"123456789\n12345678\n"}), std::vector<std::string>{"12345678"});
-}
-
-TEST(Bound, DefaultIsOneMebibyteAndPendingBytesStayWithinIt) {
+TEST(Framing, DefaultBoundIsOneMebibyteAndPendingBytesStayWithinIt) {
   LineFramer framer;
   const std::string chunk(4096, 'y');
   std::size_t largestPending = 0;
@@ -121,41 +76,42 @@ TEST(Bound, DefaultIsOneMebibyteAndPendingBytesStayWithinIt) {
   EXPECT_EQ(lines, std::vector<std::string>{"{\"action\":\"clearTimer\"}"});
 }
 
-struct Utf8Case {
-  const char* name;
-  std::string bytes;
-  bool valid;
-};
-
-class Utf8 : public ::testing::TestWithParam<Utf8Case> {};
-
-TEST_P(Utf8, ValidatesStrictly) {
-  EXPECT_EQ(isValidUtf8(GetParam().bytes), GetParam().valid);
+TEST(Utf8, ValidatesStrictly) {
+  const struct {
+    std::string bytes;
+    bool valid;
+  } cases[] = {
+      {"", true},
+      {"{\"action\":\"toggleApp\"}", true},
+      {std::string("\0", 1), true},
+      {"\xC3\xA9", true},
+      {"\xC2\x80", true},  // lowest two-byte sequence
+      {"\xE2\x82\xAC", true},
+      {"\xED\x9F\xBF", true},  // last before the surrogates
+      {"\xEE\x80\x80", true},  // first after the surrogates
+      {"\xF0\x9F\x98\x80", true},
+      {"\xF4\x8F\xBF\xBF", true},  // highest code point
+      {"\xEF\xBF\xBD", true},      // replacement character
+      {"\x80", false},             // lone continuation byte
+      {"\xC0\xAF", false},         // overlong
+      {"\xC1\xBF", false},
+      {"\xE0\x9F\xBF", false},
+      {"\xF0\x8F\xBF\xBF", false},
+      {"\xED\xA0\x80", false},  // surrogates
+      {"\xED\xBF\xBF", false},
+      {"\xF4\x90\x80\x80", false},  // above the highest code point
+      {"\xF5\x80\x80\x80", false},
+      {"\xFF", false},
+      {"a\xC3", false},  // truncated
+      {"\xE2\x82", false},
+      {"\xF0\x9F\x98", false},
+      {"\xE2\x82\x41", false},  // bad continuation
+      {"\xF0\x9F\x98\xC0", false},
+      {"{\"a\":\"\xC3\xA9\"}\xFE", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(isValidUtf8(c.bytes), c.valid) << ::testing::PrintToString(c.bytes);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Bytes, Utf8,
-    ::testing::Values(
-        Utf8Case{"empty", "", true}, Utf8Case{"ascii", "{\"action\":\"toggleApp\"}", true},
-        Utf8Case{"nul", std::string("\0", 1), true}, Utf8Case{"two_bytes", "\xC3\xA9", true},
-        Utf8Case{"lowest_two_bytes", "\xC2\x80", true}, Utf8Case{"three_bytes", "\xE2\x82\xAC", true},
-        Utf8Case{"last_before_surrogates", "\xED\x9F\xBF", true},
-        Utf8Case{"first_after_surrogates", "\xEE\x80\x80", true},
-        Utf8Case{"four_bytes", "\xF0\x9F\x98\x80", true},
-        Utf8Case{"highest_code_point", "\xF4\x8F\xBF\xBF", true},
-        Utf8Case{"replacement_character", "\xEF\xBF\xBD", true}, Utf8Case{"lone_continuation", "\x80", false},
-        Utf8Case{"overlong_c0", "\xC0\xAF", false}, Utf8Case{"overlong_c1", "\xC1\xBF", false},
-        Utf8Case{"overlong_three_bytes", "\xE0\x9F\xBF", false},
-        Utf8Case{"overlong_four_bytes", "\xF0\x8F\xBF\xBF", false},
-        Utf8Case{"surrogate_low_end", "\xED\xA0\x80", false},
-        Utf8Case{"surrogate_high_end", "\xED\xBF\xBF", false},
-        Utf8Case{"above_maximum", "\xF4\x90\x80\x80", false}, Utf8Case{"lead_f5", "\xF5\x80\x80\x80", false},
-        Utf8Case{"byte_ff", "\xFF", false}, Utf8Case{"truncated_two", "a\xC3", false},
-        Utf8Case{"truncated_three", "\xE2\x82", false}, Utf8Case{"truncated_four", "\xF0\x9F\x98", false},
-        Utf8Case{"bad_third_byte", "\xE2\x82\x41", false},
-        Utf8Case{"bad_fourth_byte", "\xF0\x9F\x98\xC0", false},
-        Utf8Case{"valid_then_invalid", "{\"a\":\"\xC3\xA9\"}\xFE", false}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace pellmor

@@ -5,16 +5,16 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "AppDelegate.h"
 #include "StatusItemManager.h"
 #include "fakes/FakeClock.h"
-#include "fakes/ManualMainThread.h"
 #include "fakes/FakeStatusBar.h"
 #include "fakes/FakeTicker.h"
+#include "fakes/ManualMainThread.h"
+#include "fakes/TempChannel.h"
 
 namespace pellmor {
 namespace {
@@ -42,46 +42,27 @@ class RecordingApplication : public platform::Application {
   testing::FakeScreens screens_;
 };
 
-// The shared channel makes its FIFOs in a private runtime directory, removed when the test ends.
-class RuntimeDirectory {
- public:
-  RuntimeDirectory() : path_((std::filesystem::temp_directory_path() / "pellmor-delegate-XXXXXX").string()) {
-    if (mkdtemp(path_.data()) == nullptr) std::abort();
-    setenv("XDG_RUNTIME_DIR", path_.c_str(), 1);
-  }
-  ~RuntimeDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-
- private:
-  std::string path_;
-};
-
 // The shared controller and channel keep references to the application for the rest of the process, as
 // in the program, so the application is never destroyed either.
 RecordingApplication& application() {
-  static RuntimeDirectory runtime;
+  // The shared channel makes its FIFOs in a private runtime directory.
+  static const testing::TempDirectory runtime;
+  setenv("XDG_RUNTIME_DIR", runtime.path.c_str(), 1);
   static RecordingApplication* const instance = new RecordingApplication;
   return *instance;
 }
 
-TEST(AppDelegate, LaunchSetsUpTheItemBeforeBecomingAnAccessoryOnce) {
-  RecordingApplication& app = application();
+TEST(AppDelegate, LaunchSetsUpTheItemBeforeBecomingAnAccessoryOnceAndTerminationSaysGoodbye) {
+  const testing::CallLog& log = application().bar.log;
   AppDelegate delegate;
   delegate.applicationDidFinishLaunching();
-  ASSERT_FALSE(app.bar.log.empty());
-  EXPECT_EQ(app.bar.log.front(), "statusItemWithLength(-1)");
-  EXPECT_EQ(app.bar.log.back(), "setActivationPolicy(1)");
-  EXPECT_EQ(std::count(app.bar.log.begin(), app.bar.log.end(), "statusItemWithLength(-1)"), 1);
-  EXPECT_EQ(std::count(app.bar.log.begin(), app.bar.log.end(), "setActivationPolicy(1)"), 1);
-  EXPECT_EQ(&StatusItemManager::shared(), &StatusItemManager::shared());
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.front(), "statusItemWithLength(-1)");
+  EXPECT_EQ(log.back(), "setActivationPolicy(1)");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "statusItemWithLength(-1)"), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "setActivationPolicy(1)"), 1);
   EXPECT_NE(StatusItemManager::shared().hostingView(), nullptr);
-  EXPECT_EQ(StatusItemManager::shared().statusItem()->button(), app.bar.lastButton);
-}
-
-TEST(AppDelegate, TerminationPrintsGoodbyeOnce) {
-  AppDelegate delegate;
+  EXPECT_EQ(StatusItemManager::shared().statusItem()->button(), application().bar.lastButton);
   ::testing::internal::CaptureStdout();
   delegate.applicationWillTerminate();
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "GOODBYE!\n");

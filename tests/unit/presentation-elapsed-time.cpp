@@ -1,0 +1,222 @@
+// The running total: the arithmetic of both formats, the decimal symbol, rounding boundaries, large and
+// unrepresentable totals; and the label's life in the view tree: inserted at "0:00", computed when shown,
+// refreshed by its one-second ticker while a timer runs, recomputed when a rebuild changes what it shows,
+// stopped when removed.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <clocale>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ElapsedTimeLabel.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeTicker.h"
+
+namespace pellmor {
+namespace {
+
+constexpr double infinity = std::numeric_limits<double>::infinity();
+// The largest hour count "%d" takes, in seconds.
+constexpr double maximumHours = 2147483647.0 * 3600;
+using Rows = std::vector<std::pair<double, std::string>>;
+
+// Checks the static arithmetic, and the label showing a start time that many seconds before now.
+void expectFormats(const std::string& timeFormat, const std::string& symbol, const Rows& rows) {
+  for (const auto& [seconds, expected] : rows) {
+    SCOPED_TRACE(::testing::Message()
+                 << "E=" << seconds << " format=\"" << timeFormat << "\" symbol=\"" << symbol << '"');
+    EXPECT_EQ(ElapsedTimeLabel::format(seconds, timeFormat, symbol), expected);
+    testing::FakeClock clock(seconds);
+    testing::FakeTickerFactory tickers;
+    ElapsedTimeLabel label({0.0, 0, timeFormat, symbol}, clock, tickers, {});
+    label.appear();
+    EXPECT_EQ(label.elapsedTime(), expected);
+  }
+}
+
+// Minutes round to the nearest with halves up and hours keep counting past a day; only exactly "decimal"
+// selects decimal hours, and the symbol does not apply otherwise.
+TEST(ElapsedTimeFormat, HoursAndMinutes) {
+  const Rows rows = {{0, "0:00"},    {29.99, "0:00"}, {30, "0:01"},   {900, "0:15"},     {3570, "1:00"},
+                     {3599, "1:00"}, {3929, "1:05"},  {3930, "1:06"}, {450000, "125:00"}};
+  expectFormats("hours_minutes", ".", rows);
+  expectFormats("hours_minutes", ".", {{maximumHours + 3569, "2147483647:59"}});
+  for (const std::string other : {"Decimal", "decimal ", ""})
+    expectFormats(other, ".", {{3930, "1:06"}});
+  expectFormats("hours_minutes", ",", {{3930, "1:06"}});
+}
+
+// Rounded as the C conversion does: 18 s is 0.005 h, a hair above the half in binary; 450 s and 1350 s
+// are 0.125 h and 0.375 h exactly, whose halves go to the even digit. The symbol replaces the point
+// literally.
+TEST(ElapsedTimeFormat, DecimalHours) {
+  const Rows rows = {{0, "0.00"},        {3570, "0.99"}, {3599, "1.00"}, {3929, "1.09"}, {3930, "1.09"},
+                     {450000, "125.00"}, {18, "0.01"},   {450, "0.12"},  {1350, "0.38"}};
+  expectFormats("decimal", ".", rows);
+  expectFormats("decimal", ".", {{3.6e21, "1000000000000000000.00"}});
+  expectFormats("decimal", ",", {{3930, "1,09"}});
+  expectFormats("decimal", "", {{3930, "109"}});
+  expectFormats("decimal", " h ", {{3930, "1 h 09"}});
+  expectFormats("decimal", "·", {{3930, "1·09"}});  // a middle dot, two bytes in UTF-8
+}
+
+// Beyond the conversions: maximumHours + 3570 rounds up to an hour count "%d" cannot take, 9.3e18 is
+// beyond a signed 64-bit count of seconds.
+TEST(ElapsedTimeFormat, NegativeTotalsShowZeroAndUnrepresentableOnesThePlaceholder) {
+  const Rows rows = {{-0.0, "0:00"},   {-2, "0:00"},       {-5400, "0:00"},    {maximumHours + 3570, "-:--"},
+                     {9.3e18, "-:--"}, {infinity, "-:--"}, {-infinity, "-:--"}};
+  expectFormats("hours_minutes", ".", rows);
+  expectFormats("hours_minutes", ".", {{std::numeric_limits<double>::max(), "-:--"}});
+  expectFormats("decimal", ".", {{-90, "0.00"}, {infinity, "-:--"}});
+  expectFormats("decimal", ",", {{-5400, "0,00"}, {std::numeric_limits<double>::quiet_NaN(), "-:--"}});
+}
+
+TEST(ElapsedTimeFormat, ElapsedSecondsAddTheHoursWithoutTimer) {
+  struct Case {
+    std::optional<double> startTime;
+    double hoursWithoutTimer;
+    double expected;
+  };
+  const Case table[] = {{std::nullopt, 0, 0},  {std::nullopt, 125, 450000},
+                        {1e9 - 3930, 0, 3930}, {1e9 - 1800, 1.5, 7200},
+                        {1e9 + 2, 0, -2},  // started a little in the future
+                        {1e9 - 0.5, 0, 0.5}};
+  for (const Case& row : table)
+    EXPECT_DOUBLE_EQ(ElapsedTimeLabel::elapsedSeconds(row.startTime, row.hoursWithoutTimer, 1e9),
+                     row.expected);
+}
+
+// The process locale writes "," for the point; the label's text must not follow it.
+TEST(ElapsedTimeFormat, DecimalHoursIgnoreTheProcessLocale) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "the set-up installs de_DE.UTF-8";
+  const std::string localePoint = std::localeconv()->decimal_point;
+  const std::string withPoint = ElapsedTimeLabel::format(3930, "decimal", ".");
+  const std::string withSymbol = ElapsedTimeLabel::format(1234567 * 3600.0, "decimal", ",");
+  std::setlocale(LC_ALL, previous.c_str());
+  EXPECT_EQ(localePoint, ",");
+  EXPECT_EQ(withPoint, "1.09");
+  EXPECT_EQ(withSymbol, "1234567,00");
+}
+
+constexpr double now = 1'700'000'000.0;
+
+ElapsedTimeLabel::Inputs inputs(std::optional<double> startTime, double hours,
+                                std::string timeFormat = "hours_minutes", std::string decimalSymbol = ".") {
+  return {startTime, hours, std::move(timeFormat), std::move(decimalSymbol)};
+}
+
+class ElapsedTimeLabelLife : public ::testing::Test {
+ protected:
+  // A label already shown with the given inputs.
+  std::unique_ptr<ElapsedTimeLabel> shownLabel(ElapsedTimeLabel::Inputs labelInputs) {
+    auto label =
+        std::make_unique<ElapsedTimeLabel>(std::move(labelInputs), clock, tickers, [this] { ++textChanges; });
+    label->appear();
+    return label;
+  }
+
+  testing::FakeClock clock{now};
+  testing::FakeTickerFactory tickers;
+  int textChanges = 0;
+};
+
+TEST_F(ElapsedTimeLabelLife, InsertedShowsZeroThenShowingComputesAndTicksFollowTheClock) {
+  const ElapsedTimeLabel decimal(inputs(now - 3930, 5, "decimal", ","), clock, tickers, {});
+  ElapsedTimeLabel label(inputs(now - 3928, 0), clock, tickers, [this] { ++textChanges; });
+  EXPECT_EQ(decimal.elapsedTime(), "0:00");
+  EXPECT_EQ(label.elapsedTime(), "0:00");
+  EXPECT_EQ(tickers.runningCount(), 0u);
+  EXPECT_EQ(textChanges, 0);
+  label.appear();
+  EXPECT_EQ(label.elapsedTime(), "1:05");
+  ASSERT_EQ(tickers.runningCount(), 1u);
+  EXPECT_EQ(tickers.lastInterval(), std::chrono::milliseconds(1000));
+  for (const std::string text : {"1:05", "1:06", "1:06"}) {  // 3929 s, 3930 s, 3931 s
+    clock.advance(1);
+    tickers.tick();
+    EXPECT_EQ(label.elapsedTime(), text);
+  }
+  EXPECT_EQ(textChanges, 2);  // shown, then one change at 3930 s
+}
+
+TEST_F(ElapsedTimeLabelLife, TicksWithoutStartTimeChangeNothing) {
+  auto label = shownLabel(inputs(std::nullopt, 1));
+  ASSERT_EQ(label->elapsedTime(), "1:00");
+  clock.advance(3600);
+  tickers.tick();
+  EXPECT_EQ(label->elapsedTime(), "1:00");
+  EXPECT_EQ(textChanges, 1);
+}
+
+TEST_F(ElapsedTimeLabelLife, NewOrChangedStartTimeAloneWaitsForTheNextTick) {
+  struct Case {
+    std::optional<double> shownWith;
+    std::string shown;
+  };
+  for (const Case& row : {Case{std::nullopt, "0:00"}, Case{now - 60, "0:01"}}) {
+    auto label = shownLabel(inputs(row.shownWith, 0));
+    label->update(inputs(now - 3930, 0));
+    EXPECT_EQ(label->elapsedTime(), row.shown);
+    tickers.tick();
+    EXPECT_EQ(label->elapsedTime(), "1:06");
+  }
+}
+
+TEST_F(ElapsedTimeLabelLife, UnchangedInputsOrAStartTimeGoneKeepTheLastText) {
+  auto label = shownLabel(inputs(now - 3930, 0));
+  clock.advance(600);
+  label->update(inputs(now - 3930, 0));
+  EXPECT_EQ(label->elapsedTime(), "1:06");
+  label->update(inputs(std::nullopt, 0));
+  tickers.tick();
+  EXPECT_EQ(label->elapsedTime(), "1:06");
+}
+
+TEST_F(ElapsedTimeLabelLife, ChangedHoursFormatOrSymbolRecomputeAtOnce) {
+  struct Case {
+    const char* change;
+    ElapsedTimeLabel::Inputs next;
+    std::string expected;
+  };
+  // Shown at 1:06 with a running timer; the clock then moves 10 minutes without a tick.
+  const Case table[] = {
+      {"hours", inputs(now - 3930, 1), "2:16"},
+      {"format", inputs(now - 3930, 0, "decimal"), "1.26"},
+      {"symbol", inputs(now - 3930, 0, "hours_minutes", ","), "1:16"},
+      {"symbol and start", inputs(now - 30, 0, "hours_minutes", ","), "0:11"},
+  };
+  for (const Case& row : table) {
+    SCOPED_TRACE(row.change);
+    clock.set(now);
+    auto label = shownLabel(inputs(now - 3930, 0));
+    clock.advance(600);
+    label->update(row.next);
+    EXPECT_EQ(label->elapsedTime(), row.expected);
+    EXPECT_EQ(label->inputs(), row.next);
+  }
+}
+
+TEST_F(ElapsedTimeLabelLife, RemovalStopsTheTickerAndALabelInsertedAnewStartsOver) {
+  auto first = shownLabel(inputs(now - 3930, 0));
+  ASSERT_EQ(first->elapsedTime(), "1:06");
+  first.reset();
+  EXPECT_EQ(tickers.runningCount(), 0u);
+  tickers.tick();  // nothing left to call
+  EXPECT_EQ(textChanges, 1);
+  ElapsedTimeLabel second(inputs(now - 3930, 0), clock, tickers, {});
+  EXPECT_EQ(second.elapsedTime(), "0:00");
+  second.appear();
+  EXPECT_EQ(second.elapsedTime(), "1:06");
+  EXPECT_EQ(tickers.runningCount(), 1u);
+  EXPECT_EQ(tickers.startedCount(), 2);
+}
+
+}  // namespace
+}  // namespace pellmor
