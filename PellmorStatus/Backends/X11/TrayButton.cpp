@@ -106,14 +106,16 @@ TrayButton::~TrayButton() {
 }
 
 void TrayButton::dock() {
-  // Without a tray the item waits, hidden, for one to announce itself.
-  if (!tracker_.requestDock(windowId_)) return;
-  // A tray that is still setting itself up can drop the request: ask again, less and less often, until it
-  // embeds the item or another tray takes over.
+  tracker_.requestDock(windowId_);
+  // Asked again, less and less often, until a tray embeds the item: a tray still setting itself up can
+  // drop the request, and one that replaces another while this process starts can go unannounced.
   const int request = ++dockRequests_;
   const auto delay = std::min(firstDockRetryDelay * (1 << std::min(request - 1, 6)), longestDockRetryDelay);
   QTimer::singleShot(delay, widget_.get(), [this, sequence = dockSequence_] {
-    if (!docked_ && sequence == dockSequence_) dock();
+    // Once the tray has taken the window in, the embedding is under way: asking again would embed it twice.
+    if (docked_ || sequence != dockSequence_ || isReparented(windowId_)) return;
+    tracker_.lookUpManager();
+    dock();
   });
 }
 

@@ -84,6 +84,9 @@ void TrayTracker::lookUpManager() {
 }
 
 void TrayTracker::setManager(WindowId window) {
+  // A manager that announces itself after the lookup found it is no change: a second dock request would
+  // make the tray embed the window twice and destroy it with the first embedding.
+  if (window == manager_) return;
   if (window != XCB_WINDOW_NONE) selectStructureEvents(window, false);
   xcb_flush(connection());
   manager_ = window;

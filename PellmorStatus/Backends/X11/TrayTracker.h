@@ -37,6 +37,9 @@ class TrayTracker : public QAbstractNativeEventFilter {
 
   // Asks the current manager to embed the window; false when no tray runs.
   bool requestDock(WindowId window) const;
+  // Asks the X server again which window manages the tray, for a change that came unannounced (a manager
+  // that replaced another while this process was starting).
+  void lookUpManager();
 
   void addListener(WindowId window, Listener listener);
   void removeListener(WindowId window);
@@ -48,7 +51,6 @@ class TrayTracker : public QAbstractNativeEventFilter {
   bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
  private:
-  void lookUpManager();
   void setManager(WindowId window);
   void announceTrayChange();
   void announceEmbedding(WindowId window);
