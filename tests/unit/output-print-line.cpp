@@ -17,9 +17,11 @@ TEST(PrintLine, LinesFromTwoThreadsNeverInterleave) {
   const std::string fromMain = "Failed to create NSStatusItem button";
   testing::internal::CaptureStdout();
   std::thread reader([&] {
-    for (int i = 0; i < kLinesPerThread; ++i) printLine(fromReader);
+    for (int i = 0; i < kLinesPerThread; ++i)
+      printLine(fromReader);
   });
-  for (int i = 0; i < kLinesPerThread; ++i) printLine(fromMain);
+  for (int i = 0; i < kLinesPerThread; ++i)
+    printLine(fromMain);
   reader.join();
   std::istringstream output(testing::internal::GetCapturedStdout());
 
