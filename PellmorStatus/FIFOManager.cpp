@@ -1,7 +1,6 @@
 #include "FIFOManager.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 
 #include "Platform/Application.h"
 #include "StatusItemManager.h"
+#include "Support/BrokenPipe.h"
 #include "Support/Container.h"
 #include "Support/FileDescriptor.h"
 #include "Support/LineFramer.h"
@@ -44,29 +44,11 @@ std::string lookUpContainer(const FIFOManager::Environment& environment) {
   return *std::move(container);
 }
 
-// lstat, not stat: a dangling symlink is an existing entry and is used unchanged.
+// Follows symbolic links: a link that leads nowhere counts as missing, so mkfifo is tried and reports
+// "File exists"; the link itself is then used unchanged.
 bool entryExists(const std::string& path) {
   struct stat status {};
-  return ::lstat(path.c_str(), &status) == 0;
-}
-
-// A reader of "/to_main.fifo" that goes away mid-write must cost the line, not the process. Only the
-// writer thread blocks SIGPIPE, so the process-wide disposition stays as it was.
-void blockBrokenPipeSignal() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGPIPE);
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
-
-// A failed write raised SIGPIPE at this thread, where it stays pending while blocked: consume it.
-void discardPendingBrokenPipeSignal() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGPIPE);
-  const timespec noWait{0, 0};
-  while (sigtimedwait(&set, nullptr, &noWait) == SIGPIPE) {
-  }
+  return ::stat(path.c_str(), &status) == 0;
 }
 
 bool isFiniteNumber(const Message& value) {
@@ -103,6 +85,23 @@ void discardAvailableBytes(const FileDescriptor& fifo) {
   [[maybe_unused]] const ssize_t count = ::read(fifo.get(), sink.data(), sink.size());
 }
 
+// Decodes one line into a JSON object, or nothing. Containers nested deeper than the bound refuse the
+// whole line while it is parsed: rendering and copying a value recurse once per level, so an absurdly deep
+// line would otherwise exhaust the main thread's stack.
+std::optional<Message> decodeObject(std::string_view line) {
+  bool tooDeep = false;
+  const Message::parser_callback_t refuseDeepContainers = [&tooDeep](int depth, Message::parse_event_t event,
+                                                                     Message&) {
+    const bool opensContainer =
+        event == Message::parse_event_t::object_start || event == Message::parse_event_t::array_start;
+    if (opensContainer && depth >= FIFOManager::maxMessageNesting) tooDeep = true;
+    return !tooDeep;  // from then on nothing more is kept
+  };
+  Message message = Message::parse(line, refuseDeepContainers, false);
+  if (tooDeep || message.is_discarded() || !message.is_object()) return std::nullopt;
+  return message;
+}
+
 std::string render(const Message& message) {
   return message.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
@@ -126,6 +125,7 @@ class FIFOManager::Impl {
   // Written by stop() to end the reader's wait at once.
   FileDescriptor wake;
   std::optional<std::thread> readThread;
+  // A reader of "/to_main.fifo" that goes away mid-write must cost the line, not the process.
   SerialQueue writeQueue{"pellmor.fifo.write", blockBrokenPipeSignal};
   // Tasks posted to the main thread check it, so a channel stopped and destroyed (in tests) is not touched.
   std::shared_ptr<FIFOManager*> self;
@@ -268,12 +268,12 @@ void FIFOManager::readLoop(FileDescriptor fifo) {
 }
 
 void FIFOManager::processLine(std::string_view line) {
-  Message message = Message::parse(line, nullptr, false);
-  if (message.is_discarded() || !message.is_object()) return;
+  std::optional<Message> decoded = decodeObject(line);
+  if (!decoded) return;
   if (impl_->environment.mainThread == nullptr || !impl_->waitForRoomOnMainThread()) return;
   impl_->awaitingMainThread->fetch_add(1);
   impl_->environment.mainThread->post([weakSelf = std::weak_ptr<FIFOManager*>(impl_->self),
-                                       awaiting = impl_->awaitingMainThread, message = std::move(message)] {
+                                       awaiting = impl_->awaitingMainThread, message = *std::move(decoded)] {
     if (const auto self = weakSelf.lock()) (*self)->handleMessage(message);
     awaiting->fetch_sub(1);
     awaiting->notify_one();

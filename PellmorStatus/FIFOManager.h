@@ -51,6 +51,10 @@ class FIFOManager {
   // with it) instead of queueing without bound while the main thread is busy.
   static constexpr std::size_t maxMessagesAwaitingMainThread = 4096;
 
+  // Containers nested deeper than this in an incoming line refuse the line, like text that is not JSON.
+  // The main application sends flat objects; the bound only keeps absurd nesting off the stack.
+  static constexpr int maxMessageNesting = 128;
+
   // The process-wide channel, constructed on first use (thread-safe) and never destroyed.
   static FIFOManager& shared();
 

@@ -7,8 +7,10 @@
 namespace pellmor {
 
 Syscalls& Syscalls::system() {
-  static Syscalls real;
-  return real;
+  // Never destroyed: the channel's reader and writer threads keep calling through it while the process
+  // exits, after function-local statics have been destroyed.
+  static Syscalls* const real = new Syscalls;
+  return *real;
 }
 
 int Syscalls::open(const char* path, int flags) {

@@ -34,6 +34,11 @@ TEST(GlobalFromPixels, FlipsAboutTheFirstScreensBottomAndScales) {
       {"2x screen: pixels halve", {2432, 2, 126, 44}, {2, 800}, makeRect(1216, 777, 63, 22)},
       {"fractional ratio keeps the fraction", {3, 0, 5, 3}, {2, 100}, makeRect(1.5, 98.5, 2.5, 1.5)},
       {"second screen below the first", {0, 900, 100, 24}, {1, 800}, makeRect(0, -124, 100, 24)},
+      {"first screen right of another", {1500, 0, 63, 24}, {1, 800, 1280}, makeRect(220, 776, 63, 24)},
+      {"item on the screen left of the first",
+       {100, 0, 63, 24},
+       {1, 800, 1280},
+       makeRect(-1180, 776, 63, 24)},
   };
   for (const PixelCase& c : cases) {
     EXPECT_EQ(globalFromPixels(c.pixels, c.layout), c.expected) << c.what;
@@ -54,14 +59,17 @@ TEST(GlobalFromPixels, RoundTripsThroughThePositionArithmetic) {
 TEST(GlobalFromTopLeftPoints, ScreensBelowAndBesideTheFirst) {
   struct Case {
     Rect topLeft;
+    ScreenLayout firstScreen;
     Rect expected;
   } const cases[] = {
-      {makeRect(0, 0, 1280, 800), makeRect(0, 0, 1280, 800)},
-      {makeRect(1280, 0, 1920, 1080), makeRect(1280, -280, 1920, 1080)},
-      {makeRect(0, 800, 1024, 768), makeRect(0, -768, 1024, 768)},
+      {makeRect(0, 0, 1280, 800), {1, 800}, makeRect(0, 0, 1280, 800)},
+      {makeRect(1280, 0, 1920, 1080), {1, 800}, makeRect(1280, -280, 1920, 1080)},
+      {makeRect(0, 800, 1024, 768), {1, 800}, makeRect(0, -768, 1024, 768)},
+      {makeRect(1280, 0, 1280, 800), {1, 800, 1280}, makeRect(0, 0, 1280, 800)},
+      {makeRect(0, 0, 1280, 1024), {1, 800, 1280}, makeRect(-1280, -224, 1280, 1024)},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(globalFromTopLeftPoints(c.topLeft, 800), c.expected);
+    EXPECT_EQ(globalFromTopLeftPoints(c.topLeft, c.firstScreen), c.expected);
 }
 
 TEST(WindowAndScreenConversion, ButtonBoundsReachTheScreenAtTheButtonsPlace) {

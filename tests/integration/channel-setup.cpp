@@ -51,6 +51,7 @@ struct EntryCase {
   std::string toMainAfter;
   std::string fromMainAfter;
   std::string printed = "";  // by the reader and by two sends
+  std::string errors = "";   // on standard error, during construction
 };
 
 class ExistingEntries : public ::testing::TestWithParam<EntryCase> {};
@@ -62,8 +63,10 @@ TEST_P(ExistingEntries, AreUsedUnchanged) {
   makeEntry(container.path() + "/to_main.fifo", GetParam().toMain);
   makeEntry(container.path() + "/from_main.fifo", GetParam().fromMain);
 
+  ::testing::internal::CaptureStderr();
   ::testing::internal::CaptureStdout();
   FIFOManager channel(testing::environmentFor(container.path(), mainThread, std::nullopt, &syscalls));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), GetParam().errors);
   std::optional<testing::ToMainReader> reader;
   if (GetParam().toMain == Entry::none || GetParam().toMain == Entry::fifo)
     reader.emplace(channel.toMainPath());
@@ -97,10 +100,25 @@ const EntryCase entryCases[] = {
     {"only_from_main", none, fifo, {"to_main.fifo"}, "fifo", "fifo"},
     {"file_at_from_main", fifo, file, {}, "fifo", "file:keep me\n", readFailure},
     {"directory_at_from_main", none, directory, {"to_main.fifo"}, "fifo", "directory", readFailure},
-    {"dangling_symlink_at_from_main", fifo, danglingSymlink, {}, "fifo", "symlink", readFailure},
+    // A link that leads nowhere counts as missing: mkfifo is tried, fails on the link, and the link stays.
+    {"dangling_symlink_at_from_main",
+     fifo,
+     danglingSymlink,
+     {"from_main.fifo"},
+     "fifo",
+     "symlink",
+     readFailure,
+     "mkfifo: File exists\n"},
     {"file_at_to_main", file, fifo, {}, "file:keep me\n", "fifo", writeFailures},
     {"directory_at_to_main", directory, none, {"from_main.fifo"}, "directory", "fifo", writeFailures},
-    {"dangling_symlink_at_to_main", danglingSymlink, fifo, {}, "symlink", "fifo", writeFailures},
+    {"dangling_symlink_at_to_main",
+     danglingSymlink,
+     fifo,
+     {"to_main.fifo"},
+     "symlink",
+     "fifo",
+     writeFailures,
+     "mkfifo: File exists\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Kinds, ExistingEntries, ::testing::ValuesIn(entryCases),

@@ -60,7 +60,22 @@ TEST_F(ChannelTest, FreshInstanceHoldsTheDefaults) {
 
 // Each incoming line on a fresh channel: the state it leaves, the change signals it emits and what it
 // prints.
+// A decimal-format message carrying `depth` nested arrays under an extra key.
+std::string nestedMessage(std::size_t depth) {
+  return R"({"action":"setTimeFormat","value":"decimal","x":)" + std::string(depth, '[') +
+         std::string(depth, ']') + "}";
+}
+
+// An action-less message whose only value is `depth` nested objects.
+std::string nestedObjects(std::size_t depth) {
+  std::string line;
+  for (std::size_t level = 0; level < depth; ++level)
+    line += R"({"a":)";
+  return line + "1" + std::string(depth, '}');
+}
+
 TEST(Incoming, EveryKindOfLine) {
+  const std::size_t deepest = FIFOManager::maxMessageNesting - 1;
   const struct {
     std::string line;
     std::size_t signals;
@@ -124,9 +139,14 @@ TEST(Incoming, EveryKindOfLine) {
       {"", 0, {}},
       {"showTimer", 0, {}},
       {R"({"action":"clearTimer"}x)", 0, {}},
+      // Nesting within the bound is a message like any other; deeper, or absurdly deep, drops the line.
+      {nestedMessage(deepest), 1, {.format = "decimal"}},
+      {nestedMessage(deepest + 1), 0, {}},
+      {nestedMessage(85'000), 0, {}},
+      {nestedObjects(85'000), 0, {}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.line);
+    SCOPED_TRACE(c.line.substr(0, 200));
     LiveChannel live;
     ChangeRecorder recorder(live.channel);
     ::testing::internal::CaptureStdout();

@@ -7,9 +7,11 @@
 #include <cstdlib>
 #include <utility>
 
+#include "Backends/X11/DisplayLoss.h"
 #include "Backends/X11/DisplayProbe.h"
 #include "Backends/X11/X11StatusBar.h"
 #include "Platform/TerminationSignals.h"
+#include "Support/BrokenPipe.h"
 
 namespace pellmor {
 namespace {
@@ -56,7 +58,9 @@ class SystemClock final : public platform::Clock {
 
 class DesktopApplication final : public platform::Application {
  public:
-  DesktopApplication(int& argc, char** argv) : application_(argc, argv) {}
+  DesktopApplication(int& argc, char** argv) : application_(argc, argv) {
+    x11::endProcessWhenDisplayIsLost([this] { return terminating_; });
+  }
 
   void setDelegate(platform::ApplicationDelegate* delegate) override { delegate_ = delegate; }
 
@@ -112,6 +116,9 @@ std::unique_ptr<platform::Application> makeDesktopApplication(int& argc, char** 
   if (!displayAvailable()) return nullptr;
   // The tray protocol is X11's: never let Qt pick Wayland or an offscreen platform.
   setenv("QT_QPA_PLATFORM", "xcb", 1);
+  // Before Qt starts its threads, which inherit the mask: a write to an X server that has just gone away
+  // then fails like any other, and the broken connection is reported instead of killing the process.
+  blockBrokenPipeSignal();
   return std::make_unique<DesktopApplication>(argc, argv);
 }
 

@@ -18,19 +18,21 @@ struct PixelRect {
 struct ScreenLayout {
   double devicePixelRatio = 1;   // device pixels per point
   double firstScreenBottom = 0;  // the first screen's bottom edge, in points from the root's top edge
+  double firstScreenLeft = 0;    // the first screen's left edge, in points from the root's left edge
 };
 
 inline platform::Rect globalFromPixels(const PixelRect& pixels, const ScreenLayout& layout) {
   const double scale = layout.devicePixelRatio;
   const double top = pixels.y / scale;
   const double height = pixels.height / scale;
-  return platform::makeRect(pixels.x / scale, layout.firstScreenBottom - (top + height), pixels.width / scale,
-                            height);
+  return platform::makeRect(pixels.x / scale - layout.firstScreenLeft,
+                            layout.firstScreenBottom - (top + height), pixels.width / scale, height);
 }
 
 // The same for rectangles that Qt already gives in points with a top-left origin (screen geometry).
-inline platform::Rect globalFromTopLeftPoints(const platform::Rect& rect, double firstScreenBottom) {
-  return platform::makeRect(rect.origin.x, firstScreenBottom - (rect.origin.y + rect.height()), rect.width(),
+inline platform::Rect globalFromTopLeftPoints(const platform::Rect& rect, const ScreenLayout& layout) {
+  return platform::makeRect(rect.origin.x - layout.firstScreenLeft,
+                            layout.firstScreenBottom - (rect.origin.y + rect.height()), rect.width(),
                             rect.height());
 }
 

@@ -14,9 +14,11 @@ platform::Rect topLeftPoints(const QRect& rect) {
   return platform::makeRect(rect.x(), rect.y(), rect.width(), rect.height());
 }
 
-double bottomOf(const QScreen& screen) {
-  const QRect geometry = screen.geometry();
-  return geometry.y() + geometry.height();
+// The global origin sits at the first screen's bottom-left corner, wherever the root window puts it.
+ScreenLayout layoutOf(const QScreen& firstScreen) {
+  const QRect geometry = firstScreen.geometry();
+  return ScreenLayout{firstScreen.devicePixelRatio(), static_cast<double>(geometry.y() + geometry.height()),
+                      static_cast<double>(geometry.x())};
 }
 
 // An item in the tray: always has a button, which waits for a tray when none runs.
@@ -35,9 +37,9 @@ std::vector<platform::Rect> X11Screens::screens() const {
   const QList<QScreen*> all = QGuiApplication::screens();
   std::vector<platform::Rect> frames;
   if (all.isEmpty()) return frames;
-  const double firstBottom = bottomOf(*all.front());
+  const ScreenLayout layout = layoutOf(*all.front());
   for (const QScreen* screen : all) {
-    frames.push_back(globalFromTopLeftPoints(topLeftPoints(screen->geometry()), firstBottom));
+    frames.push_back(globalFromTopLeftPoints(topLeftPoints(screen->geometry()), layout));
   }
   return frames;
 }
@@ -45,7 +47,7 @@ std::vector<platform::Rect> X11Screens::screens() const {
 ScreenLayout currentScreenLayout() {
   const QList<QScreen*> all = QGuiApplication::screens();
   if (all.isEmpty()) return ScreenLayout{};
-  return ScreenLayout{all.front()->devicePixelRatio(), bottomOf(*all.front())};
+  return layoutOf(*all.front());
 }
 
 X11StatusBar::X11StatusBar() : tracker_(std::make_unique<TrayTracker>()) {}

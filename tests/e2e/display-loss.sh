@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Losing the X server ends the companion cleanly: one line on standard error, status 1, no crash, the FIFOs
+# left in place. With a termination signal at the same moment it ends with exactly one of the two goodbyes.
+# shellcheck source=tests/e2e/harness.sh
+source "$(dirname "$0")/harness.sh"
+
+# Starts a display with a tray and a docked companion, then ends the X server (and, with "signal", sends
+# SIGTERM to the companion at the same moment). Sets STATUS to the companion's exit status.
+lose_display() {
+  : >"$COMPANION_OUT"
+  rm -f "$E2E_DIR/display"  # the last server's number must not be read before the new one writes its own
+  start_display
+  start_tray
+  start_companion
+  wait_for_docked_size 63x22
+  kill -KILL "$XVFB_PID"
+  [ "${1:-}" = signal ] && kill -TERM "$COMPANION_PID"
+  wait "$XVFB_PID" 2>/dev/null || true
+  XVFB_PID=""
+  wait_until 30 process_ended "$COMPANION_PID" || fail "the companion outlived its display"
+  STATUS=0
+  wait "$COMPANION_PID" || STATUS=$?
+  COMPANION_PID=""
+  kill "$TRAY_PID" 2>/dev/null || true  # it may have ended with its display already
+  wait "$TRAY_PID" 2>/dev/null || true
+  TRAY_PID=""
+}
+
+process_ended() { ! kill -0 "$1" 2>/dev/null; }
+display_lines() { grep -c 'lost the connection to the X display' "$COMPANION_ERR" || true; }
+
+fifos_in_place() {
+  for fifo in to_main.fifo from_main.fifo; do
+    [ -p "$(find "$XDG_RUNTIME_DIR" -name "$fifo" | head -n 1)" ] || fail "$fifo was removed"
+  done
+}
+
+lose_display
+expect_eq "exit status after losing the display" "$STATUS" 1
+expect_eq "display lines on standard error" "$(display_lines)" 1
+expect_eq "standard output" "$(companion_lines)" ""
+grep -q 'X11 connection broke' "$COMPANION_ERR" && fail "Qt's own exit ran"
+fifos_in_place
+
+for round in 1 2 3; do
+  lose_display signal
+  case "$STATUS:$(display_lines):$(companion_lines)" in
+    "0:0:GOODBYE!" | "1:1:") pass "round $round: one goodbye, status $STATUS" ;;
+    *) fail "round $round: status $STATUS, $(display_lines) display lines, stdout '$(companion_lines)'" ;;
+  esac
+  fifos_in_place
+done
