@@ -18,9 +18,10 @@
 namespace {
 
 // The process-global references: the platform's application object and its delegate, which the
-// application object does not keep alive.
-std::unique_ptr<pellmor::platform::Application> application;
-std::unique_ptr<pellmor::AppDelegate> appDelegate;
+// application object does not keep alive. Never destroyed: the channel's threads post to the application's
+// main thread until the very end, also when something calls exit() and its handlers run.
+pellmor::platform::Application* application = nullptr;
+pellmor::AppDelegate* appDelegate = nullptr;
 
 #if defined(PELLMOR_DESKTOP_EXECUTABLE)
 // The desktop build of this program, beside this one, carries Qt; only a process with a display to show
@@ -50,9 +51,9 @@ std::unique_ptr<pellmor::platform::Application> makeApplication(int& argc, char*
 
 int main(int argc, char** argv) {
   pellmor::platform::blockTerminationSignals();  // before any thread starts
-  application = makeApplication(argc, argv);
-  appDelegate = std::make_unique<pellmor::AppDelegate>();
-  application->setDelegate(appDelegate.get());
+  application = makeApplication(argc, argv).release();
+  appDelegate = new pellmor::AppDelegate;
+  application->setDelegate(appDelegate);
   const int status = application->run();
   // Termination ends the process here: the channel's threads are not stopped and the FIFOs stay.
   std::fflush(stdout);

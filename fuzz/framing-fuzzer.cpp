@@ -30,7 +30,7 @@ std::vector<std::string> referenceLines(std::string_view stream) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider provider(data, size);
-  const std::string stream = provider.ConsumeRandomLengthString(4096);
+  const std::string stream = provider.ConsumeRandomLengthString(pellmor::LineFramer::defaultMaxLineBytes);
   pellmor::LineFramer framer(kBound);
   std::vector<std::string> lines;
   const auto collect = [&](std::string_view line) { lines.emplace_back(line); };
