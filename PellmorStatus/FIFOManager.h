@@ -7,28 +7,15 @@
 #include <string>
 #include <string_view>
 
-#include <nlohmann/json.hpp>
-
+#include "FIFOReader.h"
+#include "FIFOWriter.h"
+#include "MessageProtocol.h"
 #include "Platform/MainThread.h"
 #include "Support/Signal.h"
 
 namespace pellmor {
 
-class FileDescriptor;
 class Syscalls;
-
-// Where the status item sits: its left edge and width on screen, and the top edge and height of the bar
-// that holds it, in points, with y measured downwards from the top edge of the first screen.
-struct PositionRecord {
-  double x = 0;
-  double y = 0;
-  double width = 0;
-  double height = 0;
-  friend bool operator==(const PositionRecord&, const PositionRecord&) = default;
-};
-
-// A decoded incoming message: a JSON object.
-using Message = nlohmann::json;
 
 // The channel to the main application: the state it drives, the two FIFOs in the shared container, the
 // reader thread, the serial writer queue and the JSON line protocol.
@@ -50,10 +37,6 @@ class FIFOManager {
   // Decoded messages waiting for the main thread at most; beyond, the reader waits (and the peer's writes
   // with it) instead of queueing without bound while the main thread is busy.
   static constexpr std::size_t maxMessagesAwaitingMainThread = 4096;
-
-  // Containers nested deeper than this in an incoming line refuse the line, like text that is not JSON.
-  // The main application sends flat objects; the bound only keeps absurd nesting off the stack.
-  static constexpr int maxMessageNesting = 128;
 
   // The process-wide channel, constructed on first use (thread-safe) and never destroyed.
   static FIFOManager& shared();
@@ -93,7 +76,8 @@ class FIFOManager {
   // True from the start of reading until a read error or stop().
   bool isReading() const;
 
-  // Reader thread: decodes one line (without its newline) and posts the message to the main thread.
+  // Decodes one line (without its newline) and posts the message to the main thread; returns at once.
+  // The reader thread calls it for every line it cuts.
   void processLine(std::string_view line);
   // Main thread: applies one decoded message.
   void handleMessage(const Message& message);
@@ -105,12 +89,10 @@ class FIFOManager {
   void sendToggleAppMessage();
 
  private:
-  class Impl;
-
   void createMissingFifos();
   void startReading();
-  void readLoop(FileDescriptor fifo);
-  void writeToFIFO(const std::string& line);
+  // Reader thread: holds the next line back while the main thread's backlog is full; false once stopping.
+  bool waitForRoomOnMainThread();
   void sendMenubarPosition();
 
   Signal<> objectWillChange_;
@@ -122,7 +104,19 @@ class FIFOManager {
   std::string decimalSymbol_ = ".";
   bool isConnected_ = false;
 
-  std::unique_ptr<Impl> impl_;  // paths, readThread, writeQueue, isReading
+  const Environment environment_;
+  Syscalls& syscalls_;
+  const std::string toMainPath_;
+  const std::string fromMainPath_;
+  FIFOWriter writeQueue_;
+  std::unique_ptr<FIFOReader> readThread_;
+  std::atomic<bool> stopping_{false};
+  // Messages posted to the main thread and not handled yet; shared with the posted tasks, which may
+  // outlive a channel that was stopped and destroyed.
+  std::shared_ptr<std::atomic<std::size_t>> awaitingMainThread_ =
+      std::make_shared<std::atomic<std::size_t>>(0);
+  // Posted tasks reach the channel through it; stop() clears it, so they leave a stopped channel alone.
+  std::shared_ptr<FIFOManager*> self_;
 };
 
 }  // namespace pellmor

@@ -25,6 +25,12 @@ ssize_t Syscalls::write(int fd, const void* buffer, size_t count) {
 int Syscalls::poll(pollfd* fds, nfds_t count, int timeoutMilliseconds) {
   return ::poll(fds, count, timeoutMilliseconds);
 }
+FileDescriptor openFifo(Syscalls& syscalls, const std::string& path, int flags) {
+  FileDescriptor fifo(retryOnInterrupt([&] { return syscalls.open(path.c_str(), flags | O_CLOEXEC); }));
+  if (fifo && !isFifo(fifo)) fifo.reset();
+  return fifo;
+}
+
 int Syscalls::mkfifo(const char* path, mode_t mode) {
   return ::mkfifo(path, mode);
 }

@@ -4,6 +4,9 @@
 #include <sys/types.h>
 
 #include <cerrno>
+#include <string>
+
+#include "Support/FileDescriptor.h"
 
 namespace pellmor {
 
@@ -32,5 +35,10 @@ auto retryOnInterrupt(Call call) {
     result = call();
   return result;
 }
+
+// Opens the FIFO at `path` with `flags` (plus close-on-exec), retrying on EINTR. Only a FIFO will do: a
+// regular file would be re-read or appended to forever and a directory never read, so anything else at
+// the path gives a closed descriptor, as a failed open does.
+FileDescriptor openFifo(Syscalls& syscalls, const std::string& path, int flags);
 
 }  // namespace pellmor

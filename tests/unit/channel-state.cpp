@@ -75,7 +75,7 @@ std::string nestedObjects(std::size_t depth) {
 }
 
 TEST(Incoming, EveryKindOfLine) {
-  const std::size_t deepest = FIFOManager::maxMessageNesting - 1;
+  const std::size_t deepest = protocol::maxNesting - 1;
   const struct {
     std::string line;
     std::size_t signals;
