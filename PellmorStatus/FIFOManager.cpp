@@ -6,9 +6,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "Platform/Application.h"
-#include "StatusItemManager.h"
-#include "Support/Container.h"
 #include "Support/Output.h"
 #include "Support/Syscalls.h"
 
@@ -43,17 +40,6 @@ Syscalls& syscallsOf(const FIFOManager::Environment& environment) {
 }
 
 }  // namespace
-
-FIFOManager& FIFOManager::shared() {
-  // Never destroyed: the reader and writer threads may still use it while the process exits.
-  static FIFOManager* const instance = new FIFOManager(Environment{
-      .containerLookup = [] { return appGroupContainerPath(PELLMOR_APP_GROUP_IDENTIFIER); },
-      .mainThread = &platform::Application::shared().mainThread(),
-      .menubarPositionInfo = [] { return StatusItemManager::shared().menubarPositionInfo(); },
-      .syscalls = nullptr,
-  });
-  return *instance;
-}
 
 FIFOManager::FIFOManager(Environment environment)
     : environment_(std::move(environment)),

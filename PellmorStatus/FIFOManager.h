@@ -38,7 +38,8 @@ class FIFOManager {
   // with it) instead of queueing without bound while the main thread is busy.
   static constexpr std::size_t maxMessagesAwaitingMainThread = 4096;
 
-  // The process-wide channel, constructed on first use (thread-safe) and never destroyed.
+  // The process-wide channel, wired by the shell; constructed on first use (thread-safe) and never
+  // destroyed.
   static FIFOManager& shared();
 
   // Creates the missing FIFOs and starts reading. Prefer shared(); other instances exist for tests.

@@ -88,7 +88,6 @@ class StatusItem::Impl {
  public:
   Impl(Environment environment, std::shared_ptr<SizeSubject> sizePassthrough)
       : environment_(std::move(environment)), sizePassthrough_(std::move(sizePassthrough)) {
-    if (!environment_.channel) environment_.channel = []() -> FIFOManager& { return FIFOManager::shared(); };
     if (!environment_.translate)
       environment_.translate = [](std::string_view text) { return std::string(text); };
   }

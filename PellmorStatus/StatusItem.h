@@ -24,7 +24,7 @@ using SizeSubject = Signal<platform::Size>;
 class StatusItem : public platform::HostedContent {
  public:
   struct Environment {
-    // The channel, fetched when the content is installed. Defaults to FIFOManager::shared().
+    // The channel, fetched when the content is installed (in the program: FIFOManager::shared()).
     std::function<FIFOManager&()> channel{};
     platform::MainThread* mainThread = nullptr;
     const platform::Clock* clock = nullptr;

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "Platform/Application.h"
 #include "Support/Output.h"
 
 namespace pellmor {
@@ -17,28 +16,9 @@ Rect itemFrame(double width) {
   return makeRect(0, 0, width, itemHeight);
 }
 
-StatusItemManager::Environment environmentOfSharedApplication() {
-  platform::Application& application = platform::Application::shared();
-  StatusItemManager::Environment environment;
-  environment.statusBar = &application.systemStatusBar();
-  environment.screens = &application.screens();
-  environment.content.mainThread = &application.mainThread();
-  environment.content.clock = &application.clock();
-  environment.content.tickers = &application.tickers();
-  return environment;
-}
-
 }  // namespace
 
-StatusItemManager& StatusItemManager::shared() {
-  // Never destroyed: the status item stays until the process ends, and nothing depends on exit order.
-  static StatusItemManager* const instance = new StatusItemManager(environmentOfSharedApplication());
-  return *instance;
-}
-
-StatusItemManager::StatusItemManager(Environment environment) : environment_(std::move(environment)) {
-  if (!environment_.channel) environment_.channel = []() -> FIFOManager& { return FIFOManager::shared(); };
-}
+StatusItemManager::StatusItemManager(Environment environment) : environment_(std::move(environment)) {}
 
 StatusItemManager::~StatusItemManager() {
   releaseStatusItem();

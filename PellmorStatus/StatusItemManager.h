@@ -19,7 +19,7 @@ class StatusItemManager {
   struct Environment {
     platform::StatusBar* statusBar = nullptr;
     const platform::Screens* screens = nullptr;
-    // The channel, for the button's own click action. Defaults to FIFOManager::shared().
+    // The channel, for the button's own click action.
     std::function<FIFOManager&()> channel;
     StatusItem::Environment content;
   };
@@ -27,8 +27,8 @@ class StatusItemManager {
   // Width of the host view before the content reports its size, and the height of the item throughout.
   static constexpr platform::Size initialHostSize{80, 22};
 
-  // The process-wide controller, wired to the shared application's platform services; created on first
-  // use (thread-safe) and never destroyed.
+  // The process-wide controller, wired by the shell to the shared application's platform services;
+  // created on first use (thread-safe) and never destroyed.
   static StatusItemManager& shared();
 
   explicit StatusItemManager(Environment environment);

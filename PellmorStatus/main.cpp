@@ -8,7 +8,7 @@
 #include "AppDelegate.h"
 #include "Backends/Headless/HeadlessApplication.h"
 #include "Platform/Application.h"
-#include "Platform/TerminationSignals.h"
+#include "Support/TerminationSignals.h"
 #if defined(PELLMOR_DESKTOP_PROCESS)
 #include "Backends/X11/DesktopApplication.h"
 #elif defined(PELLMOR_DESKTOP_EXECUTABLE)
@@ -50,7 +50,7 @@ std::unique_ptr<pellmor::platform::Application> makeApplication(int& argc, char*
 }  // namespace
 
 int main(int argc, char** argv) {
-  pellmor::platform::blockTerminationSignals();  // before any thread starts
+  pellmor::blockTerminationSignals();  // before any thread starts
   application = makeApplication(argc, argv).release();
   appDelegate = new pellmor::AppDelegate;
   application->setDelegate(appDelegate);

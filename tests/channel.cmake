@@ -8,7 +8,7 @@ pellmor_add_test(NAME channel-transport-tests LABEL integration
 
 pellmor_add_test(NAME channel-setup-tests LABEL integration
   SOURCES integration/channel-setup.cpp
-  LIBRARIES pellmor_headless)
+  LIBRARIES pellmor_shared_instances pellmor_headless)
 target_compile_definitions(channel-setup-tests PRIVATE
   PELLMOR_APP_GROUP_IDENTIFIER="${PELLMOR_APP_GROUP_IDENTIFIER}")
 

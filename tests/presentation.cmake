@@ -6,7 +6,8 @@ pellmor_add_test(NAME presentation-status-item LABEL unit SOURCES unit/presentat
 pellmor_add_test(NAME presentation-status-item-manager LABEL unit
   SOURCES unit/presentation-status-item-manager.cpp)
 pellmor_add_test(NAME presentation-app-delegate LABEL unit
-  SOURCES unit/presentation-app-delegate.cpp ${PROJECT_SOURCE_DIR}/PellmorStatus/AppDelegate.cpp)
+  SOURCES unit/presentation-app-delegate.cpp ${PROJECT_SOURCE_DIR}/PellmorStatus/AppDelegate.cpp
+  LIBRARIES pellmor_shared_instances)
 
 pellmor_add_test(NAME companion-headless-application LABEL integration
   SOURCES integration/companion-headless-application.cpp LIBRARIES pellmor_headless)

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "Backends/Headless/HeadlessApplication.h"
-#include "Platform/TerminationSignals.h"
+#include "Support/TerminationSignals.h"
 
 namespace pellmor {
 namespace {
@@ -36,7 +36,7 @@ class RecordingDelegate : public platform::ApplicationDelegate {
 
 // A request (0 here) or any termination signal ends the loop, through the delegate's last callback.
 TEST(HeadlessApplication, LaunchesFirstAndTerminatesOnRequestOrSignal) {
-  platform::blockTerminationSignals();  // as the process entry does, before any thread starts
+  blockTerminationSignals();  // as the process entry does, before any thread starts
   for (const int signal : {0, SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(signal);
     HeadlessApplication application;

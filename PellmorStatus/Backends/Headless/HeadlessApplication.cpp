@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "Backends/Headless/HeadlessEventLoop.h"
-#include "Platform/TerminationSignals.h"
+#include "Support/TerminationSignals.h"
 
 namespace pellmor {
 namespace {
@@ -35,7 +35,7 @@ class HeadlessApplication::Impl {
   }
 
   HeadlessEventLoop loop;
-  platform::TerminationSignals signals;
+  TerminationSignals signals;
   SystemClock clock;
   HeadlessStatusBar statusBar;
   HeadlessScreens screens;

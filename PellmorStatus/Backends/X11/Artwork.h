@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Backends/BackendLayer.h"
+
 #include <QColor>
 #include <QPixmap>
 #include <string>

@@ -10,8 +10,8 @@
 #include "Backends/X11/DisplayLoss.h"
 #include "Backends/X11/DisplayProbe.h"
 #include "Backends/X11/X11StatusBar.h"
-#include "Platform/TerminationSignals.h"
 #include "Support/BrokenPipe.h"
+#include "Support/TerminationSignals.h"
 
 namespace pellmor {
 namespace {
@@ -99,7 +99,7 @@ class DesktopApplication final : public platform::Application {
   }
 
   QApplication application_;
-  platform::TerminationSignals signals_;
+  TerminationSignals signals_;
   platform::ApplicationDelegate* delegate_ = nullptr;
   QtMainThread mainThread_;
   QtTickerFactory tickers_;

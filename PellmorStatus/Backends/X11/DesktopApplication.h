@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Backends/BackendLayer.h"
+
 #include <memory>
 
 #include "Platform/Application.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Backends/BackendLayer.h"
+
 #include <functional>
 #include <memory>
 #include <optional>

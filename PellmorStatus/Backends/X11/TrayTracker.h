@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Backends/BackendLayer.h"
+
 #include <QAbstractNativeEventFilter>
 
 #include <cstdint>

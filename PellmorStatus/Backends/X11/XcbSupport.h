@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Backends/BackendLayer.h"
+
 // xcb helpers shared by the X11 files of the desktop backend. Widget code never includes this header.
 
 #include <xcb/xcb.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace pellmor::platform {
+namespace pellmor {
 
 // SIGTERM, SIGINT and SIGHUP end the program. The process entry blocks them before any thread starts, so
 // every thread inherits the mask and the event loop alone takes them, through the descriptor below.
@@ -22,4 +22,4 @@ class TerminationSignals {
   int descriptor_ = -1;
 };
 
-}  // namespace pellmor::platform
+}  // namespace pellmor

@@ -1,4 +1,4 @@
-#include "Platform/TerminationSignals.h"
+#include "Support/TerminationSignals.h"
 
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 
-namespace pellmor::platform {
+namespace pellmor {
 namespace {
 
 sigset_t terminationSet() {
@@ -50,4 +50,4 @@ bool TerminationSignals::consume() {
   }
 }
 
-}  // namespace pellmor::platform
+}  // namespace pellmor
