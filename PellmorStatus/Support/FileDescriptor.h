@@ -21,8 +21,6 @@ class FileDescriptor {
   int get() const noexcept { return fd_; }
   bool isOpen() const noexcept { return fd_ >= 0; }
   explicit operator bool() const noexcept { return isOpen(); }
-  // Gives up ownership without closing.
-  int release() noexcept { return std::exchange(fd_, -1); }
   // Closes the current descriptor (once, never retried) and takes `fd`.
   void reset(int fd = -1) noexcept;
 

@@ -22,8 +22,6 @@ class SerialQueue {
   SerialQueue(const SerialQueue&) = delete;
   SerialQueue& operator=(const SerialQueue&) = delete;
 
-  const std::string& label() const { return label_; }
-
   // Queues a task and returns at once. Ignored once the queue is stopping.
   void async(Task task);
   // Drops the tasks not yet started; the running task, if any, continues.

@@ -4,8 +4,8 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
+#include "Support/Syscalls.h"
 
 namespace pellmor {
 namespace {
@@ -28,26 +28,17 @@ void blockTerminationSignals() {
 
 TerminationSignals::TerminationSignals() {
   const sigset_t set = terminationSet();
-  descriptor_ = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
-  if (descriptor_ < 0) std::perror("signalfd");
-}
-
-TerminationSignals::~TerminationSignals() {
-  if (descriptor_ >= 0) close(descriptor_);
+  descriptor_.reset(signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC));
+  if (!descriptor_) std::perror("signalfd");
 }
 
 bool TerminationSignals::consume() {
   bool taken = false;
   signalfd_siginfo info;
-  for (;;) {
-    const ssize_t count = read(descriptor_, &info, sizeof info);
-    if (count == static_cast<ssize_t>(sizeof info)) {
-      taken = true;
-      continue;
-    }
-    if (count < 0 && errno == EINTR) continue;
-    return taken;
-  }
+  while (retryOnInterrupt([&] { return read(descriptor_.get(), &info, sizeof info); }) ==
+         static_cast<ssize_t>(sizeof info))
+    taken = true;
+  return taken;
 }
 
 }  // namespace pellmor

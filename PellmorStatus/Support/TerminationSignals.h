@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Support/FileDescriptor.h"
+
 namespace pellmor {
 
 // SIGTERM, SIGINT and SIGHUP end the program. The process entry blocks them before any thread starts, so
@@ -10,16 +12,13 @@ void blockTerminationSignals();
 class TerminationSignals {
  public:
   TerminationSignals();
-  ~TerminationSignals();
-  TerminationSignals(const TerminationSignals&) = delete;
-  TerminationSignals& operator=(const TerminationSignals&) = delete;
 
-  int descriptor() const { return descriptor_; }
+  int descriptor() const { return descriptor_.get(); }
   // Consumes the pending signals; returns true when at least one was taken.
   bool consume();
 
  private:
-  int descriptor_ = -1;
+  FileDescriptor descriptor_;
 };
 
 }  // namespace pellmor

@@ -1,20 +1,13 @@
 #include "Backends/Headless/HeadlessApplication.h"
 
 #include <atomic>
-#include <chrono>
 
 #include "Backends/Headless/HeadlessEventLoop.h"
+#include "Support/SystemClock.h"
 #include "Support/TerminationSignals.h"
 
 namespace pellmor {
 namespace {
-
-class SystemClock : public platform::Clock {
- public:
-  double now() const override {
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-  }
-};
 
 HeadlessStatusBar makeStatusBar(const HeadlessApplication::Options& options) {
   return options.menuBar ? HeadlessStatusBar(*options.menuBar) : HeadlessStatusBar();

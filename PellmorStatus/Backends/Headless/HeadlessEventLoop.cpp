@@ -5,10 +5,11 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <utility>
 #include <vector>
+
+#include "Support/Syscalls.h"
 
 namespace pellmor {
 namespace {
@@ -16,12 +17,8 @@ namespace {
 // Reads the 8-byte counter of an eventfd or timerfd; false when nothing was pending.
 bool drainCounter(int descriptor) {
   std::uint64_t count = 0;
-  for (;;) {
-    const ssize_t result = read(descriptor, &count, sizeof count);
-    if (result == static_cast<ssize_t>(sizeof count)) return true;
-    if (result < 0 && errno == EINTR) continue;
-    return false;
-  }
+  return retryOnInterrupt([&] { return read(descriptor, &count, sizeof count); }) ==
+         static_cast<ssize_t>(sizeof count);
 }
 
 timespec toTimespec(std::chrono::milliseconds duration) {
@@ -75,8 +72,7 @@ void HeadlessEventLoop::post(std::function<void()> task) {
 
 void HeadlessEventLoop::wake() {
   const std::uint64_t one = 1;
-  while (write(wakeUp_.get(), &one, sizeof one) < 0 && errno == EINTR) {
-  }
+  retryOnInterrupt([&] { return write(wakeUp_.get(), &one, sizeof one); });
 }
 
 std::unique_ptr<platform::Ticker> HeadlessEventLoop::startRepeating(std::chrono::milliseconds interval,
@@ -95,11 +91,9 @@ bool HeadlessEventLoop::waitAndDispatch(int watchedDescriptor) {
     tickerIds.push_back(id);
   }
   // No timeout: an idle companion does not wake up.
-  while (poll(watched.data(), watched.size(), -1) < 0) {
-    if (errno != EINTR) {
-      std::perror("poll");
-      return false;
-    }
+  if (retryOnInterrupt([&] { return poll(watched.data(), watched.size(), -1); }) < 0) {
+    std::perror("poll");
+    return false;
   }
   if (watched[0].revents != 0) {
     drainCounter(wakeUp_.get());

@@ -11,6 +11,7 @@
 #include "Backends/X11/DisplayProbe.h"
 #include "Backends/X11/X11StatusBar.h"
 #include "Support/BrokenPipe.h"
+#include "Support/SystemClock.h"
 #include "Support/TerminationSignals.h"
 
 namespace pellmor {
@@ -45,14 +46,6 @@ class QtTickerFactory final : public platform::TickerFactory {
   std::unique_ptr<platform::Ticker> startRepeating(std::chrono::milliseconds interval,
                                                    std::function<void()> onTick) override {
     return std::make_unique<QtTicker>(interval, std::move(onTick));
-  }
-};
-
-class SystemClock final : public platform::Clock {
- public:
-  double now() const override {
-    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-    return std::chrono::duration<double>(sinceEpoch).count();
   }
 };
 

@@ -1,5 +1,7 @@
 #include "Backends/X11/X11Window.h"
 
+#include <xcb/xcb_icccm.h>
+
 #include <utility>
 
 #include "Backends/X11/XcbSupport.h"
@@ -35,35 +37,12 @@ bool isReparented(WindowId window) {
 }
 
 void pinSizeHints(WindowId window, int width, int height) {
-  // ICCCM 4.1.2.3 WM_NORMAL_HINTS: flags, x, y, width, height, min, max, increments, aspects, base size,
-  // gravity; the flags below say which fields count.
-  constexpr uint32_t programSize = 1u << 3;
-  constexpr uint32_t programMinimumSize = 1u << 4;
-  constexpr uint32_t programMaximumSize = 1u << 5;
-  constexpr uint32_t programGravity = 1u << 9;
-  constexpr uint32_t staticGravity = 10;  // X protocol StaticGravity
-  const auto w = static_cast<uint32_t>(width);
-  const auto h = static_cast<uint32_t>(height);
-  const uint32_t hints[18] = {programSize | programMinimumSize | programMaximumSize | programGravity,
-                              0,
-                              0,
-                              w,
-                              h,
-                              w,
-                              h,
-                              w,
-                              h,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              staticGravity};
-  xcb_change_property(connection(), XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
-                      XCB_ATOM_WM_SIZE_HINTS, 32, 18, hints);
+  xcb_size_hints_t hints{};
+  xcb_icccm_size_hints_set_size(&hints, 0, width, height);
+  xcb_icccm_size_hints_set_min_size(&hints, width, height);
+  xcb_icccm_size_hints_set_max_size(&hints, width, height);
+  xcb_icccm_size_hints_set_win_gravity(&hints, XCB_GRAVITY_STATIC);
+  xcb_icccm_set_wm_normal_hints(connection(), window, &hints);
   xcb_flush(connection());
 }
 

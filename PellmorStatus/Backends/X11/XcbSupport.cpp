@@ -11,13 +11,12 @@ xcb_connection_t* connection() {
 
 int defaultScreenNumber() {
   // Qt opens the display named by DISPLAY; its screen part picks the default screen.
-  const char* display = std::getenv("DISPLAY");
-  if (display == nullptr) return 0;
-  const std::string_view name(display);
-  const auto colon = name.rfind(':');
-  const auto dot = name.find('.', colon == std::string_view::npos ? 0 : colon);
-  if (dot == std::string_view::npos) return 0;
-  return std::atoi(name.substr(dot + 1).data());
+  char* host = nullptr;
+  int display = 0;
+  int screen = 0;
+  if (xcb_parse_display(nullptr, &host, &display, &screen) == 0) return 0;
+  std::free(host);
+  return screen;
 }
 
 xcb_window_t rootWindow() {
