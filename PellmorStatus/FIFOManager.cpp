@@ -12,8 +12,8 @@
 namespace pellmor {
 namespace {
 
-// The fixed text of the one fatal stop, exactly as the main application's tooling expects to see it
-// (source unit, line number and message).
+// The one fatal stop. "PellmorStatus/FIFOManager:14" is part of the fixed text of this line, which the main
+// application's side knows; it is not meant to track where this code sits.
 [[noreturn]] void failForMissingContainer() {
   std::fputs("PellmorStatus/FIFOManager:14: Fatal error: Could not find App Group container\n", stderr);
   std::fflush(stderr);
