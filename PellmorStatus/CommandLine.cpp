@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace pellmor {
 namespace {
@@ -27,7 +28,11 @@ std::string ignoredWarning(const std::vector<std::string_view>& arguments) {
   std::string warning =
       arguments.size() == 1 ? "PellmorStatus: ignoring argument" : "PellmorStatus: ignoring arguments";
   for (std::string_view argument : arguments) {
-    warning.append(" '").append(argument).append("'");
+    warning.append(" '");
+    // Control characters would break the one line into several or move the terminal's cursor.
+    std::transform(argument.begin(), argument.end(), std::back_inserter(warning),
+                   [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c; });
+    warning.append("'");
   }
   return warning + " (see --help)\n";
 }
