@@ -59,6 +59,15 @@ done
 expect_eq "PellmorStatus --version" "$("$COMPANION" --version)" "PellmorStatus $VERSION"
 expect_eq "PellmorStatus-desktop --version" "$("$DESKTOP" --version)" "PellmorStatus $VERSION"
 expect_eq "pellmorctl --version" "$("$PELLMORCTL" --version)" "pellmorctl $VERSION"
+# The autostart entry and the user unit start the installed companion.
+entry=$(grep '/pellmor-status\.desktop$' "$E2E_DIR/paths") || fail "no autostart entry in the package"
+desktop-file-validate "$entry" || fail "$entry is not a valid desktop entry"
+expect_eq "the entry's Exec and TryExec" "$(sed -n -E 's/^(Try)?Exec=//p' "$entry" | sort -u)" "$COMPANION"
+unit=$(grep '/systemd/user/pellmor-status\.service$' "$E2E_DIR/paths") || fail "no user unit in the package"
+mkdir -m 700 "$E2E_DIR/analyze"
+XDG_RUNTIME_DIR="$E2E_DIR/analyze" systemd-analyze verify --user "$unit" || fail "$unit does not verify"
+expect_eq "the unit's ExecStart" "$(sed -n 's/^ExecStart=//p' "$unit")" "$COMPANION"
+
 for program in "$COMPANION" "$DESKTOP" "$PELLMORCTL"; do
   usage=$("$program" --help) || fail "$program --help exited with status $?"
   name=PellmorStatus
