@@ -1,12 +1,17 @@
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 #include "AppDelegate.h"
 #include "Backends/Headless/HeadlessApplication.h"
+#include "CommandLine.h"
 #include "Platform/Application.h"
 #include "Support/TerminationSignals.h"
 #if defined(PELLMOR_DESKTOP_PROCESS)
@@ -24,8 +29,9 @@ pellmor::platform::Application* application = nullptr;
 pellmor::AppDelegate* appDelegate = nullptr;
 
 #if defined(PELLMOR_DESKTOP_EXECUTABLE)
-// The desktop build of this program, beside this one, carries Qt; only a process with a display to show
-// the item on loads it. Returns only when the exec fails.
+// The desktop build of this program carries Qt; only a process with a display to show the item on loads
+// it. Its path relative to this executable is the same in the build tree and once installed (a libexec
+// directory). Returns only when the exec fails.
 void continueAsDesktopProcess(char** argv) {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -47,11 +53,25 @@ std::unique_ptr<pellmor::platform::Application> makeApplication(int& argc, char*
   return std::make_unique<pellmor::HeadlessApplication>();
 }
 
+// Prints what the arguments ask for; returns the exit status when the process ends here.
+std::optional<int> answerArguments(int argc, char** argv) {
+  const pellmor::CommandLineAnswer answer =
+      pellmor::answerCommandLine(std::vector<std::string_view>(argv + std::min(argc, 1), argv + argc));
+  std::fputs(answer.standardOutput.c_str(), stdout);
+  std::fputs(answer.standardError.c_str(), stderr);
+  return answer.exitStatus;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const std::optional<int> status = answerArguments(argc, argv)) return *status;
+  // The arguments are used by nobody: neither the desktop process nor Qt sees them.
+  char fallbackName[] = "PellmorStatus";
+  char* programNameOnly[] = {argc > 0 ? argv[0] : fallbackName, nullptr};
+  int programNameCount = 1;
   pellmor::blockTerminationSignals();  // before any thread starts
-  application = makeApplication(argc, argv).release();
+  application = makeApplication(programNameCount, programNameOnly).release();
   appDelegate = new pellmor::AppDelegate;
   application->setDelegate(appDelegate);
   const int status = application->run();

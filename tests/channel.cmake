@@ -16,5 +16,6 @@ pellmor_add_test(NAME channel-pellmorctl-tests LABEL integration
   SOURCES integration/channel-pellmorctl.cpp)
 target_compile_definitions(channel-pellmorctl-tests PRIVATE
   PELLMOR_APP_GROUP_IDENTIFIER="${PELLMOR_APP_GROUP_IDENTIFIER}"
-  PELLMOR_CTL_PATH="$<TARGET_FILE:pellmorctl>")
+  PELLMOR_CTL_PATH="$<TARGET_FILE:pellmorctl>"
+  PELLMOR_VERSION="${PROJECT_VERSION}")
 add_dependencies(channel-pellmorctl-tests pellmorctl)

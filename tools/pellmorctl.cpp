@@ -55,6 +55,7 @@ Commands:
   position [--timeout SECONDS]     send requestMenubarPosition and print the menubarPosition
                                    answer (default timeout 2 s)
   --help                           show this text
+  --version                        show the version
 
 Exit status: 0 on success, 1 when no companion answers or a wait times out, 2 on a usage error.
 )";
@@ -311,6 +312,10 @@ int run(const std::vector<std::string>& words) {
   const std::string& command = words[0];
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(usageText, stdout);
+    return EXIT_SUCCESS;
+  }
+  if (command == "--version") {
+    std::fputs("pellmorctl " PELLMOR_VERSION "\n", stdout);
     return EXIT_SUCCESS;
   }
   const std::vector<std::string> arguments(words.begin() + 1, words.end());

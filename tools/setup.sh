@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package the build, the tests, the benchmarks and the end-to-end harness need.
+# Installs every Debian 12 package the build, the tests, the benchmarks, the end-to-end harness and the
+# Debian package (cpack computes its dependencies with dpkg-shlibdeps and file; its test checks the
+# autostart entry and the user unit with desktop-file-validate and systemd-analyze) need.
 # Idempotent: packages already present are not fetched again, and the package lists are refreshed once.
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev dpkg-dev file
   qt6-base-dev libxcb1-dev libxcb-icccm4-dev libgl-dev
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth trayer xdotool x11-utils imagemagick fonts-dejavu-core locales-all python3
+  desktop-file-utils systemd
 )
 
 missing=()

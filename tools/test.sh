@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: installs the packages, then the debug build with the unit, integration and
-# end-to-end tests, the channel tests under ASan+UBSan and under TSan, and the bounded fuzz runs.
+# end-to-end tests and the Debian package test (install, run, remove: as root or with sudo), the channel
+# tests under ASan+UBSan and under TSan, and the bounded fuzz runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh

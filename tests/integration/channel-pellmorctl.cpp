@@ -197,6 +197,11 @@ const OutcomeCase outcomeCases[] = {
     {"not_a_number", Companion::none, "show-timer --hours two", 2,
      "pellmorctl: --hours needs a number, not 'two'" + help},
     {"no_command", Companion::none, "", 2, "pellmorctl: no command" + help},
+    {"unknown_option_as_command", Companion::none, "--verbose", 2,
+     "pellmorctl: unknown command '--verbose'" + help},
+    {"extra_argument", Companion::none, "clear-timer now", 2,
+     "pellmorctl: clear-timer takes no arguments" + help},
+    {"version", Companion::none, "--version", 0, "", "pellmorctl " PELLMOR_VERSION "\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, Outcomes, ::testing::ValuesIn(outcomeCases),

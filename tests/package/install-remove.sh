@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# The Debian package end to end: cpack builds it from this build tree, apt installs it on this machine,
+# the installed companion runs without a display and on a virtual desktop against the installed pellmorctl,
+# both commands answer --help and --version, and apt removes the package again without leaving a file.
+#
+# Needs root, or sudo without a password (skipped with status 77 otherwise). The environment names CPACK,
+# CPACK_CONFIG, VERSION, and where the package puts COMPANION, PELLMORCTL and DESKTOP.
+# shellcheck source=tests/e2e/harness.sh
+source "$(dirname "$0")/../e2e/harness.sh"
+: "${CPACK:?}" "${CPACK_CONFIG:?}" "${VERSION:?}" "${DESKTOP:?}"
+PACKAGE=pellmor-status
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo -n true 2>/dev/null || { echo "skipped: installing a package needs root or sudo without a password"; exit 77; }
+  sudo="sudo -n"
+fi
+apt_get() { $sudo env DEBIAN_FRONTEND=noninteractive apt-get -q -y -o DPkg::Lock::Timeout=120 "$@"; }
+installed() { dpkg-query -W -f='${Status}' "$PACKAGE" 2>/dev/null | grep -q "install ok installed"; }
+
+# The package's files, wherever it came from, are removed on every way out of this test.
+cleanup() {
+  e2e_cleanup
+  if installed; then apt_get remove "$PACKAGE" >/dev/null || true; fi
+}
+trap cleanup EXIT
+
+# Another run of this test on the machine installs and removes the same package: one at a time.
+exec 9>"${TMPDIR:-/tmp}/pellmor-status-package-test.lock"
+flock -w 120 9 || fail "another package test holds the lock"
+
+if installed; then
+  echo "note: removing the $PACKAGE $(dpkg-query -W -f='${Version}' "$PACKAGE") installed before the test"
+  apt_get remove "$PACKAGE" >/dev/null
+fi
+
+# _apt reads the package file while apt installs it.
+chmod 755 "$E2E_DIR"
+"$CPACK" --config "$CPACK_CONFIG" -G DEB -B "$E2E_DIR/package" >"$E2E_DIR/cpack.log" 2>&1 ||
+  fail "cpack: $(cat "$E2E_DIR/cpack.log")"
+deb=$(find "$E2E_DIR/package" -maxdepth 1 -name "${PACKAGE}_${VERSION}_*.deb")
+[ -f "$deb" ] || fail "no ${PACKAGE}_${VERSION}_*.deb: $(ls "$E2E_DIR/package")"
+pass "built $(basename "$deb")"
+
+# Every path in the package that was not on the machine before must be gone after the removal.
+dpkg-deb --fsys-tarfile "$deb" | tar -t | sed -e 's|^\./|/|' -e 's|/$||' | grep -v '^/\?$' >"$E2E_DIR/paths"
+: >"$E2E_DIR/new-paths"
+while read -r path; do
+  [ -e "$path" ] || echo "$path" >>"$E2E_DIR/new-paths"
+done <"$E2E_DIR/paths"
+
+apt_get install --no-install-recommends "$deb" >"$E2E_DIR/apt.log" 2>&1 || fail "apt install: $(cat "$E2E_DIR/apt.log")"
+installed || fail "$PACKAGE is not installed after apt install"
+pass "installed"
+
+for program in "$COMPANION" "$PELLMORCTL" "$DESKTOP"; do
+  grep -qx "$program" "$E2E_DIR/paths" || fail "$program is not in the package"
+done
+expect_eq "PellmorStatus --version" "$("$COMPANION" --version)" "PellmorStatus $VERSION"
+expect_eq "PellmorStatus-desktop --version" "$("$DESKTOP" --version)" "PellmorStatus $VERSION"
+expect_eq "pellmorctl --version" "$("$PELLMORCTL" --version)" "pellmorctl $VERSION"
+# The autostart entry and the user unit start the installed companion.
+entry=$(grep '/pellmor-status\.desktop$' "$E2E_DIR/paths") || fail "no autostart entry in the package"
+desktop-file-validate "$entry" || fail "$entry is not a valid desktop entry"
+expect_eq "the entry's Exec and TryExec" "$(sed -n -E 's/^(Try)?Exec=//p' "$entry" | sort -u)" "$COMPANION"
+unit=$(grep '/systemd/user/pellmor-status\.service$' "$E2E_DIR/paths") || fail "no user unit in the package"
+mkdir -m 700 "$E2E_DIR/analyze"
+XDG_RUNTIME_DIR="$E2E_DIR/analyze" systemd-analyze verify --user "$unit" || fail "$unit does not verify"
+expect_eq "the unit's ExecStart" "$(sed -n 's/^ExecStart=//p' "$unit")" "$COMPANION"
+
+for program in "$COMPANION" "$DESKTOP" "$PELLMORCTL"; do
+  usage=$("$program" --help) || fail "$program --help exited with status $?"
+  name=PellmorStatus
+  [ "$program" = "$PELLMORCTL" ] && name=pellmorctl
+  [[ "$usage" == "usage: $name "* ]] || fail "$program --help: $usage"
+  pass "$program --help"
+done
+
+# Without a display, and with an argument the companion does not use.
+(unset DISPLAY WAYLAND_DISPLAY && exec "$COMPANION" -psn_0_42 >"$COMPANION_OUT" 2>"$COMPANION_ERR") &
+COMPANION_PID=$!
+wait_until 30 ctl show-timer --started-ago 3930 --hours 0 || fail "the installed companion does not read its FIFO"
+ctl send '{"action":"bogus"}'
+wait_until 30 grep -q '^Received unknown action: .*"bogus"' "$COMPANION_OUT" || fail "no answer: $(companion_lines)"
+kill -0 "$COMPANION_PID" || fail "the installed companion is gone"
+kill -s TERM "$COMPANION_PID"
+status=0
+wait "$COMPANION_PID" || status=$?
+COMPANION_PID=""
+expect_eq "exit status after SIGTERM" "$status" 0
+expect_eq "standard output" "$(sed -E 's/^(Received unknown action: ).*/\1.../' "$COMPANION_OUT")" \
+  "Failed to create NSStatusItem button
+Received unknown action: ...
+GOODBYE!"
+expect_eq "standard error" "$(cat "$COMPANION_ERR")" "PellmorStatus: ignoring argument '-psn_0_42' (see --help)"
+
+# With a display the installed companion hands over to the installed desktop executable, which docks.
+start_display
+start_tray
+: >"$COMPANION_OUT"
+start_companion
+wait_until 30 item_docked || fail "the installed companion did not dock; standard output: $(companion_lines)"
+expect_eq "the docked process's executable" "$(readlink "/proc/$COMPANION_PID/exe")" "$DESKTOP"
+kill -s TERM "$COMPANION_PID"
+wait "$COMPANION_PID" || fail "the desktop process exited with status $? after SIGTERM"
+COMPANION_PID=""
+
+apt_get remove "$PACKAGE" >"$E2E_DIR/apt.log" 2>&1 || fail "apt remove: $(cat "$E2E_DIR/apt.log")"
+! installed || fail "$PACKAGE is still installed after apt remove"
+left=$(while read -r path; do [ ! -e "$path" ] && [ ! -L "$path" ] || echo "$path"; done <"$E2E_DIR/new-paths")
+[ -z "$left" ] || fail "left behind after apt remove: $left"
+pass "removed, nothing left of $(wc -l <"$E2E_DIR/new-paths") new paths"
