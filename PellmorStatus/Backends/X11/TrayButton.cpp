@@ -63,6 +63,12 @@ class TrayWidget final : public QWidget {
   }
   void setClickAction(std::function<void()> action) { clickAction_ = std::move(action); }
 
+  // The content fills the window: the window's size is the cell the tray gives.
+  void fitContent() {
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      child->setGeometry(rect());
+  }
+
   // A window's visual is fixed when it is made: changing to or from an alpha visual takes a new window.
   void remakeNativeWindow(bool translucent) {
     setAttribute(Qt::WA_TranslucentBackground, translucent);
@@ -72,6 +78,8 @@ class TrayWidget final : public QWidget {
   }
 
  protected:
+  void resizeEvent(QResizeEvent*) override { fitContent(); }
+
   void paintEvent(QPaintEvent*) override {
     if (background_.isNull()) return;
     // Tiled sideways: the tray's background only varies from top to bottom, and the item may grow.
@@ -129,14 +137,19 @@ void TrayButton::listen() {
   // The tray maps the window as soon as it takes it in, before Qt has painted it: until then the X
   // server shows the tray's own background there, which is also what the item copies for its corners.
   if (!widget_->testAttribute(Qt::WA_TranslucentBackground)) showParentBackground(windowId_);
-  tracker_.addListener(windowId_, TrayTracker::Listener{[this] { trayChanged(); }, [this] { embedded(); }});
+  tracker_.addListener(windowId_, TrayTracker::Listener{.trayChanged = [this] { trayChanged(); },
+                                                        .embedded = [this] { embedded(); },
+                                                        .resized = [this] { fitToSlot(); },
+                                                        .orphaned = [this] { orphaned(); },
+                                                        // A tray that lets the window go may map it
+                                                        // after the reparenting, or the X server does.
+                                                        .mappedOnRoot = [this] { withdraw(windowId_); }});
 }
 
 void TrayButton::trayChanged() {
   // The old tray is gone (its windows with it) or replaced: the window must not linger on the root.
-  docked_ = false;
+  withdrawWindow();
   startDockSequence();
-  widget_->hide();
   const bool alpha = tracker_.manager() != 0 && tracker_.managerVisualHasAlpha();
   if (alpha != widget_->testAttribute(Qt::WA_TranslucentBackground)) {
     tracker_.removeListener(windowId_);
@@ -147,8 +160,36 @@ void TrayButton::trayChanged() {
   dock();
 }
 
+void TrayButton::orphaned() {
+  // The tray let the window go (it exited, or dropped the icon): it must not stay on the desktop, where
+  // it would be an invisible window taking clicks. It docks again when asked to.
+  withdrawWindow();
+  startDockSequence();
+  dock();
+}
+
+void TrayButton::withdrawWindow() {
+  docked_ = false;
+  widget_->hide();
+  withdraw(windowId_);
+}
+
+void TrayButton::fitToSlot() {
+  if (!docked_) return;
+  const std::optional<PixelSize> own = sizeOf(windowId_);
+  const std::optional<PixelSize> slot = parentSizeOf(windowId_);
+  // A tray that follows the item's size grows the slot after the item's resize; one with slots of its own
+  // size leaves the item hanging out of its slot, so the item takes the slot's size and draws for it.
+  if (!own || !slot || (own->width <= slot->width && own->height <= slot->height)) return;
+  const double ratio = widget_->devicePixelRatioF();
+  widget_->setFixedSize(pixelsOf(slot->width / ratio), pixelsOf(slot->height / ratio));
+  widget_->fitContent();
+  pinNativeSize();
+}
+
 void TrayButton::embedded() {
   docked_ = true;
+  tracker_.watchSlot(windowId_, parentOf(windowId_));
   startDockSequence();
   backgroundAttempts_ = 0;
   showWhenSlotIsReady();
@@ -166,6 +207,7 @@ void TrayButton::showWhenSlotIsReady() {
   }
   showMappedByTray(*widget_);
   pinNativeSize();  // showing rewrote the hints
+  fitToSlot();
 }
 
 platform::Rect TrayButton::frame() const {
@@ -176,14 +218,16 @@ void TrayButton::setFrame(platform::Rect frame) {
   frame_ = frame;
   // The tray places the window; only its size is the item's to choose. Trays size their slot from the
   // window's minimum size hint (WM_NORMAL_HINTS) and follow its changes, so the size is made fixed.
+  // A tray that keeps slots of its own size gets the window back to that size (fitToSlot).
   widget_->setFixedSize(pixelsOf(frame.width()), pixelsOf(frame.height()));
+  widget_->fitContent();
   pinNativeSize();
 }
 
 void TrayButton::pinNativeSize() {
-  // Hints are in device pixels; the widget's size is in points.
+  // Hints are in device pixels and always ask for the content's own size, whatever cell the tray gave.
   const double ratio = widget_->devicePixelRatioF();
-  pinSizeHints(windowId_, pixelsOf(widget_->width() * ratio), pixelsOf(widget_->height() * ratio));
+  pinSizeHints(windowId_, pixelsOf(frame_.width() * ratio), pixelsOf(frame_.height() * ratio));
 }
 
 platform::Rect TrayButton::bounds() const {
@@ -212,6 +256,7 @@ void TrayButton::addSubview(platform::View& child) {
   host->setSuperview(this);
   host->widget()->setParent(widget_.get());
   host->setFrame(host->frame());
+  widget_->fitContent();
   host->widget()->show();
   host->setFallbackAction([this] { runAction(); });
   host->setDisplayObserver(

@@ -34,6 +34,31 @@ bool isReparented(WindowId window) {
   return tree && tree->parent != tree->root && tree->parent != XCB_WINDOW_NONE;
 }
 
+std::optional<PixelSize> sizeOf(WindowId window) {
+  xcb_connection_t* const c = connection();
+  const ReplyPtr<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+  if (!geometry) return std::nullopt;
+  return PixelSize{geometry->width, geometry->height};
+}
+
+WindowId parentOf(WindowId window) {
+  xcb_connection_t* const c = connection();
+  const ReplyPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+  return tree ? tree->parent : 0;
+}
+
+std::optional<PixelSize> parentSizeOf(WindowId window) {
+  const WindowId parent = parentOf(window);
+  if (parent == 0) return std::nullopt;
+  return sizeOf(parent);
+}
+
+void withdraw(WindowId window) {
+  xcb_unmap_window(connection(), window);
+  xcb_flush(connection());
+}
+
 void pinSizeHints(WindowId window, int width, int height) {
   // ICCCM 4.1.2.3 WM_NORMAL_HINTS: flags, x, y, width, height, min, max, increments, aspects, base size,
   // gravity; the flags below say which fields count.
