@@ -63,10 +63,10 @@ class TrayWidget final : public QWidget {
   }
   void setClickAction(std::function<void()> action) { clickAction_ = std::move(action); }
 
-  // The content fills the window: the window's size is the cell the tray gives.
-  void fitContent() {
+  // The content takes the cell, from the window's top-left corner.
+  void fitContent(QSize cell) {
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-      child->setGeometry(rect());
+      child->setGeometry(QRect(QPoint(0, 0), cell));
   }
 
   // A window's visual is fixed when it is made: changing to or from an alpha visual takes a new window.
@@ -78,8 +78,6 @@ class TrayWidget final : public QWidget {
   }
 
  protected:
-  void resizeEvent(QResizeEvent*) override { fitContent(); }
-
   void paintEvent(QPaintEvent*) override {
     if (background_.isNull()) return;
     // Tiled sideways: the tray's background only varies from top to bottom, and the item may grow.
@@ -175,16 +173,22 @@ void TrayButton::withdrawWindow() {
 }
 
 void TrayButton::fitToSlot() {
-  if (!docked_) return;
+  if (!docked_) return widget_->fitContent(widget_->size());
   const std::optional<PixelSize> own = sizeOf(windowId_);
   const std::optional<PixelSize> slot = parentSizeOf(windowId_);
-  // A tray that follows the item's size grows the slot after the item's resize; one with slots of its own
-  // size leaves the item hanging out of its slot, so the item takes the slot's size and draws for it.
-  if (!own || !slot || (own->width <= slot->width && own->height <= slot->height)) return;
+  if (!own || !slot) return;
   const double ratio = widget_->devicePixelRatioF();
-  widget_->setFixedSize(pixelsOf(slot->width / ratio), pixelsOf(slot->height / ratio));
-  widget_->fitContent();
-  pinNativeSize();
+  const QSize slotPoints(pixelsOf(slot->width / ratio), pixelsOf(slot->height / ratio));
+  // A tray that follows the item's size grows the slot after the item's resize; one with slots of its own
+  // size leaves the item hanging out of its slot, so the item takes the slot's size.
+  if (own->width > slot->width || own->height > slot->height) {
+    widget_->setFixedSize(slotPoints);
+    pinNativeSize();
+  }
+  // The cell is what the X server shows of the window: Qt keeps the size it asked for while a tray that
+  // resizes the window itself has made it smaller, and a size asked for shows only once the tray grants it.
+  const QSize ownPoints(pixelsOf(own->width / ratio), pixelsOf(own->height / ratio));
+  widget_->fitContent(ownPoints.boundedTo(slotPoints));
 }
 
 void TrayButton::embedded() {
@@ -220,8 +224,8 @@ void TrayButton::setFrame(platform::Rect frame) {
   // window's minimum size hint (WM_NORMAL_HINTS) and follow its changes, so the size is made fixed.
   // A tray that keeps slots of its own size gets the window back to that size (fitToSlot).
   widget_->setFixedSize(pixelsOf(frame.width()), pixelsOf(frame.height()));
-  widget_->fitContent();
   pinNativeSize();
+  fitToSlot();
 }
 
 void TrayButton::pinNativeSize() {
@@ -256,7 +260,7 @@ void TrayButton::addSubview(platform::View& child) {
   host->setSuperview(this);
   host->widget()->setParent(widget_.get());
   host->setFrame(host->frame());
-  widget_->fitContent();
+  fitToSlot();
   host->widget()->show();
   host->setFallbackAction([this] { runAction(); });
   host->setDisplayObserver(
