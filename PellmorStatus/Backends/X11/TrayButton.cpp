@@ -170,6 +170,11 @@ void TrayButton::withdrawWindow() {
   docked_ = false;
   widget_->hide();
   withdraw(windowId_);
+  // The next tray sees the item's own size, not the slot of the last one.
+  widget_->setFixedSize(pixelsOf(frame_.width()), pixelsOf(frame_.height()));
+  const double ratio = widget_->devicePixelRatioF();
+  resizeWindow(windowId_, pixelsOf(frame_.width() * ratio), pixelsOf(frame_.height() * ratio));
+  fitToSlot();
 }
 
 void TrayButton::fitToSlot() {

@@ -59,6 +59,12 @@ void withdraw(WindowId window) {
   xcb_flush(connection());
 }
 
+void resizeWindow(WindowId window, int width, int height) {
+  const uint32_t size[] = {static_cast<uint32_t>(width), static_cast<uint32_t>(height)};
+  xcb_configure_window(connection(), window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+  xcb_flush(connection());
+}
+
 void pinSizeHints(WindowId window, int width, int height) {
   // ICCCM 4.1.2.3 WM_NORMAL_HINTS: flags, x, y, width, height, min, max, increments, aspects, base size,
   // gravity; the flags below say which fields count.

@@ -36,6 +36,10 @@ WindowId parentOf(WindowId window);
 // when a tray that embedded it exits (the tray's save-set).
 void withdraw(WindowId window);
 
+// Sets the window's size on the server, whatever Qt believes it to be: a tray may have changed it behind
+// Qt's back.
+void resizeWindow(WindowId window, int width, int height);
+
 // Pins the window's size in its WM_NORMAL_HINTS (minimum = maximum = size): trays size an icon's slot
 // from the minimum size and follow changes of the property.
 void pinSizeHints(WindowId window, int width, int height);
