@@ -179,6 +179,18 @@ panel_of() {
   echo "$window"
 }
 
+# check_position WHAT: the position answer is the item's left edge and width and its panel's top and height.
+check_position() {
+  local answer ix iw py ph
+  answer=$(ctl position --timeout 3) || fail "no position answer"
+  read -r ix _ iw _ <<<"$(geometry_of "$(item_window)")"
+  read -r _ py _ ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"
+  expect_eq "$1: x" "$(field x "$answer")" "$ix"
+  expect_eq "$1: width" "$(field width "$answer")" "$iw"
+  expect_eq "$1: y" "$(field y "$answer")" "$py"
+  expect_eq "$1: height" "$(field height "$answer")" "$ph"
+}
+
 companion_lines() { cat "$COMPANION_OUT"; }
 
 # field NAME JSON: the number under NAME, normalised by awk (1216.0 and 1216 compare equal).
