@@ -24,19 +24,6 @@ start_companion
 
 item_off_screen() { ! item_mapped; }
 
-# fluxbox's slots are squares of its toolbar's height. Its settings live in a home of its own: given
-# a fresh home, it would replace a configuration named with -rc by its defaults.
-start_fluxbox() {
-  local config="$E2E_DIR/home/.fluxbox"
-  mkdir -p "$config"
-  printf '%s\n' "session.screen0.toolbar.height: $1" "session.screen0.toolbar.tools: systemtray" \
-    "session.screen0.toolbar.widthPercent: 10" "session.styleOverlay: $config/overlay" >"$config/init"
-  echo "background: none" >"$config/overlay"  # no wallpaper helper
-  HOME="$E2E_DIR/home" fluxbox >"$E2E_DIR/fluxbox.log" 2>&1 &
-  TRAY_PID=$!
-}
-
-# Each state: its name, the title that proves it is on screen, the pellmorctl commands.
 # The last one is signed in: a tray sizes its slot when the item docks, and icewm gives a signed-out item,
 # 76 wide, 24 x 24 rather than 32 x 24.
 states=(
@@ -62,7 +49,9 @@ for host in "${hosts[@]}"; do
     done
     wait_for_title "$image|$text" >/dev/null
     wait_until 5 tray_settled || fail "the tray did not settle"
-    sleep 0.3  # one paint after the title
+    # A tray with slots of its own size gets a second to follow a new size before the item settles back
+    # into the slot; then one paint.
+    sleep 1.5
     read -r x y w h <<<"$(geometry_of "$(item_window)")"
     screenshot
     convert "$E2E_DIR/shot.png" -crop "$((w + 4))x$((h + 4))+$((x - 2))+$((y - 2))" +repage \

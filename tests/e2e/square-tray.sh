@@ -50,27 +50,6 @@ text_light=$(convert "$E2E_DIR/shot.png" -crop "32x13+$x+$((y + 11))" -colorspac
 [ "$text_light" -ge 220 ] || fail "no white text below the image (brightest $text_light)"
 pass "white text below the image ($text_light)"
 
-# listen_after ACTION...: the outgoing line that the action causes.
-listen_after() {
-  ctl listen --count 1 --timeout 5 >"$E2E_DIR/heard" &
-  local listener=$!
-  sleep 0.3  # the listener opens the FIFO before the action
-  "$@"
-  wait "$listener" || fail "no outgoing line after: $*"
-  cat "$E2E_DIR/heard"
-}
-menu_open() { [ "$(xdotool search --onlyvisible --class PellmorStatus | wc -l)" -ge 2 ]; }
-menu_closed() { ! menu_open; }
-# choose_from_menu N: opens the menu with a right click and picks its Nth entry with the keyboard.
-choose_from_menu() {
-  xdotool mousemove $((x + 16)) $((y + 12)) click 3
-  wait_until 10 menu_open || fail "no menu after a right click"
-  local downs=()
-  for ((i = 0; i < $1; i++)); do downs+=(Down); done
-  xdotool key "${downs[@]}" Return
-  wait_until 10 menu_closed || fail "the menu stayed open"
-}
-
 timer='{"action":"toggleTimer"}'
 app='{"action":"toggleApp"}'
 expect_eq "left click on the image" "$(listen_after xdotool mousemove $((x + 16)) $((y + 4)) click 1)" "$timer"
