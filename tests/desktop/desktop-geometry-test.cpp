@@ -239,6 +239,7 @@ TEST_F(Bundle, ItemImageIsTheCellWithTheItemCentredAndTransparentAroundIt) {
   // where the unscaled artwork (20 x 16 in the middle) would leave the segment's colour.
   const QImage fitted = renderItemImage(imageAlone(36), {36, 36}, 1);
   EXPECT_EQ(fitted.pixelColor(2, 18), artwork);
+  EXPECT_EQ(fitted.pixelColor(33, 18), artwork);
   EXPECT_EQ(fitted.pixelColor(18, 2), segment);
 }
 
