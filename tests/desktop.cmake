@@ -9,7 +9,7 @@ pellmor_add_test(NAME desktop-geometry-test LABEL unit
   LIBRARIES pellmor_desktop Qt6::Gui)
 
 set(pellmor_e2e_tests docking titles clicks position tray-restart tray-race termination display-loss pixels hidpi
-  no-display)
+  no-display square-tray tiny-slot)
 foreach(name IN LISTS pellmor_e2e_tests)
   add_test(NAME e2e.${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/${name}.sh)
   set_tests_properties(e2e.${name} PROPERTIES

@@ -23,6 +23,12 @@ constexpr auto backgroundRetryInterval = std::chrono::milliseconds(20);
 constexpr int maximumBackgroundAttempts = 50;
 constexpr auto firstDockRetryDelay = std::chrono::milliseconds(500);
 constexpr auto longestDockRetryDelay = std::chrono::milliseconds(30000);
+// How long a tray has to grow the slot after the item asked for more room (trayer takes milliseconds).
+constexpr auto slotFollowGrace = std::chrono::milliseconds(1000);
+
+bool overflows(PixelSize window, PixelSize slot) {
+  return window.width > slot.width || window.height > slot.height;
+}
 
 int pixelsOf(double points) {
   return static_cast<int>(std::lround(points));
@@ -62,6 +68,12 @@ class TrayWidget final : public QWidget {
     update();
   }
   void setClickAction(std::function<void()> action) { clickAction_ = std::move(action); }
+
+  // The content takes the cell, from the window's top-left corner.
+  void fitContent(QSize cell) {
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      child->setGeometry(QRect(QPoint(0, 0), cell));
+  }
 
   // A window's visual is fixed when it is made: changing to or from an alpha visual takes a new window.
   void remakeNativeWindow(bool translucent) {
@@ -129,14 +141,19 @@ void TrayButton::listen() {
   // The tray maps the window as soon as it takes it in, before Qt has painted it: until then the X
   // server shows the tray's own background there, which is also what the item copies for its corners.
   if (!widget_->testAttribute(Qt::WA_TranslucentBackground)) showParentBackground(windowId_);
-  tracker_.addListener(windowId_, TrayTracker::Listener{[this] { trayChanged(); }, [this] { embedded(); }});
+  tracker_.addListener(windowId_, TrayTracker::Listener{.trayChanged = [this] { trayChanged(); },
+                                                        .embedded = [this] { embedded(); },
+                                                        .resized = [this] { fitToSlot(); },
+                                                        .orphaned = [this] { orphaned(); },
+                                                        // A tray that lets the window go may map it
+                                                        // after the reparenting, or the X server does.
+                                                        .mappedOnRoot = [this] { withdraw(windowId_); }});
 }
 
 void TrayButton::trayChanged() {
   // The old tray is gone (its windows with it) or replaced: the window must not linger on the root.
-  docked_ = false;
+  withdrawWindow();
   startDockSequence();
-  widget_->hide();
   const bool alpha = tracker_.manager() != 0 && tracker_.managerVisualHasAlpha();
   if (alpha != widget_->testAttribute(Qt::WA_TranslucentBackground)) {
     tracker_.removeListener(windowId_);
@@ -147,8 +164,70 @@ void TrayButton::trayChanged() {
   dock();
 }
 
+void TrayButton::orphaned() {
+  // The tray let the window go (it exited, or dropped the icon): it must not stay on the desktop, where
+  // it would be an invisible window taking clicks. It docks again when asked to.
+  withdrawWindow();
+  startDockSequence();
+  dock();
+}
+
+void TrayButton::withdrawWindow() {
+  docked_ = false;
+  widget_->hide();
+  withdraw(windowId_);
+  // The next tray sees the item's own size, not the slot of the last one.
+  widget_->setFixedSize(pixelsOf(frame_.width()), pixelsOf(frame_.height()));
+  const double ratio = widget_->devicePixelRatioF();
+  resizeWindow(windowId_, pixelsOf(frame_.width() * ratio), pixelsOf(frame_.height() * ratio));
+  fitToSlot();
+}
+
+void TrayButton::fitToSlot() {
+  if (!docked_) return showInCell(widget_->size());
+  const std::optional<PixelSize> own = sizeOf(windowId_);
+  const std::optional<PixelSize> slot = parentSizeOf(windowId_);
+  if (!own || !slot) return;
+  // A tray that follows the item's size grows the slot soon after the item's resize. One with slots of
+  // its own size leaves the item hanging out of its slot, or resizes the window behind Qt's back; after a
+  // grace period the item settles into what the tray gives.
+  if ((overflows(*own, *slot) || pointsOf(*own) != widget_->size()) && !settlePending_) {
+    settlePending_ = true;
+    QTimer::singleShot(slotFollowGrace, widget_.get(), [this] {
+      settlePending_ = false;
+      settleInSlot();
+    });
+  }
+  // The cell is what the X server shows of the window and Qt draws of the widget.
+  showInCell(pointsOf(*own).boundedTo(pointsOf(*slot)).boundedTo(widget_->size()));
+}
+
+void TrayButton::settleInSlot() {
+  if (!docked_) return;
+  const std::optional<PixelSize> own = sizeOf(windowId_);
+  const std::optional<PixelSize> slot = parentSizeOf(windowId_);
+  if (!own || !slot) return;
+  const QSize cell = pointsOf(*own).boundedTo(pointsOf(*slot));
+  if (cell != widget_->size()) {
+    widget_->setFixedSize(cell);
+    pinNativeSize();
+  }
+  showInCell(cell);
+}
+
+QSize TrayButton::pointsOf(PixelSize pixels) const {
+  const double ratio = widget_->devicePixelRatioF();
+  return QSize(pixelsOf(pixels.width / ratio), pixelsOf(pixels.height / ratio));
+}
+
+void TrayButton::showInCell(QSize cell) {
+  cell_ = platform::Size{static_cast<double>(cell.width()), static_cast<double>(cell.height())};
+  widget_->fitContent(cell);
+}
+
 void TrayButton::embedded() {
   docked_ = true;
+  tracker_.watchSlot(windowId_, parentOf(windowId_));
   startDockSequence();
   backgroundAttempts_ = 0;
   showWhenSlotIsReady();
@@ -166,6 +245,7 @@ void TrayButton::showWhenSlotIsReady() {
   }
   showMappedByTray(*widget_);
   pinNativeSize();  // showing rewrote the hints
+  fitToSlot();
 }
 
 platform::Rect TrayButton::frame() const {
@@ -176,18 +256,20 @@ void TrayButton::setFrame(platform::Rect frame) {
   frame_ = frame;
   // The tray places the window; only its size is the item's to choose. Trays size their slot from the
   // window's minimum size hint (WM_NORMAL_HINTS) and follow its changes, so the size is made fixed.
+  // A tray that keeps slots of its own size gets the window back to that size (fitToSlot).
   widget_->setFixedSize(pixelsOf(frame.width()), pixelsOf(frame.height()));
   pinNativeSize();
+  fitToSlot();
 }
 
 void TrayButton::pinNativeSize() {
-  // Hints are in device pixels; the widget's size is in points.
+  // Hints are in device pixels and always ask for the content's own size, whatever cell the tray gave.
   const double ratio = widget_->devicePixelRatioF();
-  pinSizeHints(windowId_, pixelsOf(widget_->width() * ratio), pixelsOf(widget_->height() * ratio));
+  pinSizeHints(windowId_, pixelsOf(frame_.width() * ratio), pixelsOf(frame_.height() * ratio));
 }
 
 platform::Rect TrayButton::bounds() const {
-  return platform::makeRect(0, 0, frame_.width(), frame_.height());
+  return platform::makeRect(0, 0, cell_.width, cell_.height);
 }
 
 platform::Window* TrayButton::window() const {
@@ -212,6 +294,7 @@ void TrayButton::addSubview(platform::View& child) {
   host->setSuperview(this);
   host->widget()->setParent(widget_.get());
   host->setFrame(host->frame());
+  fitToSlot();
   host->widget()->show();
   host->setFallbackAction([this] { runAction(); });
   host->setDisplayObserver(

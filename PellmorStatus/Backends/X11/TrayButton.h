@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 
+#include <QSize>
+
 #include "Backends/X11/GlobalCoordinates.h"
 #include "Backends/X11/X11Window.h"
 #include "Platform/Drawing.h"
@@ -41,6 +43,12 @@ class TrayButton final : public platform::Button {
   void startDockSequence();
   void trayChanged();
   void embedded();
+  void orphaned();
+  void withdrawWindow();
+  void fitToSlot();
+  void settleInSlot();
+  void showInCell(QSize cell);
+  QSize pointsOf(PixelSize pixels) const;
   void showWhenSlotIsReady();
   void pinNativeSize();
   void showDescription(const platform::RenderDescription& description);
@@ -54,7 +62,9 @@ class TrayButton final : public platform::Button {
   int dockSequence_ = 0;
   int dockRequests_ = 0;
   int backgroundAttempts_ = 0;
+  bool settlePending_ = false;
   platform::Rect frame_;
+  platform::Size cell_;  // what the tray shows of the window, in points
   std::function<void()> action_;
   mutable std::optional<X11Window> window_;
 };

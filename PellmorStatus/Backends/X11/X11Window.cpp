@@ -36,6 +36,37 @@ bool isReparented(WindowId window) {
   return tree && tree->parent != tree->root && tree->parent != XCB_WINDOW_NONE;
 }
 
+std::optional<PixelSize> sizeOf(WindowId window) {
+  xcb_connection_t* const c = connection();
+  const ReplyPtr<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+  if (!geometry) return std::nullopt;
+  return PixelSize{geometry->width, geometry->height};
+}
+
+WindowId parentOf(WindowId window) {
+  xcb_connection_t* const c = connection();
+  const ReplyPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+  return tree ? tree->parent : 0;
+}
+
+std::optional<PixelSize> parentSizeOf(WindowId window) {
+  const WindowId parent = parentOf(window);
+  if (parent == 0) return std::nullopt;
+  return sizeOf(parent);
+}
+
+void withdraw(WindowId window) {
+  xcb_unmap_window(connection(), window);
+  xcb_flush(connection());
+}
+
+void resizeWindow(WindowId window, int width, int height) {
+  const uint32_t size[] = {static_cast<uint32_t>(width), static_cast<uint32_t>(height)};
+  xcb_configure_window(connection(), window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+  xcb_flush(connection());
+}
+
 void pinSizeHints(WindowId window, int width, int height) {
   xcb_size_hints_t hints{};
   xcb_icccm_size_hints_set_size(&hints, 0, width, height);

@@ -22,6 +22,26 @@ WindowId topLevelAncestor(WindowId window);
 // Whether the window currently sits inside another window rather than directly on the root window.
 bool isReparented(WindowId window);
 
+// A window's size in device pixels and, for a window inside another, that parent's size: the cell a tray
+// gives an embedded window. Nothing when the server does not know the window.
+struct PixelSize {
+  int width = 0;
+  int height = 0;
+  friend bool operator==(const PixelSize&, const PixelSize&) = default;
+};
+std::optional<PixelSize> sizeOf(WindowId window);
+std::optional<PixelSize> parentSizeOf(WindowId window);
+// The window's parent; 0 when the server does not know the window.
+WindowId parentOf(WindowId window);
+
+// Unmaps the window at once, whatever Qt believes about it: the X server maps a window again by itself
+// when a tray that embedded it exits (the tray's save-set).
+void withdraw(WindowId window);
+
+// Sets the window's size on the server, whatever Qt believes it to be: a tray may have changed it behind
+// Qt's back.
+void resizeWindow(WindowId window, int width, int height);
+
 // Pins the window's size in its WM_NORMAL_HINTS (minimum = maximum = size): trays size an icon's slot
 // from the minimum size and follow changes of the property.
 void pinSizeHints(WindowId window, int width, int height);
