@@ -10,11 +10,8 @@
 
 #include "AppDelegate.h"
 #include "StatusItemManager.h"
-#include "fakes/FakeClock.h"
-#include "fakes/FakeStatusBar.h"
-#include "fakes/FakeTicker.h"
-#include "fakes/ManualMainThread.h"
-#include "fakes/TempChannel.h"
+#include "support/Channel.h"
+#include "support/Fakes.h"
 
 namespace pellmor {
 namespace {
@@ -47,7 +44,7 @@ class RecordingApplication : public platform::Application {
 RecordingApplication& application() {
   // The shared channel makes its FIFOs in a private runtime directory.
   static const testing::TempDirectory runtime;
-  setenv("XDG_RUNTIME_DIR", runtime.path.c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
   static RecordingApplication* const instance = new RecordingApplication;
   return *instance;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared by the channel tests: a temporary container, channels wired to a manual main thread, and the
-// main application's side of both FIFOs.
+// The channel's surroundings: temporary directories, a channel over real FIFOs in one, the main
+// application's ends of both FIFOs, and the system calls with failures to inject.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -10,66 +10,92 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <filesystem>
-#include <functional>
 #include <map>
-#include <mutex>
-#include <optional>
-#include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 #include "FIFOManager.h"
 #include "Support/FileDescriptor.h"
-#include "Support/LineFramer.h"
 #include "Support/Syscalls.h"
-#include "fakes/ManualMainThread.h"
+#include "support/Fakes.h"
 
 namespace pellmor::testing {
 
-// A fresh directory under the system's temporary directory, removed with everything in it.
-class TemporaryDirectory {
+// A fresh private directory, removed with everything in it.
+class TempDirectory {
  public:
-  TemporaryDirectory() : path_((std::filesystem::temp_directory_path() / "pellmor-channel-XXXXXX").string()) {
-    if (::mkdtemp(path_.data()) == nullptr) path_.clear();
+  TempDirectory() : path_((std::filesystem::temp_directory_path() / "pellmor-test-XXXXXX").string()) {
+    if (::mkdtemp(path_.data()) == nullptr) std::abort();
   }
-  ~TemporaryDirectory() {
+  ~TempDirectory() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-  TemporaryDirectory(const TemporaryDirectory&) = delete;
-  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+  TempDirectory(const TempDirectory&) = delete;
+  TempDirectory& operator=(const TempDirectory&) = delete;
   const std::string& path() const { return path_; }
 
  private:
   std::string path_;
 };
 
+// Sets XDG_RUNTIME_DIR (or unsets it, for null) and puts the old value back.
+class ScopedRuntimeDirectory {
+ public:
+  explicit ScopedRuntimeDirectory(const char* value) {
+    if (const char* old = std::getenv("XDG_RUNTIME_DIR")) old_ = old;
+    set(value);
+  }
+  ~ScopedRuntimeDirectory() { set(old_ ? old_->c_str() : nullptr); }
+
+ private:
+  static void set(const char* value) {
+    if (value != nullptr) ::setenv("XDG_RUNTIME_DIR", value, 1);
+    if (value == nullptr) ::unsetenv("XDG_RUNTIME_DIR");
+  }
+  std::optional<std::string> old_;
+};
+
 inline FIFOManager::Environment environmentFor(const std::string& container, platform::MainThread& mainThread,
-                                               std::optional<PositionRecord> position = std::nullopt,
+                                               std::function<std::optional<PositionRecord>()> position = {},
                                                Syscalls* syscalls = nullptr) {
   FIFOManager::Environment environment;
   environment.containerLookup = [container] { return std::optional<std::string>(container); };
   environment.mainThread = &mainThread;
-  environment.menubarPositionInfo = [position] { return position; };
+  environment.menubarPositionInfo =
+      position ? std::move(position) : [] { return std::optional<PositionRecord>(); };
   environment.syscalls = syscalls;
   return environment;
 }
 
-// One open, write, close cycle on a FIFO, as the main application does, with bounded waits: the open is
-// retried while no reader is there. The calling thread ignores broken pipes (only this thread).
+// A channel over real FIFOs in a temporary container, stopped at the end of the test.
+class TempChannel {
+ public:
+  explicit TempChannel(platform::MainThread& mainThread,
+                       std::function<std::optional<PositionRecord>()> position = {},
+                       Syscalls* syscalls = nullptr)
+      : channel_(environmentFor(container_.path(), mainThread, std::move(position), syscalls)) {}
+  ~TempChannel() { channel_.stop(); }
+
+  const std::string& container() const { return container_.path(); }
+  FIFOManager& fifo() { return channel_; }
+
+ private:
+  TempDirectory container_;  // outlives the channel
+  FIFOManager channel_;
+};
+
+// One open, write, close cycle on a FIFO, as the main application does; the open is retried while no
+// reader is there. The calling thread ignores broken pipes (only this thread).
 inline bool writeConnection(const std::string& path, std::string_view bytes) {
   sigset_t brokenPipe;
   sigemptyset(&brokenPipe);
   sigaddset(&brokenPipe, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  const auto deadline = std::chrono::steady_clock::now() + patience();
   FileDescriptor fifo;
   while (!(fifo = FileDescriptor(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)))) {
     if (errno != ENXIO || std::chrono::steady_clock::now() > deadline) return false;
@@ -84,53 +110,69 @@ inline bool writeConnection(const std::string& path, std::string_view bytes) {
   return true;
 }
 
-// The main application's reading end of "/to_main.fifo": opened without blocking and held, reopened after
-// each end of file so that it never leaves the FIFO without a reader.
-class ToMainReader {
+// The main application's end of "/to_main.fifo", held for the whole test. Opened for reading and
+// writing, so it never sees end of file while the companion reconnects.
+class MainAppReader {
  public:
-  explicit ToMainReader(std::string path) : path_(std::move(path)) { reopen(); }
+  explicit MainAppReader(const std::string& toMainPath)
+      : fifo_(::open(toMainPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC)) {}
 
-  // Reads until `count` lines have arrived or the timeout passes; returns all lines read so far.
-  std::vector<std::string> readLines(std::size_t count) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (lines_.size() < count && std::chrono::steady_clock::now() < deadline) {
-      pollfd watched{fifo_.get(), POLLIN, 0};
-      if (::poll(&watched, 1, 10) <= 0) continue;
-      char buffer[4096];
-      const ssize_t n = ::read(fifo_.get(), buffer, sizeof buffer);
-      if (n > 0) {
-        framer_.push(std::string_view(buffer, static_cast<std::size_t>(n)),
-                     [this](std::string_view line) { lines_.emplace_back(line); });
-      } else if (n == 0) {
-        reopen();
+  // The next line, without its newline; none once the patience runs out.
+  std::optional<std::string> readLine(std::chrono::milliseconds timeout = patience()) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      if (const auto newline = pending_.find('\n'); newline != std::string::npos) {
+        std::string line = pending_.substr(0, newline);
+        pending_.erase(0, newline + 1);
+        return line;
       }
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return std::nullopt;
+      pollfd readable{fifo_.get(), POLLIN, 0};
+      if (::poll(&readable, 1, static_cast<int>(left.count())) <= 0) continue;
+      char chunk[4096];
+      const ssize_t got = ::read(fifo_.get(), chunk, sizeof chunk);
+      if (got > 0) pending_.append(chunk, static_cast<std::size_t>(got));
     }
-    return lines_;
+  }
+
+  std::vector<std::string> readLines(std::size_t count) {
+    std::vector<std::string> lines;
+    while (lines.size() < count) {
+      auto line = readLine();
+      if (!line) break;
+      lines.push_back(*line);
+    }
+    return lines;
+  }
+
+  // Every line before the first one equal to `marker`, which the test sends last: the writer keeps the
+  // order of submission, so nothing sent before the marker comes after it.
+  std::vector<std::string> readUntil(const std::string& marker) {
+    std::vector<std::string> lines;
+    for (auto line = readLine(); line && *line != marker; line = readLine())
+      lines.push_back(*line);
+    return lines;
   }
 
  private:
-  void reopen() { fifo_ = FileDescriptor(::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)); }
-
-  std::string path_;
   FileDescriptor fifo_;
-  LineFramer framer_;
-  std::vector<std::string> lines_;
+  std::string pending_;
 };
 
-// Notes what a channel's observers would see: the number of change signals, and `timerStartedAt` as read
-// during each signal (the old value, since the signal precedes the store).
+// What the channel's observers see: `timerStartedAt` as read during each change signal (the old value,
+// since the signal precedes the store).
 class ChangeRecorder {
  public:
   explicit ChangeRecorder(FIFOManager& channel)
-      : channel_(channel),
-        subscription_(
-            channel.objectWillChange().subscribe([this] { seen_.push_back(channel_.timerStartedAt()); })) {}
+      : subscription_(channel.objectWillChange().subscribe(
+            [this, &channel] { seen_.push_back(channel.timerStartedAt()); })) {}
 
   std::size_t count() const { return seen_.size(); }
   const std::vector<std::optional<double>>& timerStartedAtDuringSignals() const { return seen_; }
 
  private:
-  FIFOManager& channel_;
   std::vector<std::optional<double>> seen_;
   Subscription subscription_;
 };
@@ -139,7 +181,7 @@ class ChangeRecorder {
 // writer thread call it at the same time.
 class RecordingSyscalls : public Syscalls {
  public:
-  // The next `times` calls named `name` (whose detail contains `match`) fail with `error`.
+  // The next `times` calls named `name` whose detail contains `match` fail with `error`.
   void failNext(std::string name, int error, int times = 1, std::string match = "") {
     std::lock_guard lock(mutex_);
     failures_.push_back({std::move(name), std::move(match), error, times});
@@ -149,22 +191,19 @@ class RecordingSyscalls : public Syscalls {
   // and go before the reader has moved on to its next descriptor.
   void pauseAtEndOfFile(std::chrono::microseconds pause) { pauseAtEndOfFile_ = pause; }
 
-  // The details of the calls named `name`, in order: the path of open and mkfifo, the bytes of write, the
-  // result of read.
+  // The details of the calls named `name`, in order: the path of open and mkfifo, the bytes of write.
   std::vector<std::string> details(std::string_view name) const {
     std::lock_guard lock(mutex_);
     const auto found = calls_.find(name);
     return found == calls_.end() ? std::vector<std::string>{} : found->second;
   }
-
   std::size_t count(std::string_view name, std::string_view match = "") const {
     std::lock_guard lock(mutex_);
     return countLocked(name, match);
   }
-
-  // Waits until at least `n` matching calls were made; false after the timeout.
+  // Waits until at least `n` matching calls were made; false once the timeout passes.
   bool waitForCount(std::string_view name, std::size_t n, std::string_view match = "",
-                    std::chrono::milliseconds timeout = std::chrono::seconds(10)) const {
+                    std::chrono::milliseconds timeout = patience()) const {
     std::unique_lock lock(mutex_);
     return recorded_.wait_for(lock, timeout, [&] { return countLocked(name, match) >= n; });
   }
@@ -175,7 +214,7 @@ class RecordingSyscalls : public Syscalls {
   ssize_t read(int fd, void* buffer, size_t count) override {
     if (failed("read", "")) return -1;
     const ssize_t result = Syscalls::read(fd, buffer, count);
-    failed(result > 0 ? "read data" : result == 0 ? "read end" : "read error", std::to_string(result));
+    failed(result > 0 ? "read data" : result == 0 ? "read end" : "read error", "");
     if (result == 0) std::this_thread::sleep_for(pauseAtEndOfFile_.load());
     return result;
   }
@@ -202,7 +241,6 @@ class RecordingSyscalls : public Syscalls {
   std::size_t countLocked(std::string_view name, std::string_view match) const {
     const auto found = calls_.find(name);
     if (found == calls_.end()) return 0;
-    if (match.empty()) return found->second.size();
     return static_cast<std::size_t>(
         std::count_if(found->second.begin(), found->second.end(),
                       [&](const auto& d) { return d.find(match) != std::string::npos; }));

@@ -1,7 +1,7 @@
 #pragma once
 
 // Runs the companion as a child process in a private runtime directory, without a display, and reads
-// what it prints. Used by the soak tests and the process-level benchmarks.
+// what it prints. Used by the process-level benchmarks.
 
 #include <fcntl.h>
 #include <poll.h>
