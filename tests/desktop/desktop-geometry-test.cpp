@@ -1,15 +1,10 @@
 // The desktop backend's pure helpers: X11 pixels to global points, window and screen conversions, the
-// continuous rounded rectangle, and the bundle's images.
+// continuous rounded rectangle.
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <QPainterPath>
-#include <QPixmap>
-#include <memory>
-#include <string>
 
-#include "Backends/X11/Artwork.h"
 #include "Backends/X11/ContinuousCorners.h"
 #include "Backends/X11/GlobalCoordinates.h"
 
@@ -114,35 +109,6 @@ TEST(ContinuousRoundedRect, RadiusLargerThanTheSideIsCappedAtHalfOfIt) {
       continuousRoundedRect(QRectF(0, 0, 10, 4), {.topLeading = 10, .bottomTrailing = 10});
   EXPECT_EQ(path.boundingRect(), QRectF(0, 0, 10, 4));
   EXPECT_TRUE(path.contains(QPointF(5, 2)));
-}
-
-class Bundle : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "desktop-geometry-test";
-    static char* argv[] = {name, nullptr};
-    application_ = std::make_unique<QGuiApplication>(argc, argv);
-  }
-  static void TearDownTestSuite() { application_.reset(); }
-  static inline std::unique_ptr<QGuiApplication> application_;
-};
-
-TEST_F(Bundle, ImagesAreTwentyBySixteenPointsAtBothDensities) {
-  for (const std::string name : {"PlayButton", "PauseButton", "StopButton"}) {
-    struct Case {
-      double ratio;
-      QSize pixels;
-    } const cases[] = {{1.0, {20, 16}}, {2.0, {40, 32}}, {1.5, {40, 32}}};
-    for (const Case& c : cases) {
-      const QPixmap image = bundleImage(name, c.ratio);
-      ASSERT_FALSE(image.isNull()) << name;
-      EXPECT_EQ(image.size(), c.pixels) << name << " at " << c.ratio;
-      EXPECT_EQ(image.deviceIndependentSize(), QSizeF(20, 16)) << name << " at " << c.ratio;
-    }
-  }
-  EXPECT_TRUE(bundleImage("NoSuchButton", 1).isNull());
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #
 # The test's environment names the programs: COMPANION (the PellmorStatus executable), PELLMORCTL and
 # RESOURCES (the resources directory). Everything started here is stopped by its process id on exit.
+# Every wait polls for a state until a deadline on the monotonic clock, multiplied by
+# PELLMOR_TEST_TIME_SCALE: a loaded machine makes a test slower, not red.
 set -euo pipefail
 
 : "${COMPANION:?COMPANION must name the PellmorStatus executable}"
@@ -16,36 +18,23 @@ export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 COMPANION_OUT="$E2E_DIR/companion.out"
 COMPANION_ERR="$E2E_DIR/companion.err"
-XVFB_PID=""
-TRAY_PID=""
-COMPANION_PID=""
+XVFB_PID="" TRAY_PID="" COMPANION_PID=""
 
 e2e_cleanup() {
   local pid
   for pid in "$COMPANION_PID" "$TRAY_PID" "$XVFB_PID"; do
-    if [ -n "$pid" ]; then
-      kill "$pid" 2>/dev/null || true
-      wait "$pid" 2>/dev/null || true
-    fi
+    [ -z "$pid" ] || { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; } || true
   done
   rm -rf "$E2E_DIR"
-  return 0
 }
 trap e2e_cleanup EXIT
 
 fail() {
   echo "FAIL: $*" >&2
-  if [ -s "$COMPANION_ERR" ]; then
-    echo "--- companion stderr:" >&2
-    cat "$COMPANION_ERR" >&2
-  fi
-  if [ -s "$E2E_DIR/xvfb.log" ]; then
-    echo "--- Xvfb log:" >&2
-    cat "$E2E_DIR/xvfb.log" >&2
-  fi
+  [ ! -s "$COMPANION_ERR" ] || { echo "--- companion stderr:" && cat "$COMPANION_ERR"; } >&2
+  [ ! -s "$E2E_DIR/xvfb.log" ] || { echo "--- Xvfb log:" && cat "$E2E_DIR/xvfb.log"; } >&2
   exit 1
 }
-
 pass() { echo "ok: $*"; }
 
 # expect_eq WHAT ACTUAL EXPECTED
@@ -54,13 +43,15 @@ expect_eq() {
   pass "$1 = '$3'"
 }
 
-# wait_until TIMEOUT_SECONDS COMMAND...: polls every 0.1 s.
+# The patience for one wait in whole seconds, scaled: patience [SECONDS] (30 when not given).
+patience() { awk -v s="${1:-30}" -v k="${PELLMOR_TEST_TIME_SCALE:-1}" 'BEGIN {print int(s * (k < 1 ? 1 : k))}'; }
+
+# wait_until COMMAND...: polls until the command succeeds or the patience runs out.
 wait_until() {
-  local deadline=$((SECONDS + $1))
-  shift
+  local deadline=$(($(date +%s%N) + $(patience) * 1000000000))
   until "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
+    [ "$(date +%s%N)" -lt "$deadline" ] || return 1
+    sleep 0.05
   done
 }
 
@@ -70,22 +61,24 @@ start_display() {
   # catch the companion between its display probe and Qt's connection. A desktop's server never does.
   Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$E2E_DIR/display" 2>"$E2E_DIR/xvfb.log" &
   XVFB_PID=$!
-  wait_until 10 grep -q '[0-9]' "$E2E_DIR/display" || fail "Xvfb did not start: $(cat "$E2E_DIR/xvfb.log")"
+  wait_until grep -q '[0-9]' "$E2E_DIR/display" || fail "Xvfb did not start"
   DISPLAY=":$(tr -dc '0-9' <"$E2E_DIR/display")"
   export DISPLAY
-  wait_until 10 xdpyinfo || fail "Xvfb on $DISPLAY does not answer"
+  wait_until xdpyinfo || fail "Xvfb on $DISPLAY does not answer"
 }
 
 tray_running() { xwininfo -root -tree | grep -q '"panel": ("panel" "trayer")'; }
 
 # The tray's height in pixels comes from TRAY_HEIGHT (24 when unset).
-start_tray() {
+launch_tray() {
   trayer --edge top --align right --widthtype request --height "${TRAY_HEIGHT:-24}" --SetDockType true \
     --transparent false --tint 0x333333 >"$E2E_DIR/trayer.log" 2>&1 &
   TRAY_PID=$!
-  wait_until 10 tray_running || fail "trayer did not start"
 }
-
+start_tray() {
+  launch_tray
+  wait_until tray_running || fail "trayer did not start"
+}
 stop_tray() {
   kill "$TRAY_PID"
   wait "$TRAY_PID" 2>/dev/null || true
@@ -101,24 +94,15 @@ start_companion() {
 item_window() {
   xwininfo -root -tree | sed -n -E 's/^ *(0x[0-9a-f]+) "(Play|Pause|Stop)Button\|.*/\1/p' | head -n 1
 }
+item_title() { xprop -id "$(item_window)" _NET_WM_NAME | sed -n -E 's/^[^=]*= "(.*)"$/\1/p'; }
+item_viewable() { xwininfo -id "$(item_window)" | grep -q 'Map State: IsViewable'; }
 
-item_title() {
-  local window
-  window=$(item_window)
-  [ -n "$window" ] || return 0
-  xprop -id "$window" _NET_WM_NAME | sed -n -E 's/^_NET_WM_NAME\(UTF8_STRING\) = "(.*)"$/\1/p'
-}
-
-# wait_for_title TITLE [TIMEOUT]: both title properties say TITLE.
+# Both title properties say TITLE.
 title_is() {
-  local window
-  window=$(item_window)
-  [ -n "$window" ] || return 1
-  [ "$(item_title)" = "$1" ] &&
-    [ "$(xprop -id "$window" WM_NAME | sed -n -E 's/^WM_NAME\([A-Z0-9_]+\) = "(.*)"$/\1/p')" = "$1" ]
+  [ "$(item_title)" = "$1" ] && [ "$(xprop -id "$(item_window)" WM_NAME | sed -n -E 's/^[^=]*= "(.*)"$/\1/p')" = "$1" ]
 }
 wait_for_title() {
-  wait_until "${2:-5}" title_is "$1" || fail "title: expected '$1', got '$(item_title)'"
+  wait_until title_is "$1" || fail "title: expected '$1', got '$(item_title)'"
   pass "title '$1'"
 }
 
@@ -129,45 +113,31 @@ geometry_of() {
     /Width:/ {w = $2} /Height:/ {h = $2} END {print x, y, w, h}'
 }
 
-# The item is docked when its window sits inside the tray's panel and is mapped.
-item_docked() {
-  local window
-  window=$(item_window)
-  [ -n "$window" ] && [ "$(panel_of "$window")" != "$window" ] &&
-    xwininfo -id "$window" | grep -q 'Map State: IsViewable'
-}
-
-item_size_is() { [ "$(geometry_of "$(item_window)" | awk '{print $3 "x" $4}')" = "$1" ]; }
-
-# The panel grows from the screen's edge after the item's resize: settled once it holds still.
-tray_settled() {
-  local before
-  before="$(geometry_of "$(item_window)") $(geometry_of "$(panel_of "$(item_window)")")"
-  sleep 0.2
-  [ "$before" = "$(geometry_of "$(item_window)") $(geometry_of "$(panel_of "$(item_window)")")" ]
-}
-
-# wait_for_docked_size WIDTHxHEIGHT
-wait_for_docked_size() {
-  wait_until 10 item_docked || fail "the item did not dock"
-  wait_until 5 item_size_is "$1" || fail "docked size: expected $1, got $(geometry_of "$(item_window)")"
-  wait_until 5 tray_settled || fail "the tray did not settle"
-  pass "docked at $1"
-}
-
 # The child of the root window that holds the given window (the tray's panel for a docked item).
 panel_of() {
   local window=$1 root parent
   root=$(xwininfo -root | awk '/Window id:/ {print $4}')
-  while :; do
-    parent=$(xwininfo -children -id "$window" | awk '/Parent window id:/ {print $4}')
-    [ "$parent" = "$root" ] && break
+  while parent=$(xwininfo -children -id "$window" | awk '/Parent window id:/ {print $4}') &&
+    [ -n "$parent" ] && [ "$parent" != "$root" ]; do
     window=$parent
   done
   echo "$window"
 }
 
-companion_lines() { cat "$COMPANION_OUT"; }
+# Docked at WIDTHxHEIGHT in a settled panel: the item's window sits inside the tray's panel, mapped, and
+# the panel, 2 pixels wider than the item, has reached the screen's right edge.
+docked_at() {
+  local window panel ix iy iw ih px py pw ph
+  window=$(item_window)
+  [ -n "$window" ] && panel=$(panel_of "$window") && [ "$panel" != "$window" ] && item_viewable || return 1
+  read -r ix iy iw ih <<<"$(geometry_of "$window")"
+  read -r px py pw ph <<<"$(geometry_of "$panel")"
+  [ "${iw}x${ih}" = "$1" ] && [ "$pw" -eq $((iw + 2)) ] && [ $((px + pw)) -eq "$(xwininfo -root | awk '/Width:/ {print $2}')" ]
+}
+wait_for_docked_size() {
+  wait_until docked_at "$1" || fail "not docked at $1: item $(geometry_of "$(item_window)"), panel $(geometry_of "$(panel_of "$(item_window)")")"
+  pass "docked at $1"
+}
 
 # field NAME JSON: the number under NAME, normalised by awk (1216.0 and 1216 compare equal).
 field() { sed -n -E "s/.*\"$1\": *(-?[0-9.eE+-]+).*/\1/p" <<<"$2" | awk '{print $1 + 0}'; }
@@ -179,19 +149,4 @@ screenshot() { import -window root "$E2E_DIR/shot.png"; }
 # The colour of one pixel of the last screenshot as "R G B" (0-255).
 pixel_at() {
   convert "$E2E_DIR/shot.png" -format "%[fx:round(255*p{$1,$2}.r)] %[fx:round(255*p{$1,$2}.g)] %[fx:round(255*p{$1,$2}.b)]" info:
-}
-
-# colour_near "R G B" "R G B" TOLERANCE: every channel within the tolerance.
-colour_near() {
-  read -r r1 g1 b1 <<<"$1"
-  read -r r2 g2 b2 <<<"$2"
-  local d
-  for d in $((r1 - r2)) $((g1 - g2)) $((b1 - b2)); do
-    [ "${d#-}" -le "$3" ] || return 1
-  done
-}
-
-hex_to_rgb() {
-  local hex=${1#\#}
-  echo "$((16#${hex:0:2})) $((16#${hex:2:2})) $((16#${hex:4:2}))"
 }

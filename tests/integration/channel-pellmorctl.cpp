@@ -1,13 +1,12 @@
 // pellmorctl against a live channel: each command's effect, its output and its failures.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -16,8 +15,6 @@
 #include "FIFOManager.h"
 #include "Support/Container.h"
 #include "support/Channel.h"
-
-extern char** environ;
 
 namespace pellmor {
 namespace {
@@ -49,31 +46,17 @@ class Pellmorctl : public ::testing::Test {
 
   // Runs pellmorctl with the space-separated arguments while this thread serves as the channel's main thread.
   Outcome run(const std::string& command) {
-    std::vector<std::string> arguments = {PELLMOR_CTL_PATH};
+    std::string line = PELLMOR_CTL_PATH;
     std::istringstream words(command);
     for (std::string word; words >> word;)
-      arguments.push_back(word);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-      argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const std::string outPath = output.path() + "/out";
-    const std::string errPath = output.path() + "/err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    for (const auto& [fd, path] : {std::pair{STDOUT_FILENO, &outPath}, std::pair{STDERR_FILENO, &errPath}})
-      posix_spawn_file_actions_addopen(&actions, fd, path->c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t child = -1;
-    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return {};
-    int status = 0;
-    if (!mainThread.waitFor([&] { return ::waitpid(child, &status, WNOHANG) == child; })) {
-      ::kill(child, SIGKILL);
-      ::waitpid(child, &status, 0);
-      return {};
-    }
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, contentsOf(outPath), contentsOf(errPath)};
+      line += " '" + word + "'";
+    const std::string out = output.path() + "/out", err = output.path() + "/err";
+    auto finished = std::async(std::launch::async,
+                               [&] { return std::system((line + " >" + out + " 2>" + err).c_str()); });
+    mainThread.waitFor(
+        [&] { return finished.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+    const int status = finished.get();
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, contentsOf(out), contentsOf(err)};
   }
 
   std::string container() const { return runtime.path() + "/" PELLMOR_APP_GROUP_IDENTIFIER; }

@@ -177,8 +177,8 @@ class ChangeRecorder {
   Subscription subscription_;
 };
 
-// The real system calls, recorded, with one-shot failures to inject. Thread-safe: the reader and the
-// writer thread call it at the same time.
+// The real system calls, recorded by name with a detail (the path of open and mkfifo, the bytes of
+// write), with failures to inject. Thread-safe: the reader and the writer thread call it at once.
 class RecordingSyscalls : public Syscalls {
  public:
   // The next `times` calls named `name` whose detail contains `match` fail with `error`.
@@ -186,12 +186,10 @@ class RecordingSyscalls : public Syscalls {
     std::lock_guard lock(mutex_);
     failures_.push_back({std::move(name), std::move(match), error, times});
   }
-
   // Holds the reader a moment after each end of file, widening the window in which a writer can come
   // and go before the reader has moved on to its next descriptor.
   void pauseAtEndOfFile(std::chrono::microseconds pause) { pauseAtEndOfFile_ = pause; }
 
-  // The details of the calls named `name`, in order: the path of open and mkfifo, the bytes of write.
   std::vector<std::string> details(std::string_view name) const {
     std::lock_guard lock(mutex_);
     const auto found = calls_.find(name);
@@ -201,11 +199,9 @@ class RecordingSyscalls : public Syscalls {
     std::lock_guard lock(mutex_);
     return countLocked(name, match);
   }
-  // Waits until at least `n` matching calls were made; false once the timeout passes.
-  bool waitForCount(std::string_view name, std::size_t n, std::string_view match = "",
-                    std::chrono::milliseconds timeout = patience()) const {
+  bool waitForCount(std::string_view name, std::size_t n, std::string_view match = "") const {
     std::unique_lock lock(mutex_);
-    return recorded_.wait_for(lock, timeout, [&] { return countLocked(name, match) >= n; });
+    return recorded_.wait_for(lock, patience(), [&] { return countLocked(name, match) >= n; });
   }
 
   int open(const char* path, int flags) override {
@@ -219,12 +215,11 @@ class RecordingSyscalls : public Syscalls {
     return result;
   }
   ssize_t write(int fd, const void* buffer, size_t count) override {
-    return failed("write", std::string(static_cast<const char*>(buffer), count))
-               ? -1
-               : Syscalls::write(fd, buffer, count);
+    const std::string bytes(static_cast<const char*>(buffer), count);
+    return failed("write", bytes) ? -1 : Syscalls::write(fd, buffer, count);
   }
-  int poll(pollfd* fds, nfds_t count, int timeoutMilliseconds) override {
-    return failed("poll", "") ? -1 : Syscalls::poll(fds, count, timeoutMilliseconds);
+  int poll(pollfd* fds, nfds_t count, int timeout) override {
+    return failed("poll", "") ? -1 : Syscalls::poll(fds, count, timeout);
   }
   int mkfifo(const char* path, mode_t mode) override {
     return failed("mkfifo", path) ? -1 : Syscalls::mkfifo(path, mode);
@@ -232,18 +227,17 @@ class RecordingSyscalls : public Syscalls {
 
  private:
   struct Failure {
-    std::string name;
-    std::string match;
-    int error;
-    int times;
+    std::string name, match;
+    int error, times;
   };
 
   std::size_t countLocked(std::string_view name, std::string_view match) const {
     const auto found = calls_.find(name);
     if (found == calls_.end()) return 0;
+    if (match.empty()) return found->second.size();
     return static_cast<std::size_t>(
         std::count_if(found->second.begin(), found->second.end(),
-                      [&](const auto& d) { return d.find(match) != std::string::npos; }));
+                      [&](const auto& detail) { return detail.find(match) != std::string::npos; }));
   }
 
   // Records the call and reports whether an injected failure applies to it (errno set).
@@ -251,23 +245,23 @@ class RecordingSyscalls : public Syscalls {
     int error = 0;
     {
       std::lock_guard lock(mutex_);
-      const auto failure = std::find_if(failures_.begin(), failures_.end(), [&](const Failure& f) {
-        return f.name == name && f.times > 0 && detail.find(f.match) != std::string::npos;
-      });
-      if (failure != failures_.end()) {
-        --failure->times;
-        error = failure->error;
+      for (Failure& f : failures_) {
+        if (f.name == name && f.times > 0 && detail.find(f.match) != std::string::npos) {
+          --f.times;
+          error = f.error;
+          break;
+        }
       }
       calls_[std::move(name)].push_back(std::move(detail));
     }
     recorded_.notify_all();
-    if (error != 0) errno = error;
+    errno = error != 0 ? error : errno;
     return error != 0;
   }
 
   mutable std::mutex mutex_;
   mutable std::condition_variable recorded_;
-  std::map<std::string, std::vector<std::string>, std::less<>> calls_;  // the details of each call, by name
+  std::map<std::string, std::vector<std::string>, std::less<>> calls_;  // the details, by name
   std::vector<Failure> failures_;
   std::atomic<std::chrono::microseconds> pauseAtEndOfFile_{std::chrono::microseconds(0)};
 };
