@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <limits>
 #include <optional>
 #include <string>
 
@@ -120,18 +119,6 @@ TEST(Incoming, EveryKindOfLine) {
     EXPECT_EQ(stateOf(live.channel), c.expected);
     EXPECT_EQ(recorder.count(), c.signals);
   }
-}
-
-TEST_F(ChannelTest, NonFiniteNumbersCountAsNotANumber) {
-  const double infinity = std::numeric_limits<double>::infinity();
-  const Message message = {{"action", "showTimer"},
-                           {"startedAt", infinity},
-                           {"hoursWithoutTimer", std::numeric_limits<double>::quiet_NaN()}};
-  channel.setTimerStartedAt(1);
-  channel.setHoursWithoutTimer(1);
-  channel.handleMessage(message);
-  EXPECT_EQ(channel.timerStartedAt(), std::nullopt);
-  EXPECT_EQ(channel.hoursWithoutTimer(), std::nullopt);
 }
 
 TEST_F(ChannelTest, RendersInvalidTextWithReplacementCharacters) {

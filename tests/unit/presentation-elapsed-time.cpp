@@ -166,17 +166,5 @@ TEST_F(ElapsedTimeLabelLife, ChangedHoursFormatOrSymbolRecomputeAtOnce) {
   }
 }
 
-TEST_F(ElapsedTimeLabelLife, RemovalStopsTheTickerAndALabelInsertedAnewStartsOver) {
-  auto first = shownLabel(inputs(now - 3930, 0));
-  ASSERT_EQ(first->elapsedTime(), "1:06");
-  first.reset();
-  EXPECT_EQ(tickers.runningCount(), 0u);
-  tickers.tick();  // nothing left to call
-  EXPECT_EQ(textChanges, 1);
-  auto second = shownLabel(inputs(now - 3930, 0));
-  EXPECT_EQ(second->elapsedTime(), "1:06");
-  EXPECT_EQ(tickers.runningCount(), 1u);
-}
-
 }  // namespace
 }  // namespace pellmor

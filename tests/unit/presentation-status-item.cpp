@@ -1,6 +1,5 @@
 // The status item's content from sequences of channel changes: what it draws, the sizes it publishes,
-// when it rebuilds, and where clicks go; and its buttons' look: the label alone, its own width, the full
-// height given, centred, pressed or not.
+// when it rebuilds, and where clicks go.
 
 #include <gtest/gtest.h>
 
@@ -10,7 +9,6 @@
 #include <vector>
 
 #include "StatusItem.h"
-#include "StatusItemButtonStyle.h"
 #include "support/Channel.h"
 #include "support/Fakes.h"
 
@@ -258,29 +256,6 @@ TEST_F(StatusItemContent, HitTestAndClicksFindTheSegmentUnderThePoint) {
     mainThread.drain();
     EXPECT_EQ(content->render(), before);
     EXPECT_EQ(displayChanges, changesBefore);
-  }
-}
-
-TEST(StatusItemButtonStyle, LabelKeepsItsWidthAndIsCentredInTheFullHeightPressedOrNot) {
-  struct Case {
-    Size label;
-    double availableHeight;
-    StatusItemButtonStyle::Body expected;
-  };
-  const Case table[] = {
-      {{20, 16}, 16, {makeRect(0, 0, 20, 16), makeRect(0, 0, 20, 16)}},
-      {{35, 13}, 16, {makeRect(0, 0, 35, 16), makeRect(0, 1.5, 35, 13)}},
-      {{39, 20},
-       16,
-       {makeRect(0, 0, 39, 16), makeRect(0, -2, 39, 20)}},  // taller than given: overflows evenly
-  };
-  for (const Case& row : table) {
-    SCOPED_TRACE(::testing::Message()
-                 << row.label.width << 'x' << row.label.height << " in " << row.availableHeight);
-    for (const bool pressed : {false, true})
-      EXPECT_EQ(StatusItemButtonStyle{}.makeBody({.labelSize = row.label, .isPressed = pressed},
-                                                 row.availableHeight),
-                row.expected);
   }
 }
 
