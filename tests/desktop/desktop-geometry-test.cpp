@@ -104,12 +104,5 @@ TEST(ContinuousRoundedRect, EasesInFurtherThanACircularArc) {
   EXPECT_EQ(continuous.boundingRect(), frame);
 }
 
-TEST(ContinuousRoundedRect, RadiusLargerThanTheSideIsCappedAtHalfOfIt) {
-  const QPainterPath path =
-      continuousRoundedRect(QRectF(0, 0, 10, 4), {.topLeading = 10, .bottomTrailing = 10});
-  EXPECT_EQ(path.boundingRect(), QRectF(0, 0, 10, 4));
-  EXPECT_TRUE(path.contains(QPointF(5, 2)));
-}
-
 }  // namespace
 }  // namespace pellmor::x11

@@ -60,7 +60,6 @@ TEST(Incoming, EveryKindOfLine) {
     std::string printed = "";
   } cases[] = {
       {R"({"action":"showTimer","startedAt":0,"hoursWithoutTimer":1.5})", 2, {.startedAt = 0, .hours = 1.5}},
-      {R"({"action":"showTimer","startedAt":1700000000.125})", 2, {.startedAt = 1700000000.125}},
       {R"({"action":"showTimer","startedAt":-5,"hoursWithoutTimer":0})", 2, {.startedAt = -5, .hours = 0}},
       {R"({"action":"showTimer"})", 2, {}},
       {R"({"action":"showTimer","startedAt":"1700000000","hoursWithoutTimer":2})", 2, {.hours = 2}},
@@ -72,16 +71,12 @@ TEST(Incoming, EveryKindOfLine) {
       {"{\"action\":\"clearTimer\"}\r", 2, {}},
       {R"({"action":"setAuthenticated","value":false})", 1, {.authenticated = false}},
       {R"({"action":"setAuthenticated","value":"false"})", 0, {}},
-      {R"({"action":"setAuthenticated","value":0})", 0, {}},
       {R"({"action":"setAuthenticated"})", 0, {}},
-      {R"({"action":"setAuthenticated","Value":false})", 0, {}},
       {R"({"action":"setTimestampsMode","value":true})", 1, {.timestamps = true}},
       {R"({"action":"setTimestampsMode","value":"true"})", 0, {}},
       {R"({"action":"setTimeFormat","value":"decimal"})", 1, {.format = "decimal"}},
-      {R"({"action":"setTimeFormat","value":"hours_minutes"})", 1, {}},
       {R"({"action":"setTimeFormat","value":"Decimal"})", 0, {}},
       {R"({"action":"setTimeFormat","value":"decimal "})", 0, {}},
-      {R"({"action":"setTimeFormat","value":1})", 0, {}},
       {R"({"action":"setTimeFormat","value":"decimal","hoursWithoutTimer":3,"x":[1]})",
        1,
        {.format = "decimal"}},
@@ -105,7 +100,6 @@ TEST(Incoming, EveryKindOfLine) {
       {"{}", 0, {}, "Received message without action: {}\n"},
       {R"([{"action":"clearTimer"}])", 0, {}},
       {"", 0, {}},
-      {"showTimer", 0, {}},
       {R"({"action":"clearTimer"}x)", 0, {}},
   };
   for (const auto& c : cases) {
