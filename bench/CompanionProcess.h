@@ -37,7 +37,7 @@ using namespace std::chrono_literals;
 class RuntimeDirectory {
  public:
   RuntimeDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pellmor-soak-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "pellmor-bench-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
     chmod(path_.c_str(), 0700);
