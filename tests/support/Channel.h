@@ -80,7 +80,6 @@ class TempChannel {
       : channel_(environmentFor(container_.path(), mainThread, std::move(position), syscalls)) {}
   ~TempChannel() { channel_.stop(); }
 
-  const std::string& container() const { return container_.path(); }
   FIFOManager& fifo() { return channel_; }
 
  private:
