@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/CompanionProcess.h"
+#include "CompanionProcess.h"
 
 namespace {
 

@@ -38,10 +38,19 @@ for state in "${states[@]}"; do
     ctl $step
   done
   wait_for_title "$image|$text" >/dev/null
-  sleep 0.3  # one paint after the title
+  # The item paints after its title changes: the picture is taken once it differs from the last state's
+  # and two in a row agree.
   read -r px py pw ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"
-  screenshot
-  convert "$E2E_DIR/shot.png" -crop "${pw}x${ph}+${px}+${py}" +repage -filter point \
-    -resize 400% -strip "$images/$name.png"
+  same() { compare -metric AE "$E2E_DIR/$1.png" "$E2E_DIR/$2.png" null: 2>/dev/null; }
+  crop() { screenshot && convert "$E2E_DIR/shot.png" -crop "${pw}x${ph}+${px}+${py}" +repage "$E2E_DIR/$1.png"; }
+  crop previous
+  settled() {
+    crop current && same previous current && ! same last-state current && return 0
+    mv "$E2E_DIR/current.png" "$E2E_DIR/previous.png"
+    return 1
+  }
+  wait_until settled || { echo "screenshots.sh: $name was never painted" >&2; exit 1; }
+  cp "$E2E_DIR/current.png" "$E2E_DIR/last-state.png"
+  convert "$E2E_DIR/current.png" -filter point -resize 400% -strip "$images/$name.png"
   echo "$images/$name.png: $image|$text"
 done

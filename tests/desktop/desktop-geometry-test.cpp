@@ -1,11 +1,10 @@
 // The desktop backend's pure helpers: X11 pixels to global points, window and screen conversions, the
-// continuous rounded rectangle, the resource bundle, and the item drawn into an image.
+// continuous rounded rectangle, and the item drawn into an image.
 
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
 #include <QPainterPath>
-#include <QPixmap>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,7 +30,6 @@ struct PixelCase {
 TEST(GlobalFromPixels, FlipsAboutTheFirstScreensBottomAndScales) {
   const PixelCase cases[] = {
       {"panel at the top of an 800 high screen", {1215, 0, 65, 24}, {1, 800}, makeRect(1215, 776, 65, 24)},
-      {"item inside that panel", {1216, 1, 63, 22}, {1, 800}, makeRect(1216, 777, 63, 22)},
       {"window 56 below the top of 1080", {1500, 56, 63, 24}, {1, 1080}, makeRect(1500, 1000, 63, 24)},
       {"2x screen: pixels halve", {2432, 2, 126, 44}, {2, 800}, makeRect(1216, 777, 63, 22)},
       {"fractional ratio keeps the fraction", {3, 0, 5, 3}, {2, 100}, makeRect(1.5, 98.5, 2.5, 1.5)},
@@ -44,17 +42,6 @@ TEST(GlobalFromPixels, FlipsAboutTheFirstScreensBottomAndScales) {
   };
   for (const PixelCase& c : cases) {
     EXPECT_EQ(globalFromPixels(c.pixels, c.layout), c.expected) << c.what;
-  }
-}
-
-TEST(GlobalFromPixels, RoundTripsThroughThePositionArithmetic) {
-  // The position's y is height(S) - (W.y + height(W)): the panel's top edge measured down from the top.
-  const ScreenLayout layout{1, 800};
-  const PixelRect panels[] = {{1215, 0, 65, 24}, {0, 776, 1280, 24}, {10, 37, 200, 30}};
-  for (const PixelRect& panel : panels) {
-    const Rect global = globalFromPixels(panel, layout);
-    EXPECT_EQ(800 - (global.origin.y + global.height()), panel.y);
-    EXPECT_EQ(global.height(), panel.height);
   }
 }
 
@@ -131,13 +118,6 @@ TEST(ContinuousRoundedRect, EasesInFurtherThanACircularArc) {
   EXPECT_EQ(continuous.boundingRect(), frame);
 }
 
-TEST(ContinuousRoundedRect, RadiusLargerThanTheSideIsCappedAtHalfOfIt) {
-  const QPainterPath path =
-      continuousRoundedRect(QRectF(0, 0, 10, 4), {.topLeading = 10, .bottomTrailing = 10});
-  EXPECT_EQ(path.boundingRect(), QRectF(0, 0, 10, 4));
-  EXPECT_TRUE(path.contains(QPointF(5, 2)));
-}
-
 class Bundle : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -150,31 +130,6 @@ class Bundle : public ::testing::Test {
   static void TearDownTestSuite() { application_.reset(); }
   static inline std::unique_ptr<QGuiApplication> application_;
 };
-
-TEST_F(Bundle, ImagesAreTwentyBySixteenPointsAtBothDensities) {
-  for (const std::string name : {"PlayButton", "PauseButton", "StopButton"}) {
-    struct Case {
-      double ratio;
-      QSize pixels;
-    } const cases[] = {{1.0, {20, 16}}, {2.0, {40, 32}}, {1.5, {40, 32}}};
-    for (const Case& c : cases) {
-      const QPixmap image = bundleImage(name, c.ratio);
-      ASSERT_FALSE(image.isNull()) << name;
-      EXPECT_EQ(image.size(), c.pixels) << name << " at " << c.ratio;
-      EXPECT_EQ(image.deviceIndependentSize(), QSizeF(20, 16)) << name << " at " << c.ratio;
-    }
-  }
-  EXPECT_TRUE(bundleImage("NoSuchButton", 1).isNull());
-}
-
-TEST_F(Bundle, ColoursByName) {
-  EXPECT_EQ(bundleColour("white"), QColor(255, 255, 255));
-  const QColor background = bundleColour("StatusItemBackground");
-  ASSERT_TRUE(background.isValid());
-  EXPECT_EQ(background.alpha(), 255);
-  EXPECT_NE(background, QColor(255, 255, 255)) << "white text must stand out on the segment";
-  EXPECT_FALSE(bundleColour("NoSuchColour").isValid());
-}
 
 platform::RenderDescription fullRow() {
   return {.size = {63, 16},

@@ -17,7 +17,7 @@ lose_display() {
   [ "${1:-}" = signal ] && kill -TERM "$COMPANION_PID"
   wait "$XVFB_PID" 2>/dev/null || true
   XVFB_PID=""
-  wait_until 30 process_ended "$COMPANION_PID" || fail "the companion outlived its display"
+  wait_until process_ended "$COMPANION_PID" || fail "the companion outlived its display"
   STATUS=0
   wait "$COMPANION_PID" || STATUS=$?
   COMPANION_PID=""

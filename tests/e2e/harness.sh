@@ -5,6 +5,8 @@
 #
 # The test's environment names the programs: COMPANION (the PellmorStatus executable), PELLMORCTL and
 # RESOURCES (the resources directory). Everything started here is stopped by its process id on exit.
+# Every wait polls for a state until a deadline on the monotonic clock, multiplied by
+# PELLMOR_TEST_TIME_SCALE: a loaded machine makes a test slower, not red.
 set -euo pipefail
 
 : "${COMPANION:?COMPANION must name the PellmorStatus executable}"
@@ -16,16 +18,14 @@ export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 COMPANION_OUT="$E2E_DIR/companion.out"
 COMPANION_ERR="$E2E_DIR/companion.err"
-XVFB_PID=""
-TRAY_PID=""
-COMPANION_PID=""
+XVFB_PID="" TRAY_PID="" COMPANION_PID=""
 
 # stop_process PID: asks the process to end, and makes it end after 10 s (fluxbox has been seen to hang
 # on SIGTERM here).
 stop_process() {
   kill "$1" 2>/dev/null || return 0
-  local deadline=$((SECONDS + 10))
-  while kill -0 "$1" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
+  local deadline=$(($(date +%s%N) + 10 * 1000000000))
+  while kill -0 "$1" 2>/dev/null && [ "$(date +%s%N)" -lt "$deadline" ]; do sleep 0.05; done
   kill -KILL "$1" 2>/dev/null || true
   wait "$1" 2>/dev/null || true
 }
@@ -36,23 +36,15 @@ e2e_cleanup() {
     [ -z "$pid" ] || stop_process "$pid"
   done
   rm -rf "$E2E_DIR"
-  return 0
 }
 trap e2e_cleanup EXIT
 
 fail() {
   echo "FAIL: $*" >&2
-  if [ -s "$COMPANION_ERR" ]; then
-    echo "--- companion stderr:" >&2
-    cat "$COMPANION_ERR" >&2
-  fi
-  if [ -s "$E2E_DIR/xvfb.log" ]; then
-    echo "--- Xvfb log:" >&2
-    cat "$E2E_DIR/xvfb.log" >&2
-  fi
+  [ ! -s "$COMPANION_ERR" ] || { echo "--- companion stderr:" && cat "$COMPANION_ERR"; } >&2
+  [ ! -s "$E2E_DIR/xvfb.log" ] || { echo "--- Xvfb log:" && cat "$E2E_DIR/xvfb.log"; } >&2
   exit 1
 }
-
 pass() { echo "ok: $*"; }
 
 # expect_eq WHAT ACTUAL EXPECTED
@@ -61,13 +53,15 @@ expect_eq() {
   pass "$1 = '$3'"
 }
 
-# wait_until TIMEOUT_SECONDS COMMAND...: polls every 0.1 s.
+# The patience for one wait in whole seconds, scaled: patience [SECONDS] (30 when not given).
+patience() { awk -v s="${1:-30}" -v k="${PELLMOR_TEST_TIME_SCALE:-1}" 'BEGIN {print int(s * (k < 1 ? 1 : k))}'; }
+
+# wait_until COMMAND...: polls until the command succeeds or the patience runs out.
 wait_until() {
-  local deadline=$((SECONDS + $1))
-  shift
+  local deadline=$(($(date +%s%N) + $(patience) * 1000000000))
   until "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
+    [ "$(date +%s%N)" -lt "$deadline" ] || return 1
+    sleep 0.05
   done
 }
 
@@ -77,22 +71,24 @@ start_display() {
   # catch the companion between its display probe and Qt's connection. A desktop's server never does.
   Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$E2E_DIR/display" 2>"$E2E_DIR/xvfb.log" &
   XVFB_PID=$!
-  wait_until 10 grep -q '[0-9]' "$E2E_DIR/display" || fail "Xvfb did not start: $(cat "$E2E_DIR/xvfb.log")"
+  wait_until grep -q '[0-9]' "$E2E_DIR/display" || fail "Xvfb did not start"
   DISPLAY=":$(tr -dc '0-9' <"$E2E_DIR/display")"
   export DISPLAY
-  wait_until 10 xdpyinfo || fail "Xvfb on $DISPLAY does not answer"
+  wait_until xdpyinfo || fail "Xvfb on $DISPLAY does not answer"
 }
 
 tray_running() { xwininfo -root -tree | grep -q '"panel": ("panel" "trayer")'; }
 
 # The tray's height in pixels comes from TRAY_HEIGHT (24 when unset).
-start_tray() {
+launch_tray() {
   trayer --edge top --align right --widthtype request --height "${TRAY_HEIGHT:-24}" --SetDockType true \
     --transparent false --tint 0x333333 >"$E2E_DIR/trayer.log" 2>&1 &
   TRAY_PID=$!
-  wait_until 10 tray_running || fail "trayer did not start"
 }
-
+start_tray() {
+  launch_tray
+  wait_until tray_running || fail "trayer did not start"
+}
 # A tray whose slots are squares of its own size, whatever the item asks for: icewm's taskbar, whose tray
 # gives each icon 32 x 24. Its settings and state stay in the test's directory.
 square_tray_running() { xwininfo -root -tree | grep -q '"SystemTray": ()'; }
@@ -100,7 +96,7 @@ start_square_tray() {
   mkdir -p "$E2E_DIR/home"
   HOME="$E2E_DIR/home" icewm >"$E2E_DIR/icewm.log" 2>&1 &
   TRAY_PID=$!
-  wait_until 20 square_tray_running || fail "icewm's tray did not start"
+  wait_until square_tray_running || fail "icewm's tray did not start"
 }
 
 # fluxbox's slots are squares of its toolbar's height: start_fluxbox HEIGHT. Its settings live in a home
@@ -129,28 +125,17 @@ start_companion() {
 item_window() {
   xwininfo -root -tree | sed -n -E 's/^ *(0x[0-9a-f]+) "(Play|Pause|Stop)Button\|.*/\1/p' | head -n 1
 }
+item_title() { xprop -id "$(item_window)" _NET_WM_NAME | sed -n -E 's/^[^=]*= "(.*)"$/\1/p'; }
+item_viewable() { xwininfo -id "$(item_window)" | grep -q 'Map State: IsViewable'; }
 
-item_title() {
-  local window
-  window=$(item_window)
-  [ -n "$window" ] || return 0
-  xprop -id "$window" _NET_WM_NAME | sed -n -E 's/^_NET_WM_NAME\(UTF8_STRING\) = "(.*)"$/\1/p'
-}
-
-# wait_for_title TITLE [TIMEOUT]: both title properties say TITLE.
+# Both title properties say TITLE.
 title_is() {
-  local window
-  window=$(item_window)
-  [ -n "$window" ] || return 1
-  [ "$(item_title)" = "$1" ] &&
-    [ "$(xprop -id "$window" WM_NAME | sed -n -E 's/^WM_NAME\([A-Z0-9_]+\) = "(.*)"$/\1/p')" = "$1" ]
+  [ "$(item_title)" = "$1" ] && [ "$(xprop -id "$(item_window)" WM_NAME | sed -n -E 's/^[^=]*= "(.*)"$/\1/p')" = "$1" ]
 }
 wait_for_title() {
-  wait_until "${2:-5}" title_is "$1" || fail "title: expected '$1', got '$(item_title)'"
+  wait_until title_is "$1" || fail "title: expected '$1', got '$(item_title)'"
   pass "title '$1'"
 }
-
-item_mapped() { xwininfo -id "$(item_window)" | grep -q 'Map State: IsViewable'; }
 
 # Geometry of a window as xwininfo reports it: "X Y WIDTH HEIGHT" (absolute position).
 geometry_of() {
@@ -159,65 +144,61 @@ geometry_of() {
     /Width:/ {w = $2} /Height:/ {h = $2} END {print x, y, w, h}'
 }
 
-# The item is docked when its window sits inside the tray's panel and is mapped.
-item_docked() {
-  local window
-  window=$(item_window)
-  [ -n "$window" ] && [ "$(panel_of "$window")" != "$window" ] &&
-    xwininfo -id "$window" | grep -q 'Map State: IsViewable'
-}
-
-item_size_is() { [ "$(geometry_of "$(item_window)" | awk '{print $3 "x" $4}')" = "$1" ]; }
-
-# The panel grows from the screen's edge after the item's resize: settled once it holds still.
-tray_settled() {
-  local before
-  before="$(geometry_of "$(item_window)") $(geometry_of "$(panel_of "$(item_window)")")"
-  sleep 0.2
-  [ "$before" = "$(geometry_of "$(item_window)") $(geometry_of "$(panel_of "$(item_window)")")" ]
-}
-
-# wait_for_docked_size WIDTHxHEIGHT
-wait_for_docked_size() {
-  wait_until 10 item_docked || fail "the item did not dock"
-  wait_until 5 item_size_is "$1" || fail "docked size: expected $1, got $(geometry_of "$(item_window)")"
-  wait_until 5 tray_settled || fail "the tray did not settle"
-  pass "docked at $1"
-}
-
 # The child of the root window that holds the given window (the tray's panel for a docked item).
 panel_of() {
   local window=$1 root parent
   root=$(xwininfo -root | awk '/Window id:/ {print $4}')
-  while :; do
-    parent=$(xwininfo -children -id "$window" | awk '/Parent window id:/ {print $4}')
-    [ "$parent" = "$root" ] && break
+  while parent=$(xwininfo -children -id "$window" | awk '/Parent window id:/ {print $4}') &&
+    [ -n "$parent" ] && [ "$parent" != "$root" ]; do
     window=$parent
   done
   echo "$window"
 }
 
+# Docked at WIDTHxHEIGHT in a settled panel: the item's window sits inside the tray's panel, mapped, and
+# the panel, 2 pixels wider than the item, has reached the screen's right edge.
+docked_at() {
+  local window panel ix iy iw ih px py pw ph
+  window=$(item_window)
+  [ -n "$window" ] && panel=$(panel_of "$window") && [ "$panel" != "$window" ] && item_viewable || return 1
+  read -r ix iy iw ih <<<"$(geometry_of "$window")"
+  read -r px py pw ph <<<"$(geometry_of "$panel")"
+  [ "${iw}x${ih}" = "$1" ] && [ "$pw" -eq $((iw + 2)) ] && [ $((px + pw)) -eq "$(xwininfo -root | awk '/Width:/ {print $2}')" ]
+}
+wait_for_docked_size() {
+  wait_until docked_at "$1" || fail "not docked at $1: item $(geometry_of "$(item_window)"), panel $(geometry_of "$(panel_of "$(item_window)")")"
+  pass "docked at $1"
+}
+
+# Docked: the item's window sits inside a tray's panel, mapped (any tray).
+in_a_panel() {
+  local window
+  window=$(item_window)
+  [ -n "$window" ] && [ "$(panel_of "$window")" != "$window" ] && item_viewable
+}
+# Docked in a slot of WIDTHxHEIGHT.
+in_slot() { in_a_panel && [ "$(geometry_of "$(item_window)" | awk '{print $3 "x" $4}')" = "$1" ]; }
+wait_for_slot() {
+  wait_until in_slot "$1" || fail "not docked in a $1 slot: item $(geometry_of "$(item_window)")"
+  pass "docked in a $1 slot"
+}
+
 # check_position WHAT: the position answer is the item's left edge and width and its panel's top and height.
 check_position() {
   local answer ix iw py ph
-  answer=$(ctl position --timeout 3) || fail "no position answer"
+  answer=$(ctl position --timeout "$(patience)") || fail "no position answer"
   read -r ix _ iw _ <<<"$(geometry_of "$(item_window)")"
   read -r _ py _ ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"
-  expect_eq "$1: x" "$(field x "$answer")" "$ix"
-  expect_eq "$1: width" "$(field width "$answer")" "$iw"
-  expect_eq "$1: y" "$(field y "$answer")" "$py"
-  expect_eq "$1: height" "$(field height "$answer")" "$ph"
+  expect_eq "$1: x, y, width, height" "$(field x "$answer") $(field y "$answer") $(field width "$answer") $(field height "$answer")" "$ix $py $iw $ph"
 }
 
-# listen_after ACTION...: the outgoing line that the action causes.
+# listen_after ACTION...: the outgoing line that the action causes. The companion's write waits in its
+# open until the listener reads, so the listener may start after the action.
 listen_after() {
-  ctl listen --count 1 --timeout 5 >"$E2E_DIR/heard" &
-  local listener=$!
-  sleep 0.3  # the listener opens the FIFO before the action
   "$@"
-  wait "$listener" || fail "no outgoing line after: $*"
-  cat "$E2E_DIR/heard"
+  ctl listen --count 1 --timeout "$(patience)" || fail "no outgoing line after: $*"
 }
+
 menu_open() { [ "$(xdotool search --onlyvisible --class PellmorStatus | wc -l)" -ge 2 ]; }
 menu_closed() { ! menu_open; }
 # choose_from_menu N: opens the menu with a right click on the item and picks its Nth entry with the
@@ -226,11 +207,11 @@ choose_from_menu() {
   local x y w h
   read -r x y w h <<<"$(geometry_of "$(item_window)")"
   xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3
-  wait_until 10 menu_open || fail "no menu after a right click"
+  wait_until menu_open || fail "no menu after a right click"
   local downs=()
   for ((i = 0; i < $1; i++)); do downs+=(Down); done
   xdotool key "${downs[@]}" Return
-  wait_until 10 menu_closed || fail "the menu stayed open"
+  wait_until menu_closed || fail "the menu stayed open"
 }
 
 companion_lines() { cat "$COMPANION_OUT"; }
@@ -249,15 +230,18 @@ pixel_at() {
 
 # colour_near "R G B" "R G B" TOLERANCE: every channel within the tolerance.
 colour_near() {
+  local r1 g1 b1 r2 g2 b2 d
   read -r r1 g1 b1 <<<"$1"
   read -r r2 g2 b2 <<<"$2"
-  local d
   for d in $((r1 - r2)) $((g1 - g2)) $((b1 - b2)); do
     [ "${d#-}" -le "$3" ] || return 1
   done
 }
 
-hex_to_rgb() {
-  local hex=${1#\#}
+# The coloured segment's colour from the resource bundle, as "R G B".
+segment_colour() {
+  local hex
+  hex=$(cat "$RESOURCES/StatusItemBackground.colour")
+  hex=${hex#\#}
   echo "$((16#${hex:0:2})) $((16#${hex:2:2})) $((16#${hex:4:2}))"
 }

@@ -8,7 +8,7 @@ source "$(dirname "$0")/harness.sh"
 start_display
 start_square_tray
 start_companion
-wait_for_docked_size 32x24
+wait_for_slot 32x24
 wait_for_title "PlayButton|-:--"
 
 ctl show-timer --started-ago 3930 --hours 0
@@ -16,24 +16,24 @@ wait_for_title "PauseButton|1:06"
 ctl set-authenticated false
 wait_for_title "PauseButton|Sign In"
 # The item asks for 76 x 22; icewm keeps its slot, and the item takes the slot's size again.
-wait_until 10 item_size_is 32x24 || fail "the item stays out of its slot: $(geometry_of "$(item_window)")"
+wait_until in_slot 32x24 || fail "the item stays out of its slot: $(geometry_of "$(item_window)")"
 pass "back in its 32 x 24 slot after asking for 76 x 22"
 check_position "in the slot"
 ctl set-authenticated true
 wait_for_title "PauseButton|1:06"
-wait_until 10 item_size_is 32x24 || fail "the item stays out of its slot: $(geometry_of "$(item_window)")"
+wait_until in_slot 32x24 || fail "the item stays out of its slot: $(geometry_of "$(item_window)")"
 
 # The picture: the coloured background around the scaled artwork above, white text below. The item
 # settles into the slot a moment after the tray resized it: the whole slot is drawn once its bottom row
 # shows the background.
 read -r x y _ _ <<<"$(geometry_of "$(item_window)")"
-segment=$(hex_to_rgb "$(cat "$RESOURCES/StatusItemBackground.colour")")
+segment=$(segment_colour)
 artwork=$(convert "$RESOURCES/PauseButton.png" -format '%[fx:round(255*p{1,1}.r)] %[fx:round(255*p{1,1}.g)] %[fx:round(255*p{1,1}.b)]' info:)
 slot_filled() {
   screenshot
   colour_near "$(pixel_at $((x + 16)) $((y + 23)))" "$segment" 8
 }
-wait_until 10 slot_filled || fail "the slot's bottom row is not the item's: $(pixel_at $((x + 16)) $((y + 23)))"
+wait_until slot_filled || fail "the slot's bottom row is not the item's: $(pixel_at $((x + 16)) $((y + 23)))"
 cases=(
   "background beside the image|3 5|$segment|0"
   "artwork's own background, scaled|11 1|$artwork|8"
@@ -65,10 +65,10 @@ Toggling main app"
 
 window=$(item_window)
 stop_tray
-item_withdrawn() { ! item_mapped && [ "$(panel_of "$window")" = "$window" ]; }
-wait_until 10 item_withdrawn || fail "the item's window stays on screen after the tray exited: $(geometry_of "$window")"
+item_withdrawn() { ! item_viewable && [ "$(panel_of "$window")" = "$window" ]; }
+wait_until item_withdrawn || fail "the item's window stays on screen after the tray exited: $(geometry_of "$window")"
 pass "withdrawn after the tray exited"
 
 start_square_tray
-wait_for_docked_size 32x24
+wait_for_slot 32x24
 wait_for_title "PauseButton|1:06"

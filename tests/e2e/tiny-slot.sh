@@ -7,19 +7,19 @@ source "$(dirname "$0")/harness.sh"
 start_display
 start_companion
 start_fluxbox 18
-wait_for_docked_size 18x18
+wait_for_slot 18x18
 ctl show-timer --started-ago 3930 --hours 0
 wait_for_title "PauseButton|1:06"
 
 read -r x y _ _ <<<"$(geometry_of "$(item_window)")"
-segment=$(hex_to_rgb "$(cat "$RESOURCES/StatusItemBackground.colour")")
+segment=$(segment_colour)
 artwork=$(convert "$RESOURCES/PauseButton.png" -format '%[fx:round(255*p{1,1}.r)] %[fx:round(255*p{1,1}.g)] %[fx:round(255*p{1,1}.b)]' info:)
 # The 20 x 16 artwork fitted into 18 x 18 is 18 x 14.4: the background shows above and below it.
 drawn() {
   screenshot
   colour_near "$(pixel_at $((x + 9)) "$y")" "$segment" 8 && colour_near "$(pixel_at $((x + 2)) $((y + 9)))" "$artwork" 8
 }
-wait_until 10 drawn || fail "not the state alone: above $(pixel_at $((x + 9)) "$y"), left $(pixel_at $((x + 2)) $((y + 9)))"
+wait_until drawn || fail "not the state alone: above $(pixel_at $((x + 9)) "$y"), left $(pixel_at $((x + 2)) $((y + 9)))"
 pass "the artwork scaled into the slot on the coloured background"
 light=$(convert "$E2E_DIR/shot.png" -crop "18x18+$x+$y" -colorspace gray -format '%[fx:round(255*maxima)]' info:)
 [ "$light" -ge 220 ] || fail "no pause glyph in the slot (brightest $light)"

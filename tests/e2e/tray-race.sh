@@ -5,9 +5,7 @@
 source "$(dirname "$0")/harness.sh"
 start_display
 for round in 1 2 3; do
-  trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
-    --transparent false --tint 0x333333 >"$E2E_DIR/trayer.log" 2>&1 &
-  TRAY_PID=$!
+  launch_tray
   start_companion
   wait_for_docked_size 63x22
   kill "$COMPANION_PID"

@@ -1,219 +1,127 @@
-// pellmorctl against a live channel: each command's effect, its output and its failures.
+// pellmorctl against a live channel: each command's effect, its output and its failures, in the order
+// of a session: before any companion, with one running, and after it has gone (its FIFOs stay).
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <sstream>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "FIFOManager.h"
 #include "Support/Container.h"
-#include "integration/channel-fixture.h"
-
-extern char** environ;
+#include "support/Channel.h"
 
 namespace pellmor {
 namespace {
-
-using testing::ManualMainThread;
-using testing::TemporaryDirectory;
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
 
 std::string contentsOf(const std::string& path) {
   std::ifstream file(path);
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-class Pellmorctl : public ::testing::Test {
- protected:
-  void SetUp() override { ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1); }
-  void TearDown() override {
-    channel.reset();
-    ::unsetenv("XDG_RUNTIME_DIR");
-  }
-
-  void startChannel(std::optional<PositionRecord> position = PositionRecord{1500, 0, 63, 24}) {
-    FIFOManager::Environment environment = testing::environmentFor("", mainThread, position);
-    environment.containerLookup = [] { return appGroupContainerPath(PELLMOR_APP_GROUP_IDENTIFIER); };
-    channel = std::make_unique<FIFOManager>(std::move(environment));
-  }
-
-  // Runs pellmorctl with the space-separated arguments while this thread serves as the channel's main thread.
-  Outcome run(const std::string& command) {
-    std::vector<std::string> arguments = {PELLMOR_CTL_PATH};
-    std::istringstream words(command);
-    for (std::string word; words >> word;)
-      arguments.push_back(word);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-      argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const std::string outPath = output.path() + "/out";
-    const std::string errPath = output.path() + "/err";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    for (const auto& [fd, path] : {std::pair{STDOUT_FILENO, &outPath}, std::pair{STDERR_FILENO, &errPath}})
-      posix_spawn_file_actions_addopen(&actions, fd, path->c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t child = -1;
-    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return {};
-    int status = 0;
-    if (!mainThread.waitFor([&] { return ::waitpid(child, &status, WNOHANG) == child; })) {
-      ::kill(child, SIGKILL);
-      ::waitpid(child, &status, 0);
-      return {};
-    }
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, contentsOf(outPath), contentsOf(errPath)};
-  }
-
-  std::string container() const { return runtime.path() + "/" PELLMOR_APP_GROUP_IDENTIFIER; }
-
-  TemporaryDirectory runtime;
-  TemporaryDirectory output;
-  ManualMainThread mainThread;
-  std::unique_ptr<FIFOManager> channel;
-};
-
-struct CommandCase {
-  const char* name;
-  std::string command;
-  std::function<bool(const FIFOManager&)> applied;
-};
-
-class Commands : public Pellmorctl, public ::testing::WithParamInterface<CommandCase> {};
-
-TEST_P(Commands, ReachTheChannel) {
-  startChannel();
-  channel->setTimerStartedAt(5);
-  channel->setHoursWithoutTimer(5);
-  const Outcome outcome = run(GetParam().command);
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(outcome.err, "");
-  EXPECT_TRUE(mainThread.waitFor([&] { return GetParam().applied(*channel); }));
-}
-
 double now() {
   return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
-bool noTimer(const FIFOManager& c) {
-  return !c.timerStartedAt() && !c.hoursWithoutTimer();
-}
+enum class Companion { none, running, gone };
 
-const CommandCase commandCases[] = {
-    {"send", R"(send {"action":"setTimeFormat","value":"decimal"})",
-     [](const FIFOManager& c) { return c.timeFormat() == "decimal"; }},
-    {"show_timer_started_at", "show-timer --started-at 1700000000.5 --hours 1.25",
-     [](const FIFOManager& c) {
-       return c.timerStartedAt() == 1700000000.5 && c.hoursWithoutTimer() == 1.25;
-     }},
-    {"show_timer_started_ago", "show-timer --started-ago 60",
-     [](const FIFOManager& c) {
-       return c.timerStartedAt() && std::abs(now() - 60 - *c.timerStartedAt()) < 5 && !c.hoursWithoutTimer();
-     }},
-    {"show_timer_without_keys", "show-timer", noTimer},
-    {"clear_timer", "clear-timer", noTimer},
-    {"set_authenticated", "set-authenticated false", [](const FIFOManager& c) { return !c.authenticated(); }},
-    {"set_timestamps_mode", "set-timestamps-mode true",
-     [](const FIFOManager& c) { return c.timestampsMode(); }},
-    {"set_time_format", "set-time-format decimal",
-     [](const FIFOManager& c) { return c.timeFormat() == "decimal"; }},
-    {"set_decimal_symbol", "set-decimal-symbol ,",
-     [](const FIFOManager& c) { return c.decimalSymbol() == ","; }},
-};
+TEST(Pellmorctl, CommandsReachTheChannelAndFailuresAreExactAndBounded) {
+  testing::TempDirectory runtime;
+  const testing::ScopedRuntimeDirectory runtimeVariable(runtime.path().c_str());
+  testing::TempDirectory output;
+  testing::ManualMainThread mainThread;
+  std::optional<PositionRecord> position;
+  std::unique_ptr<FIFOManager> channel;
 
-INSTANTIATE_TEST_SUITE_P(Table, Commands, ::testing::ValuesIn(commandCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+  // Runs pellmorctl with the space-separated arguments while this thread serves as the main thread.
+  const auto run = [&](const std::string& command) {
+    std::string line = PELLMOR_CTL_PATH;
+    std::istringstream words(command);
+    for (std::string word; words >> word;)
+      line += " '" + word + "'";
+    const std::string out = output.path() + "/out", err = output.path() + "/err";
+    auto finished = std::async(std::launch::async,
+                               [&] { return std::system((line + " >" + out + " 2>" + err).c_str()); });
+    mainThread.waitFor(
+        [&] { return finished.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+    const int status = finished.get();
+    return std::tuple(WIFEXITED(status) ? WEXITSTATUS(status) : -1, contentsOf(out), contentsOf(err));
+  };
 
-TEST_F(Pellmorctl, ListenPrintsOutgoingLines) {
-  startChannel();
-  channel->sendToggleTimerMessage();
-  channel->sendToggleAppMessage();
-  const Outcome outcome = run("listen --count 2 --timeout 10");
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.out, "{\"action\":\"toggleTimer\"}\n{\"action\":\"toggleApp\"}\n");
-}
-
-// What is at the other end when pellmorctl runs.
-enum class Companion { none, gone, running, withoutPosition };
-
-struct OutcomeCase {
-  const char* name;
-  Companion companion;
-  std::string command;
-  int status;
-  std::string err;  // "@" stands for the container path
-  std::string out = "";
-};
-
-class Outcomes : public Pellmorctl, public ::testing::WithParamInterface<OutcomeCase> {};
-
-TEST_P(Outcomes, AreExactAndBounded) {
-  if (GetParam().companion == Companion::withoutPosition) startChannel(std::nullopt);
-  if (GetParam().companion == Companion::running || GetParam().companion == Companion::gone) startChannel();
-  if (GetParam().companion == Companion::gone) channel.reset();  // the FIFOs stay; nobody reads them
-  std::string expected = GetParam().err;
-  if (const auto at = expected.find('@'); at != std::string::npos) expected.replace(at, 1, container());
-  const Outcome outcome = run(GetParam().command);
-  EXPECT_EQ(outcome.status, GetParam().status);
-  EXPECT_EQ(outcome.out, GetParam().out);
-  EXPECT_EQ(outcome.err, expected);
-}
-
-const std::string help = " (see pellmorctl --help)\n";
-const std::string notReading = "pellmorctl: no companion is reading @/from_main.fifo\n";
-
-const OutcomeCase outcomeCases[] = {
-    {"position", Companion::running, "position", 0, "",
-     "{\"action\":\"menubarPosition\",\"height\":24.0,\"width\":63.0,\"x\":1500.0,\"y\":0.0}\n"},
-    {"position_without_answer", Companion::withoutPosition, "position --timeout 0.3", 1,
-     "pellmorctl: no menubarPosition answer within 0.3 s (no companion, or its status item has no "
-     "position)\n"},
-    {"no_companion", Companion::gone, "clear-timer", 1, notReading},
-    {"position_without_companion", Companion::gone, "position", 1, notReading},
-    {"no_fifo", Companion::none, "send {}", 1,
-     "pellmorctl: @/from_main.fifo does not exist; is the companion running?\n"},
-    {"listen_times_out", Companion::gone, "listen --count 1 --timeout 0.2", 1,
-     "pellmorctl: timed out after 0 of 1 lines\n"},
-    {"not_a_boolean", Companion::none, "set-authenticated maybe", 2,
-     "pellmorctl: set-authenticated takes true or false, not 'maybe'" + help},
-    {"unknown_command", Companion::none, "start", 2, "pellmorctl: unknown command 'start'" + help},
-    {"exclusive_options", Companion::none, "show-timer --started-ago 1 --started-at 2", 2,
-     "pellmorctl: --started-ago and --started-at exclude each other" + help},
-    {"not_a_number", Companion::none, "show-timer --hours two", 2,
-     "pellmorctl: --hours needs a number, not 'two'" + help},
-    {"no_command", Companion::none, "", 2, "pellmorctl: no command" + help},
-    {"unknown_option_as_command", Companion::none, "--verbose", 2,
-     "pellmorctl: unknown command '--verbose'" + help},
-    {"extra_argument", Companion::none, "clear-timer now", 2,
-     "pellmorctl: clear-timer takes no arguments" + help},
-    {"version", Companion::none, "--version", 0, "", "pellmorctl " PELLMOR_VERSION "\n"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Table, Outcomes, ::testing::ValuesIn(outcomeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(Pellmorctl, HelpListsEveryCommand) {
-  const Outcome outcome = run("--help");
-  EXPECT_EQ(outcome.status, 0);
-  for (const char* command : {"send", "show-timer", "--started-ago", "--started-at", "--hours", "clear-timer",
-                              "set-authenticated", "set-timestamps-mode", "set-time-format",
-                              "set-decimal-symbol", "listen", "--count", "--timeout", "position"}) {
-    EXPECT_NE(outcome.out.find(command), std::string::npos) << command;
+  const std::string container = runtime.path() + "/" PELLMOR_APP_GROUP_IDENTIFIER;
+  const std::string help = " (see pellmorctl --help)\n";
+  const std::string notReading = "pellmorctl: no companion is reading " + container + "/from_main.fifo\n";
+  const struct {
+    Companion companion;
+    std::string command;
+    int status;
+    std::string out, err;
+    std::function<bool(const FIFOManager&)> applied = {};
+    std::optional<PositionRecord> position = PositionRecord{1500, 0, 63, 24};
+  } table[] = {
+      {Companion::none, "start", 2, "", "pellmorctl: unknown command 'start'" + help},
+      {Companion::none, "--verbose", 2, "", "pellmorctl: unknown command '--verbose'" + help},
+      {Companion::none, "clear-timer now", 2, "", "pellmorctl: clear-timer takes no arguments" + help},
+      {Companion::none, "--version", 0, "pellmorctl " PELLMOR_VERSION "\n", ""},
+      {Companion::none, "show-timer --started-ago 1 --started-at 2", 2, "",
+       "pellmorctl: --started-ago and --started-at exclude each other" + help},
+      {Companion::none, "send {}", 1, "",
+       "pellmorctl: " + container + "/from_main.fifo does not exist; is the companion running?\n"},
+      {Companion::running, R"(send {"action":"setTimeFormat","value":"decimal"})", 0, "", "",
+       [](const FIFOManager& c) { return c.timeFormat() == "decimal"; }},
+      {Companion::running, "show-timer --started-at 1700000000.5 --hours 1.25", 0, "", "",
+       [](const FIFOManager& c) {
+         return c.timerStartedAt() == 1700000000.5 && c.hoursWithoutTimer() == 1.25;
+       }},
+      {Companion::running, "show-timer --started-ago 60", 0, "", "",
+       [](const FIFOManager& c) {
+         return c.timerStartedAt() && std::abs(now() - 60 - *c.timerStartedAt()) < 5 &&
+                !c.hoursWithoutTimer();
+       }},
+      {Companion::running, "clear-timer", 0, "", "",
+       [](const FIFOManager& c) { return !c.timerStartedAt() && !c.hoursWithoutTimer(); }},
+      {Companion::running, "set-authenticated false", 0, "", "",
+       [](const FIFOManager& c) { return !c.authenticated(); }},
+      {Companion::running, "set-timestamps-mode true", 0, "", "",
+       [](const FIFOManager& c) { return c.timestampsMode(); }},
+      {Companion::running, "set-time-format hours_minutes", 0, "", "",
+       [](const FIFOManager& c) { return c.timeFormat() == "hours_minutes"; }},
+      {Companion::running, "set-decimal-symbol ,", 0, "", "",
+       [](const FIFOManager& c) { return c.decimalSymbol() == ","; }},
+      {Companion::running, "position --timeout 600", 0,
+       "{\"action\":\"menubarPosition\",\"height\":24.0,\"width\":63.0,\"x\":1500.0,\"y\":0.0}\n", ""},
+      {Companion::running,
+       "position --timeout 0.3",
+       1,
+       "",
+       "pellmorctl: no menubarPosition answer within 0.3 s (no companion, or its status item has no "
+       "position)\n",
+       {},
+       std::nullopt},
+      {Companion::gone, "clear-timer", 1, "", notReading},
+      {Companion::gone, "listen --count 1 --timeout 0.2", 1, "",
+       "pellmorctl: timed out after 0 of 1 lines\n"},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.command);
+    position = row.position;
+    if (row.companion == Companion::running && !channel) {
+      FIFOManager::Environment environment =
+          testing::environmentFor("", mainThread, [&] { return position; });
+      environment.containerLookup = [] { return appGroupContainerPath(PELLMOR_APP_GROUP_IDENTIFIER); };
+      channel = std::make_unique<FIFOManager>(std::move(environment));
+    }
+    if (row.companion == Companion::gone) channel.reset();
+    if (channel) {
+      channel->setTimerStartedAt(5);
+      channel->setHoursWithoutTimer(5);
+    }
+    EXPECT_EQ(run(row.command), std::tuple(row.status, row.out, row.err));
+    EXPECT_TRUE(!row.applied || mainThread.waitFor([&] { return row.applied(*channel); }));
   }
 }
 

@@ -13,7 +13,7 @@
 #include "Backends/Headless/HeadlessApplication.h"
 #include "FIFOManager.h"
 #include "Support/Container.h"
-#include "integration/channel-fixture.h"
+#include "support/Channel.h"
 
 namespace pellmor {
 namespace {
@@ -21,7 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ManualMainThread;
 using testing::RecordingSyscalls;
-using testing::TemporaryDirectory;
+using testing::ScopedRuntimeDirectory;
+using testing::TempDirectory;
 
 enum class Entry { none, fifo, file, directory, danglingSymlink };
 
@@ -57,7 +58,7 @@ struct EntryCase {
 class ExistingEntries : public ::testing::TestWithParam<EntryCase> {};
 
 TEST_P(ExistingEntries, AreUsedUnchanged) {
-  TemporaryDirectory container;
+  TempDirectory container;
   ManualMainThread mainThread;
   RecordingSyscalls syscalls;
   makeEntry(container.path() + "/to_main.fifo", GetParam().toMain);
@@ -65,9 +66,9 @@ TEST_P(ExistingEntries, AreUsedUnchanged) {
 
   ::testing::internal::CaptureStderr();
   ::testing::internal::CaptureStdout();
-  FIFOManager channel(testing::environmentFor(container.path(), mainThread, std::nullopt, &syscalls));
+  FIFOManager channel(testing::environmentFor(container.path(), mainThread, {}, &syscalls));
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), GetParam().errors);
-  std::optional<testing::ToMainReader> reader;
+  std::optional<testing::MainAppReader> reader;
   if (GetParam().toMain == Entry::none || GetParam().toMain == Entry::fifo)
     reader.emplace(channel.toMainPath());
   channel.sendToggleTimerMessage();
@@ -125,33 +126,16 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ExistingEntries, ::testing::ValuesIn(entryCases)
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FifoCreation, FailureIsReportedWithPerrorAndConstructionGoesOn) {
-  TemporaryDirectory container;
+  TempDirectory container;
   ManualMainThread mainThread;
   RecordingSyscalls syscalls;
   syscalls.failNext("mkfifo", EACCES, 1, "to_main");
   syscalls.failNext("mkfifo", EEXIST, 1, "from_main");
   ::testing::internal::CaptureStderr();
-  FIFOManager channel(testing::environmentFor(container.path(), mainThread, std::nullopt, &syscalls));
+  FIFOManager channel(testing::environmentFor(container.path(), mainThread, {}, &syscalls));
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "mkfifo: Permission denied\nmkfifo: File exists\n");
   EXPECT_TRUE(channel.isConnected());
 }
-
-// Sets XDG_RUNTIME_DIR (or unsets it, for null) for one test and puts the old value back.
-class RuntimeDirectory {
- public:
-  explicit RuntimeDirectory(const char* value) {
-    if (const char* old = std::getenv("XDG_RUNTIME_DIR")) old_ = old;
-    set(value);
-  }
-  ~RuntimeDirectory() { set(old_ ? old_->c_str() : nullptr); }
-
- private:
-  static void set(const char* value) {
-    if (value != nullptr) ::setenv("XDG_RUNTIME_DIR", value, 1);
-    if (value == nullptr) ::unsetenv("XDG_RUNTIME_DIR");
-  }
-  std::optional<std::string> old_;
-};
 
 constexpr const char* groupId = "ABCDE12345.group.com.example.test";
 
@@ -165,8 +149,8 @@ struct ContainerCase {
 class ContainerSafety : public ::testing::TestWithParam<ContainerCase> {};
 
 TEST_P(ContainerSafety, OnlyAPrivateDirectoryIsUsed) {
-  TemporaryDirectory runtime;
-  const RuntimeDirectory variable(runtime.path().c_str());
+  TempDirectory runtime;
+  const ScopedRuntimeDirectory variable(runtime.path().c_str());
   const std::string expected = runtime.path() + "/" + groupId;
   if (!GetParam().prepare(expected)) GTEST_SKIP() << "giving a directory away needs privileges";
   const std::optional<std::string> found = appGroupContainerPath(groupId);
@@ -207,8 +191,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ContainerSafety, ::testing::ValuesIn(containerCa
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ContainerSafety, NameWithASeparatorIsRefused) {
-  TemporaryDirectory runtime;
-  const RuntimeDirectory variable(runtime.path().c_str());
+  TempDirectory runtime;
+  const ScopedRuntimeDirectory variable(runtime.path().c_str());
   EXPECT_EQ(appGroupContainerPath("../escape"), std::nullopt);
   EXPECT_EQ(appGroupContainerPath(""), std::nullopt);
 }
@@ -216,12 +200,12 @@ TEST(ContainerSafety, NameWithASeparatorIsRefused) {
 TEST(ContainerFallback, UnsetRuntimeDirectoryUsesPrivateTmpDirectoryAndWarnsOnce) {
   const std::string fallback = "/tmp/runtime-" + std::to_string(::geteuid());
   const std::string unique = std::string(groupId) + "." + std::to_string(::getpid());
-  const RuntimeDirectory unset(nullptr);
+  const ScopedRuntimeDirectory unset(nullptr);
   ::testing::internal::CaptureStderr();
   const auto first = appGroupContainerPath(unique);
   const auto second = appGroupContainerPath(unique);
   {
-    const RuntimeDirectory empty("");
+    const ScopedRuntimeDirectory empty("");
     EXPECT_EQ(appGroupContainerPath(unique), fallback + "/" + unique);
   }
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
@@ -242,8 +226,8 @@ TEST(FatalStop, MissingContainerEndsTheProcess) {
 }
 
 TEST(SharedChannel, ConcurrentFirstUsesGetOneInstance) {
-  TemporaryDirectory runtime;
-  const RuntimeDirectory variable(runtime.path().c_str());
+  TempDirectory runtime;
+  const ScopedRuntimeDirectory variable(runtime.path().c_str());
   HeadlessApplication application;
   std::vector<FIFOManager*> seen(4, nullptr);
   std::vector<std::thread> users;

@@ -1,5 +1,5 @@
-// The application object on a machine without a display: its event loop runs posted tasks and tickers,
-// ends on a termination signal, and its status bar makes items without a button unless told otherwise.
+// The application object on a machine without a display: its event loop runs posted tasks and tickers
+// and ends on request or on a termination signal.
 
 #include <gtest/gtest.h>
 
@@ -94,43 +94,6 @@ TEST(HeadlessApplication, TickersRepeatUntilTheirHandleIsDropped) {
   application.run();
   EXPECT_EQ(ticks, 3);
   EXPECT_EQ(ticker, nullptr);
-}
-
-TEST(HeadlessApplication, RunUntilIdleRunsPostedTasksAndThoseTheyPost) {
-  HeadlessApplication application;
-  std::vector<std::string> ran;
-  application.mainThread().post([&] {
-    ran.push_back("first");
-    application.mainThread().post([&] { ran.push_back("third"); });
-  });
-  application.mainThread().post([&] { ran.push_back("second"); });
-  application.runUntilIdle();
-  EXPECT_EQ(ran, (std::vector<std::string>{"first", "second", "third"}));
-}
-
-TEST(HeadlessApplication, WithoutDisplayItemsHaveNoButtonAndThereIsNoScreen) {
-  HeadlessApplication withoutDisplay;
-  auto buttonless =
-      withoutDisplay.systemStatusBar().statusItemWithLength(platform::StatusBar::variableLength);
-  ASSERT_NE(buttonless, nullptr);
-  EXPECT_EQ(buttonless->button(), nullptr);
-  EXPECT_TRUE(withoutDisplay.screens().screens().empty());
-}
-
-TEST(HeadlessApplication, VirtualMenuBarGivesItemsAButtonInItsWindow) {
-  const platform::Rect screen = platform::makeRect(0, 0, 1920, 1080);
-  HeadlessApplication application(
-      {.menuBar = HeadlessStatusBar::VirtualMenuBar{platform::makeRect(0, 1056, 1920, 24), {1500, 1}},
-       .screens = {screen}});
-  auto item = application.systemStatusBar().statusItemWithLength(platform::StatusBar::variableLength);
-  platform::Button* button = item->button();
-  ASSERT_NE(button, nullptr);
-  button->setFrame(platform::makeRect(0, 0, 63, 22));
-  ASSERT_NE(button->window(), nullptr);
-  EXPECT_EQ(button->window()->frame(), platform::makeRect(0, 1056, 1920, 24));
-  EXPECT_EQ(button->window()->convertRectToScreen(button->convertRectToWindow(button->bounds())),
-            platform::makeRect(1500, 1057, 63, 22));
-  EXPECT_EQ(application.screens().screens(), (std::vector<platform::Rect>{screen}));
 }
 
 }  // namespace

@@ -79,9 +79,9 @@ done
 # Without a display, and with an argument the companion does not use.
 (unset DISPLAY WAYLAND_DISPLAY && exec "$COMPANION" -psn_0_42 >"$COMPANION_OUT" 2>"$COMPANION_ERR") &
 COMPANION_PID=$!
-wait_until 30 ctl show-timer --started-ago 3930 --hours 0 || fail "the installed companion does not read its FIFO"
+wait_until ctl show-timer --started-ago 3930 --hours 0 || fail "the installed companion does not read its FIFO"
 ctl send '{"action":"bogus"}'
-wait_until 30 grep -q '^Received unknown action: .*"bogus"' "$COMPANION_OUT" || fail "no answer: $(companion_lines)"
+wait_until grep -q '^Received unknown action: .*"bogus"' "$COMPANION_OUT" || fail "no answer: $(companion_lines)"
 kill -0 "$COMPANION_PID" || fail "the installed companion is gone"
 kill -s TERM "$COMPANION_PID"
 status=0
@@ -99,7 +99,7 @@ start_display
 start_tray
 : >"$COMPANION_OUT"
 start_companion
-wait_until 30 item_docked || fail "the installed companion did not dock; standard output: $(companion_lines)"
+wait_until in_a_panel || fail "the installed companion did not dock; standard output: $(companion_lines)"
 expect_eq "the docked process's executable" "$(readlink "/proc/$COMPANION_PID/exe")" "$DESKTOP"
 kill -s TERM "$COMPANION_PID"
 wait "$COMPANION_PID" || fail "the desktop process exited with status $? after SIGTERM"

@@ -4,19 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <limits>
 #include <optional>
 #include <string>
 
 #include "FIFOManager.h"
-#include "integration/channel-fixture.h"
+#include "support/Channel.h"
 
 namespace pellmor {
 namespace {
 
 using testing::ChangeRecorder;
 using testing::ManualMainThread;
-using testing::TemporaryDirectory;
+using testing::TempDirectory;
 
 // The channel's observable properties, with the defaults of a fresh instance.
 struct State {
@@ -44,19 +43,12 @@ State stateOf(const FIFOManager& channel) {
 }
 
 struct LiveChannel {
-  TemporaryDirectory container;
   ManualMainThread mainThread;
-  FIFOManager channel{testing::environmentFor(container.path(), mainThread)};
+  testing::TempChannel temp{mainThread};
+  FIFOManager& channel = temp.fifo();
 };
 
 class ChannelTest : public ::testing::Test, protected LiveChannel {};
-
-TEST_F(ChannelTest, FreshInstanceHoldsTheDefaults) {
-  EXPECT_EQ(stateOf(channel), State{});
-  EXPECT_TRUE(channel.isReading());
-  EXPECT_EQ(channel.toMainPath(), container.path() + "/to_main.fifo");
-  EXPECT_EQ(channel.fromMainPath(), container.path() + "/from_main.fifo");
-}
 
 // Each incoming line on a fresh channel: the state it leaves, the change signals it emits and what it
 // prints.
@@ -83,40 +75,29 @@ TEST(Incoming, EveryKindOfLine) {
     std::string printed = "";
   } cases[] = {
       {R"({"action":"showTimer","startedAt":0,"hoursWithoutTimer":1.5})", 2, {.startedAt = 0, .hours = 1.5}},
-      {R"({"action":"showTimer","startedAt":1700000000.125})", 2, {.startedAt = 1700000000.125}},
       {R"({"action":"showTimer","startedAt":-5,"hoursWithoutTimer":0})", 2, {.startedAt = -5, .hours = 0}},
       {R"({"action":"showTimer"})", 2, {}},
       {R"({"action":"showTimer","startedAt":"1700000000","hoursWithoutTimer":2})", 2, {.hours = 2}},
       {R"({"action":"showTimer","startedAt":true,"hoursWithoutTimer":null})", 2, {}},
-      {R"({"action":"showTimer","startedAt":[1],"hoursWithoutTimer":{}})", 2, {}},
       {R"({"action":"showTimer","StartedAt":5,"hoursWithoutTimer":3})", 2, {.hours = 3}},
       // The JSON layer refuses a number outside the double range, so the whole line is dropped.
       {R"({"action":"showTimer","startedAt":1e400})", 0, {}},
       {R"({"action":"clearTimer"})", 2, {}},
       {"{\"action\":\"clearTimer\"}\r", 2, {}},
       {R"({"action":"setAuthenticated","value":false})", 1, {.authenticated = false}},
-      {R"({"action":"setAuthenticated","value":true})", 1, {}},
       {R"({"action":"setAuthenticated","value":"false"})", 0, {}},
-      {R"({"action":"setAuthenticated","value":0})", 0, {}},
       {R"({"action":"setAuthenticated"})", 0, {}},
-      {R"({"action":"setAuthenticated","Value":false})", 0, {}},
       {R"({"action":"setTimestampsMode","value":true})", 1, {.timestamps = true}},
       {R"({"action":"setTimestampsMode","value":"true"})", 0, {}},
-      {R"({"action":"setTimestampsMode","value":null})", 0, {}},
       {R"({"action":"setTimeFormat","value":"decimal"})", 1, {.format = "decimal"}},
-      {R"({"action":"setTimeFormat","value":"hours_minutes"})", 1, {}},
       {R"({"action":"setTimeFormat","value":"Decimal"})", 0, {}},
       {R"({"action":"setTimeFormat","value":"decimal "})", 0, {}},
-      {R"({"action":"setTimeFormat","value":""})", 0, {}},
-      {R"({"action":"setTimeFormat","value":1})", 0, {}},
-      {R"({"action":"setTimeFormat"})", 0, {}},
       {R"({"action":"setTimeFormat","value":"decimal","hoursWithoutTimer":3,"x":[1]})",
        1,
        {.format = "decimal"}},
       {R"({"action":"set\u0054imeFormat","value":"decimal"})", 1, {.format = "decimal"}},
       {R"({"action":"setDecimalSymbol","value":","})", 1, {.symbol = ","}},
       {R"({"action":"setDecimalSymbol","value":".."})", 0, {}},
-      {R"({"action":"setDecimalSymbol","value":""})", 0, {}},
       {R"({"action":"setDecimalSymbol","value":44})", 0, {}},
       {R"({"action":"requestMenubarPosition"})", 0, {}},  // no position to answer with
       {R"({"action":"ShowTimer","startedAt":1})",
@@ -124,20 +105,16 @@ TEST(Incoming, EveryKindOfLine) {
        {},
        "Received unknown action: {\"action\":\"ShowTimer\",\"startedAt\":1}\n"},
       {R"({"action":"cleartimer"})", 0, {}, "Received unknown action: {\"action\":\"cleartimer\"}\n"},
-      {R"({"action":""})", 0, {}, "Received unknown action: {\"action\":\"\"}\n"},
       {R"({"action":"toggleApp"})", 0, {}, "Received unknown action: {\"action\":\"toggleApp\"}\n"},
       {R"({"startedAt":1})", 0, {}, "Received message without action: {\"startedAt\":1}\n"},
       {R"({"Action":"clearTimer"})", 0, {}, "Received message without action: {\"Action\":\"clearTimer\"}\n"},
-      {R"({"action":5})", 0, {}, "Received message without action: {\"action\":5}\n"},
       {R"({"action":null,"value":true})",
        0,
        {},
        "Received message without action: {\"action\":null,\"value\":true}\n"},
       {"{}", 0, {}, "Received message without action: {}\n"},
       {R"([{"action":"clearTimer"}])", 0, {}},
-      {R"("showTimer")", 0, {}},
       {"", 0, {}},
-      {"showTimer", 0, {}},
       {R"({"action":"clearTimer"}x)", 0, {}},
       // Nesting within the bound is a message like any other; deeper, or absurdly deep, drops the line.
       {nestedMessage(deepest), 1, {.format = "decimal"}},
@@ -156,18 +133,6 @@ TEST(Incoming, EveryKindOfLine) {
     EXPECT_EQ(stateOf(live.channel), c.expected);
     EXPECT_EQ(recorder.count(), c.signals);
   }
-}
-
-TEST_F(ChannelTest, NonFiniteNumbersCountAsNotANumber) {
-  const double infinity = std::numeric_limits<double>::infinity();
-  const Message message = {{"action", "showTimer"},
-                           {"startedAt", infinity},
-                           {"hoursWithoutTimer", std::numeric_limits<double>::quiet_NaN()}};
-  channel.setTimerStartedAt(1);
-  channel.setHoursWithoutTimer(1);
-  channel.handleMessage(message);
-  EXPECT_EQ(channel.timerStartedAt(), std::nullopt);
-  EXPECT_EQ(channel.hoursWithoutTimer(), std::nullopt);
 }
 
 TEST_F(ChannelTest, RendersInvalidTextWithReplacementCharacters) {
@@ -204,18 +169,9 @@ TEST(Setters, SignalBeforeStoring) {
   }
 }
 
-TEST_F(ChannelTest, ReleasedSubscriptionIsNotCalled) {
-  int calls = 0;
-  Subscription subscription = channel.objectWillChange().subscribe([&] { ++calls; });
-  channel.setAuthenticated(false);
-  subscription.reset();
-  channel.setAuthenticated(true);
-  EXPECT_EQ(calls, 1);
-}
-
 TEST(ChannelInstances, AreIndependentAndStopCleanly) {
-  TemporaryDirectory first;
-  TemporaryDirectory second;
+  TempDirectory first;
+  TempDirectory second;
   ManualMainThread mainThread;
   FIFOManager one(testing::environmentFor(first.path(), mainThread));
   {

@@ -1,7 +1,7 @@
 #pragma once
 
 // Runs the companion as a child process in a private runtime directory, without a display, and reads
-// what it prints. Used by the soak tests and the process-level benchmarks.
+// what it prints. Used by the process-level benchmarks.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -37,7 +37,7 @@ using namespace std::chrono_literals;
 class RuntimeDirectory {
  public:
   RuntimeDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pellmor-soak-XXXXXX").string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "pellmor-bench-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
     chmod(path_.c_str(), 0700);

@@ -1,0 +1,268 @@
+#pragma once
+
+// The channel's surroundings: temporary directories, a channel over real FIFOs in one, the main
+// application's ends of both FIFOs, and the system calls with failures to inject.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <map>
+#include <string_view>
+#include <thread>
+
+#include "FIFOManager.h"
+#include "Support/FileDescriptor.h"
+#include "Support/Syscalls.h"
+#include "support/Fakes.h"
+
+namespace pellmor::testing {
+
+// A fresh private directory, removed with everything in it.
+class TempDirectory {
+ public:
+  TempDirectory() : path_((std::filesystem::temp_directory_path() / "pellmor-test-XXXXXX").string()) {
+    if (::mkdtemp(path_.data()) == nullptr) std::abort();
+  }
+  ~TempDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDirectory(const TempDirectory&) = delete;
+  TempDirectory& operator=(const TempDirectory&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Sets XDG_RUNTIME_DIR (or unsets it, for null) and puts the old value back.
+class ScopedRuntimeDirectory {
+ public:
+  explicit ScopedRuntimeDirectory(const char* value) {
+    if (const char* old = std::getenv("XDG_RUNTIME_DIR")) old_ = old;
+    set(value);
+  }
+  ~ScopedRuntimeDirectory() { set(old_ ? old_->c_str() : nullptr); }
+
+ private:
+  static void set(const char* value) {
+    if (value != nullptr) ::setenv("XDG_RUNTIME_DIR", value, 1);
+    if (value == nullptr) ::unsetenv("XDG_RUNTIME_DIR");
+  }
+  std::optional<std::string> old_;
+};
+
+inline FIFOManager::Environment environmentFor(const std::string& container, platform::MainThread& mainThread,
+                                               std::function<std::optional<PositionRecord>()> position = {},
+                                               Syscalls* syscalls = nullptr) {
+  FIFOManager::Environment environment;
+  environment.containerLookup = [container] { return std::optional<std::string>(container); };
+  environment.mainThread = &mainThread;
+  environment.menubarPositionInfo =
+      position ? std::move(position) : [] { return std::optional<PositionRecord>(); };
+  environment.syscalls = syscalls;
+  return environment;
+}
+
+// A channel over real FIFOs in a temporary container, stopped at the end of the test.
+class TempChannel {
+ public:
+  explicit TempChannel(platform::MainThread& mainThread,
+                       std::function<std::optional<PositionRecord>()> position = {},
+                       Syscalls* syscalls = nullptr)
+      : channel_(environmentFor(container_.path(), mainThread, std::move(position), syscalls)) {}
+  ~TempChannel() { channel_.stop(); }
+
+  FIFOManager& fifo() { return channel_; }
+
+ private:
+  TempDirectory container_;  // outlives the channel
+  FIFOManager channel_;
+};
+
+// One open, write, close cycle on a FIFO, as the main application does; the open is retried while no
+// reader is there. The calling thread ignores broken pipes (only this thread).
+inline bool writeConnection(const std::string& path, std::string_view bytes) {
+  sigset_t brokenPipe;
+  sigemptyset(&brokenPipe);
+  sigaddset(&brokenPipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
+  const auto deadline = std::chrono::steady_clock::now() + patience();
+  FileDescriptor fifo;
+  while (!(fifo = FileDescriptor(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)))) {
+    if (errno != ENXIO || std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ::fcntl(fifo.get(), F_SETFL, ::fcntl(fifo.get(), F_GETFL) & ~O_NONBLOCK);
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fifo.get(), bytes.data(), bytes.size());
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// The main application's end of "/to_main.fifo", held for the whole test. Opened for reading and
+// writing, so it never sees end of file while the companion reconnects.
+class MainAppReader {
+ public:
+  explicit MainAppReader(const std::string& toMainPath)
+      : fifo_(::open(toMainPath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC)) {}
+
+  // The next line, without its newline; none once the patience runs out.
+  std::optional<std::string> readLine(std::chrono::milliseconds timeout = patience()) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      if (const auto newline = pending_.find('\n'); newline != std::string::npos) {
+        std::string line = pending_.substr(0, newline);
+        pending_.erase(0, newline + 1);
+        return line;
+      }
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return std::nullopt;
+      pollfd readable{fifo_.get(), POLLIN, 0};
+      if (::poll(&readable, 1, static_cast<int>(left.count())) <= 0) continue;
+      char chunk[4096];
+      const ssize_t got = ::read(fifo_.get(), chunk, sizeof chunk);
+      if (got > 0) pending_.append(chunk, static_cast<std::size_t>(got));
+    }
+  }
+
+  std::vector<std::string> readLines(std::size_t count) {
+    std::vector<std::string> lines;
+    while (lines.size() < count) {
+      auto line = readLine();
+      if (!line) break;
+      lines.push_back(*line);
+    }
+    return lines;
+  }
+
+  // Every line before the first one equal to `marker`, which the test sends last: the writer keeps the
+  // order of submission, so nothing sent before the marker comes after it.
+  std::vector<std::string> readUntil(const std::string& marker) {
+    std::vector<std::string> lines;
+    for (auto line = readLine(); line && *line != marker; line = readLine())
+      lines.push_back(*line);
+    return lines;
+  }
+
+ private:
+  FileDescriptor fifo_;
+  std::string pending_;
+};
+
+// What the channel's observers see: `timerStartedAt` as read during each change signal (the old value,
+// since the signal precedes the store).
+class ChangeRecorder {
+ public:
+  explicit ChangeRecorder(FIFOManager& channel)
+      : subscription_(channel.objectWillChange().subscribe(
+            [this, &channel] { seen_.push_back(channel.timerStartedAt()); })) {}
+
+  std::size_t count() const { return seen_.size(); }
+  const std::vector<std::optional<double>>& timerStartedAtDuringSignals() const { return seen_; }
+
+ private:
+  std::vector<std::optional<double>> seen_;
+  Subscription subscription_;
+};
+
+// The real system calls, recorded by name with a detail (the path of open and mkfifo, the bytes of
+// write), with failures to inject. Thread-safe: the reader and the writer thread call it at once.
+class RecordingSyscalls : public Syscalls {
+ public:
+  // The next `times` calls named `name` whose detail contains `match` fail with `error`.
+  void failNext(std::string name, int error, int times = 1, std::string match = "") {
+    std::lock_guard lock(mutex_);
+    failures_.push_back({std::move(name), std::move(match), error, times});
+  }
+  // Holds the reader a moment after each end of file, widening the window in which a writer can come
+  // and go before the reader has moved on to its next descriptor.
+  void pauseAtEndOfFile(std::chrono::microseconds pause) { pauseAtEndOfFile_ = pause; }
+
+  std::vector<std::string> details(std::string_view name) const {
+    std::lock_guard lock(mutex_);
+    const auto found = calls_.find(name);
+    return found == calls_.end() ? std::vector<std::string>{} : found->second;
+  }
+  std::size_t count(std::string_view name, std::string_view match = "") const {
+    std::lock_guard lock(mutex_);
+    return countLocked(name, match);
+  }
+  bool waitForCount(std::string_view name, std::size_t n, std::string_view match = "") const {
+    std::unique_lock lock(mutex_);
+    return recorded_.wait_for(lock, patience(), [&] { return countLocked(name, match) >= n; });
+  }
+
+  int open(const char* path, int flags) override {
+    return failed("open", path) ? -1 : Syscalls::open(path, flags);
+  }
+  ssize_t read(int fd, void* buffer, size_t count) override {
+    if (failed("read", "")) return -1;
+    const ssize_t result = Syscalls::read(fd, buffer, count);
+    failed(result > 0 ? "read data" : result == 0 ? "read end" : "read error", "");
+    if (result == 0) std::this_thread::sleep_for(pauseAtEndOfFile_.load());
+    return result;
+  }
+  ssize_t write(int fd, const void* buffer, size_t count) override {
+    const std::string bytes(static_cast<const char*>(buffer), count);
+    return failed("write", bytes) ? -1 : Syscalls::write(fd, buffer, count);
+  }
+  int poll(pollfd* fds, nfds_t count, int timeout) override {
+    return failed("poll", "") ? -1 : Syscalls::poll(fds, count, timeout);
+  }
+  int mkfifo(const char* path, mode_t mode) override {
+    return failed("mkfifo", path) ? -1 : Syscalls::mkfifo(path, mode);
+  }
+
+ private:
+  struct Failure {
+    std::string name, match;
+    int error, times;
+  };
+
+  std::size_t countLocked(std::string_view name, std::string_view match) const {
+    const auto found = calls_.find(name);
+    if (found == calls_.end()) return 0;
+    if (match.empty()) return found->second.size();
+    return static_cast<std::size_t>(
+        std::count_if(found->second.begin(), found->second.end(),
+                      [&](const auto& detail) { return detail.find(match) != std::string::npos; }));
+  }
+
+  // Records the call and reports whether an injected failure applies to it (errno set).
+  bool failed(std::string name, std::string detail) {
+    int error = 0;
+    {
+      std::lock_guard lock(mutex_);
+      for (Failure& f : failures_) {
+        if (f.name == name && f.times > 0 && detail.find(f.match) != std::string::npos) {
+          --f.times;
+          error = f.error;
+          break;
+        }
+      }
+      calls_[std::move(name)].push_back(std::move(detail));
+    }
+    recorded_.notify_all();
+    errno = error != 0 ? error : errno;
+    return error != 0;
+  }
+
+  mutable std::mutex mutex_;
+  mutable std::condition_variable recorded_;
+  std::map<std::string, std::vector<std::string>, std::less<>> calls_;  // the details, by name
+  std::vector<Failure> failures_;
+  std::atomic<std::chrono::microseconds> pauseAtEndOfFile_{std::chrono::microseconds(0)};
+};
+
+}  // namespace pellmor::testing

@@ -1,0 +1,141 @@
+#pragma once
+
+// The platform's clock, tickers and main thread as the tests drive them (the headless backend stands in
+// for the status bar and the screens), and the patience of every wait in the tests.
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "Platform/Clock.h"
+#include "Platform/MainThread.h"
+#include "Platform/Ticker.h"
+
+namespace pellmor::testing {
+
+// How long a test waits for a state before it fails: generous, and multiplied by PELLMOR_TEST_TIME_SCALE,
+// which the sanitizer builds set. A slow machine makes a test slower, never red.
+inline double timeScale() {
+  const char* scale = std::getenv("PELLMOR_TEST_TIME_SCALE");
+  const double value = scale != nullptr ? std::atof(scale) : 1.0;
+  return value >= 1.0 ? value : 1.0;
+}
+inline std::chrono::milliseconds patience(double seconds = 30) {
+  return std::chrono::milliseconds(static_cast<long>(seconds * 1000 * timeScale()));
+}
+
+// A wall clock that moves only when the test moves it.
+class FakeClock : public platform::Clock {
+ public:
+  explicit FakeClock(double now = 0) : now_(now) {}
+  double now() const override { return now_; }
+  void set(double now) { now_ = now; }
+  void advance(double seconds) { now_ += seconds; }
+
+ private:
+  double now_;
+};
+
+// Tickers that fire only when the test says so. A handle's destruction stops its ticker.
+class FakeTickerFactory : public platform::TickerFactory {
+ public:
+  std::unique_ptr<platform::Ticker> startRepeating(std::chrono::milliseconds interval,
+                                                   std::function<void()> onTick) override {
+    tickers_.push_back(std::make_shared<Entry>(Entry{interval, std::move(onTick)}));
+    return std::make_unique<Handle>(tickers_.back());
+  }
+
+  // One tick of every running ticker, in the order they were started.
+  void tick() {
+    for (const auto& entry : std::vector(tickers_))  // copies survive stopping themselves
+      if (entry->running) entry->onTick();
+  }
+  std::size_t runningCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(tickers_.begin(), tickers_.end(), [](const auto& entry) { return entry->running; }));
+  }
+  int startedCount() const { return static_cast<int>(tickers_.size()); }
+  std::chrono::milliseconds lastInterval() const { return tickers_.back()->interval; }
+
+ private:
+  struct Entry {
+    std::chrono::milliseconds interval;
+    std::function<void()> onTick;
+    bool running = true;
+  };
+  struct Handle : platform::Ticker {
+    explicit Handle(std::shared_ptr<Entry> entry) : entry(std::move(entry)) {}
+    ~Handle() override { entry->running = false; }
+    std::shared_ptr<Entry> entry;
+  };
+  std::vector<std::shared_ptr<Entry>> tickers_;
+};
+
+// The main thread's queue: any thread may post; the test thread runs the tasks when it drains.
+class ManualMainThread final : public platform::MainThread {
+ public:
+  void post(std::function<void()> task) override {
+    {
+      std::lock_guard lock(mutex_);
+      tasks_.push_back(std::move(task));
+      mostQueued_ = std::max(mostQueued_, tasks_.size());
+    }
+    posted_.notify_all();
+  }
+
+  // Runs every queued task, including those posted meanwhile. Returns how many ran.
+  int drain() {
+    int ran = 0;
+    for (auto task = takeTask(); task; task = takeTask(), ++ran)
+      task();
+    return ran;
+  }
+
+  // Drains until `done` holds or the patience runs out; the predicate is also checked every few
+  // milliseconds, for conditions that no posted task signals.
+  template <typename Predicate>
+  bool waitFor(Predicate done, std::chrono::milliseconds timeout = patience()) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+      drain();
+      if (done()) return true;
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= deadline) return false;
+      std::unique_lock lock(mutex_);
+      posted_.wait_until(lock, std::min(deadline, now + std::chrono::milliseconds(5)),
+                         [this] { return !tasks_.empty(); });
+    }
+  }
+
+  std::size_t queued() const {
+    std::lock_guard lock(mutex_);
+    return tasks_.size();
+  }
+  // The longest the queue has been.
+  std::size_t mostQueued() const {
+    std::lock_guard lock(mutex_);
+    return mostQueued_;
+  }
+
+ private:
+  std::function<void()> takeTask() {
+    std::lock_guard lock(mutex_);
+    if (tasks_.empty()) return nullptr;
+    auto task = std::move(tasks_.front());
+    tasks_.pop_front();
+    return task;
+  }
+
+  mutable std::mutex mutex_;
+  std::condition_variable posted_;
+  std::deque<std::function<void()>> tasks_;
+  std::size_t mostQueued_ = 0;
+};
+
+}  // namespace pellmor::testing
