@@ -2,11 +2,15 @@
 # end in a virtual X server (Xvfb) with a real system tray (trayer), driven by pellmorctl and xdotool.
 
 # Imported targets are per directory: the backend's Qt link interface needs them here too.
-find_package(Qt6 REQUIRED COMPONENTS Widgets)
+find_package(Qt6 REQUIRED COMPONENTS Widgets DBus)
 
 pellmor_add_test(NAME desktop-geometry-test LABEL unit
   SOURCES desktop/desktop-geometry-test.cpp
   LIBRARIES pellmor_desktop Qt6::Gui)
+
+pellmor_add_test(NAME desktop-host-choice-test LABEL unit
+  SOURCES desktop/desktop-host-choice-test.cpp
+  LIBRARIES pellmor_display_probe)
 
 set(pellmor_e2e_tests docking titles clicks position tray-restart tray-race termination pixels hidpi no-display)
 foreach(name IN LISTS pellmor_e2e_tests)
@@ -16,3 +20,15 @@ foreach(name IN LISTS pellmor_e2e_tests)
     TIMEOUT 90
     ENVIRONMENT "COMPANION=$<TARGET_FILE:PellmorStatus>;PELLMORCTL=$<TARGET_FILE:pellmorctl>;RESOURCES=${PROJECT_SOURCE_DIR}/resources")
 endforeach()
+
+# The StatusNotifierItem front end end to end: the companion on a private session bus (dbus-daemon), with
+# no display, against a watcher and host written in the test on QtDBus.
+add_executable(desktop-status-notifier-test desktop/desktop-status-notifier-test.cpp)
+set_target_properties(desktop-status-notifier-test PROPERTIES AUTOMOC ON)
+target_compile_definitions(desktop-status-notifier-test PRIVATE
+  PELLMOR_STATUS_PATH="$<TARGET_FILE:PellmorStatus>"
+  PELLMOR_APP_GROUP_IDENTIFIER="${PELLMOR_APP_GROUP_IDENTIFIER}")
+target_link_libraries(desktop-status-notifier-test PRIVATE
+  pellmor_test_fakes pellmor_desktop GTest::gtest Qt6::Gui Qt6::DBus pellmor_warnings)
+add_dependencies(desktop-status-notifier-test PellmorStatus)
+gtest_discover_tests(desktop-status-notifier-test PROPERTIES LABELS e2e TIMEOUT 300 DISCOVERY_TIMEOUT 60)

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "Backends/Desktop/DesktopStatusBar.h"
 #include "Backends/X11/DisplayProbe.h"
 #include "Backends/X11/X11StatusBar.h"
 #include "Platform/TerminationSignals.h"
@@ -56,7 +57,8 @@ class SystemClock final : public platform::Clock {
 
 class DesktopApplication final : public platform::Application {
  public:
-  DesktopApplication(int& argc, char** argv) : application_(argc, argv) {}
+  DesktopApplication(int& argc, char** argv, desktop::DesktopStatusBar::Options hosts)
+      : application_(argc, argv), hosts_(hosts) {}
 
   void setDelegate(platform::ApplicationDelegate* delegate) override { delegate_ = delegate; }
 
@@ -83,7 +85,7 @@ class DesktopApplication final : public platform::Application {
 
  private:
   platform::StatusBar& statusBar() {
-    if (!statusBar_) statusBar_ = std::make_unique<x11::X11StatusBar>();
+    if (!statusBar_) statusBar_ = std::make_unique<desktop::DesktopStatusBar>(hosts_);
     return *statusBar_;
   }
 
@@ -95,24 +97,29 @@ class DesktopApplication final : public platform::Application {
   }
 
   QApplication application_;
+  desktop::DesktopStatusBar::Options hosts_;
   platform::TerminationSignals signals_;
   platform::ApplicationDelegate* delegate_ = nullptr;
   QtMainThread mainThread_;
   QtTickerFactory tickers_;
   SystemClock clock_;
   x11::X11Screens screens_;
-  std::unique_ptr<x11::X11StatusBar> statusBar_;
+  std::unique_ptr<desktop::DesktopStatusBar> statusBar_;
   bool terminating_ = false;
 };
 
 }  // namespace
 
 std::unique_ptr<platform::Application> makeDesktopApplication(int& argc, char** argv) {
+  const desktop::HostMode mode = desktop::hostModeFrom(std::getenv("PELLMOR_STATUS_HOST"));
   // Probed before Qt, which would end the process without a display.
-  if (!displayAvailable()) return nullptr;
-  // The tray protocol is X11's: never let Qt pick Wayland or an offscreen platform.
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
-  return std::make_unique<DesktopApplication>(argc, argv);
+  const bool xDisplay = displayAvailable() && mode != desktop::HostMode::statusNotifier;
+  if (!desktop::desktopReachable(mode, xDisplay, sessionBusAvailable())) return nullptr;
+  // The tray protocol is X11's: on an X display Qt must use xcb, never Wayland. Without one only the
+  // StatusNotifierItem front end can show the item, and it needs Qt only to draw its pixmaps.
+  setenv("QT_QPA_PLATFORM", xDisplay ? "xcb" : "offscreen", 1);
+  return std::make_unique<DesktopApplication>(
+      argc, argv, desktop::DesktopStatusBar::Options{mode, xDisplay, waylandSession()});
 }
 
 }  // namespace pellmor

@@ -12,11 +12,15 @@
 #include <cmath>
 #include <utility>
 
+#include "Backends/Desktop/HostChoice.h"
 #include "Backends/X11/HostingView.h"
+#include "Backends/X11/ItemDescription.h"
 #include "Backends/X11/TrayTracker.h"
 
 namespace pellmor::x11 {
 namespace {
+
+using desktop::cellGivesWidth;
 
 // How long to wait for the tray to show the slot it made for the item: at most about a second.
 constexpr auto backgroundRetryInterval = std::chrono::milliseconds(20);
@@ -26,16 +30,6 @@ constexpr auto longestDockRetryDelay = std::chrono::milliseconds(30000);
 
 int pixelsOf(double points) {
   return static_cast<int>(std::lround(points));
-}
-
-// The tooltip says in words what the title says in names.
-QString describeInWords(const platform::RenderDescription& description) {
-  QString timer = QStringLiteral("Timer stopped; click the button to start it");
-  if (description.imageName == "PauseButton")
-    timer = QStringLiteral("Timer running; click the button to pause it");
-  if (description.imageName == "StopButton")
-    timer = QStringLiteral("Timer running; click the button to stop it");
-  return QStringLiteral("Pellmor: %1. Shown: %2").arg(timer, QString::fromStdString(description.text));
 }
 
 void showMappedByTray(QWidget& widget) {
@@ -106,6 +100,7 @@ TrayButton::~TrayButton() {
 }
 
 void TrayButton::dock() {
+  if (!dockingEnabled_) return;
   tracker_.requestDock(windowId_);
   // Asked again, less and less often, until a tray embeds the item: a tray still setting itself up can
   // drop the request, and one that replaces another while this process starts can go unannounced.
@@ -135,6 +130,7 @@ void TrayButton::listen() {
 void TrayButton::trayChanged() {
   // The old tray is gone (its windows with it) or replaced: the window must not linger on the root.
   docked_ = false;
+  trayGivesWidth_.reset();
   startDockSequence();
   widget_->hide();
   const bool alpha = tracker_.manager() != 0 && tracker_.managerVisualHasAlpha();
@@ -145,6 +141,7 @@ void TrayButton::trayChanged() {
     pinNativeSize();
   }
   dock();
+  notifyTrayObserver();
 }
 
 void TrayButton::embedded() {
@@ -166,6 +163,43 @@ void TrayButton::showWhenSlotIsReady() {
   }
   showMappedByTray(*widget_);
   pinNativeSize();  // showing rewrote the hints
+  measureCell();
+}
+
+void TrayButton::measureCell() {
+  const std::optional<PixelRect> slot = slotGeometry(windowId_);
+  if (!slot || !content_) return;
+  const platform::Size row = content_->render().size;  // the full row, whatever form the cell shows
+  const double ratio = widget_->devicePixelRatioF();
+  trayGivesWidth_ = cellGivesWidth(static_cast<int>(slot->width), static_cast<int>(slot->height),
+                                   pixelsOf(row.width * ratio), pixelsOf(row.height * ratio));
+  notifyTrayObserver();
+}
+
+void TrayButton::notifyTrayObserver() {
+  if (trayObserver_) trayObserver_();
+}
+
+bool TrayButton::trayPresent() const {
+  return tracker_.manager() != 0;
+}
+
+void TrayButton::setDockingEnabled(bool enabled) {
+  if (enabled == dockingEnabled_) return;
+  dockingEnabled_ = enabled;
+  startDockSequence();
+  if (enabled) {
+    // On the next pass, like the first request: the controller may still be giving the item its frame.
+    QTimer::singleShot(0, widget_.get(), [this, sequence = dockSequence_] {
+      if (dockingEnabled_ && sequence == dockSequence_) dock();
+    });
+    return;
+  }
+  if (docked_ || isReparented(windowId_)) {
+    docked_ = false;
+    widget_->hide();
+    withdrawToRoot(windowId_);
+  }
 }
 
 platform::Rect TrayButton::frame() const {
@@ -209,12 +243,13 @@ platform::Rect TrayButton::convertRectToWindow(platform::Rect rect) const {
 void TrayButton::addSubview(platform::View& child) {
   auto* host = dynamic_cast<HostingView*>(&child);
   if (host == nullptr || host->widget() == nullptr) return;
+  content_ = host->content();
   host->setSuperview(this);
   host->widget()->setParent(widget_.get());
   host->setFrame(host->frame());
   host->widget()->show();
   host->setFallbackAction([this] { runAction(); });
-  host->setDisplayObserver(
+  host->addDisplayObserver(
       [this](const platform::RenderDescription& description) { showDescription(description); });
 }
 

@@ -34,6 +34,24 @@ bool isReparented(WindowId window) {
   return tree && tree->parent != tree->root && tree->parent != XCB_WINDOW_NONE;
 }
 
+std::optional<PixelRect> slotGeometry(WindowId window) {
+  xcb_connection_t* const c = connection();
+  const ReplyPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+  if (!tree || tree->parent == tree->root || tree->parent == XCB_WINDOW_NONE) return std::nullopt;
+  const ReplyPtr<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, tree->parent), nullptr));
+  if (!geometry) return std::nullopt;
+  return PixelRect{static_cast<double>(geometry->x), static_cast<double>(geometry->y),
+                   static_cast<double>(geometry->width), static_cast<double>(geometry->height)};
+}
+
+void withdrawToRoot(WindowId window) {
+  xcb_connection_t* const c = connection();
+  xcb_unmap_window(c, window);
+  xcb_reparent_window(c, window, rootWindow(), 0, 0);
+  xcb_flush(c);
+}
+
 void pinSizeHints(WindowId window, int width, int height) {
   // ICCCM 4.1.2.3 WM_NORMAL_HINTS: flags, x, y, width, height, min, max, increments, aspects, base size,
   // gravity; the flags below say which fields count.

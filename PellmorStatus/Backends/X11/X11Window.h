@@ -20,6 +20,12 @@ WindowId topLevelAncestor(WindowId window);
 // Whether the window currently sits inside another window rather than directly on the root window.
 bool isReparented(WindowId window);
 
+// The size of the window's parent (the tray's slot for a docked item), in pixels; nothing for a window
+// on the root window.
+std::optional<PixelRect> slotGeometry(WindowId window);
+// Ends an embedding from the client's side (XEmbed: unmap, then reparent to the root window).
+void withdrawToRoot(WindowId window);
+
 // Pins the window's size in its WM_NORMAL_HINTS (minimum = maximum = size): trays size an icon's slot
 // from the minimum size and follow changes of the property.
 void pinSizeHints(WindowId window, int width, int height);
