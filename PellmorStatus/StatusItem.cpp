@@ -1,5 +1,7 @@
 #include "StatusItem.h"
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "StatusItemButtonStyle.h"
@@ -9,6 +11,7 @@ namespace pellmor {
 namespace {
 
 using platform::CornerRadii;
+using platform::Form;
 using platform::HitTarget;
 using platform::makeRect;
 using platform::Point;
@@ -25,6 +28,16 @@ constexpr double signedOutTrailingWidth = 52;
 constexpr double labelPadding = 2;  // around the elapsed time inside the trailing segment
 constexpr double cornerRadius = 2;
 constexpr double fontSize = 11;
+
+// The compact forms. The core has no font metrics, so a text's width is estimated from its character
+// count at an average advance a little wider than a sans-serif digit's 0.55-0.64 em.
+constexpr double averageAdvance = 0.65;  // em per character
+constexpr double smallestLegibleFont = 8;
+constexpr double smallestFont = 6;  // a time too long for the cell still shows, smaller, before being cut
+constexpr double smallestTrailingWidth = 24;
+constexpr double smallestCellWithText = 22;  // below this a stacked cell shows the timer image alone
+constexpr double stackedImageShare = 0.45;   // of a stacked cell's height, above the text
+constexpr double lineHeight = 1.25;          // em, for a text broken onto two lines
 
 enum class TrailingContent { signIn, placeholder, elapsedTime };
 
@@ -77,6 +90,100 @@ Rect textFrameFor(TrailingContent trailing) {
   return makeRect(left, segment.origin.y + body.frame.origin.y, body.frame.width(), body.frame.height());
 }
 
+std::size_t characterCount(std::string_view text) {
+  // UTF-8 continuation bytes (10xxxxxx) start no character.
+  return static_cast<std::size_t>(std::count_if(
+      text.begin(), text.end(), [](char byte) { return (static_cast<unsigned char>(byte) & 0xC0) != 0x80; }));
+}
+
+// The largest whole pixel size, at most `largest`, at which the text is estimated to fit the width.
+double fittingFontSize(std::string_view text, double width, double largest) {
+  const std::size_t characters = std::max<std::size_t>(characterCount(text), 1);
+  return std::floor(std::min(largest, width / (static_cast<double>(characters) * averageAdvance)));
+}
+
+std::string_view longestWord(std::string_view text) {
+  std::string_view longest;
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find(' '), text.size());
+    if (end > longest.size()) longest = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+  }
+  return longest;
+}
+
+constexpr CornerRadii allCorners{cornerRadius, cornerRadius, cornerRadius, cornerRadius};
+
+RenderDescription fullRow(TrailingContent trailing) {
+  RenderDescription description;
+  description.size = rowSizeFor(trailing);
+  description.timerButtonFrame = timerButtonFrame();
+  description.timerButtonCorners = CornerRadii{.topLeading = cornerRadius, .bottomLeading = cornerRadius};
+  description.trailingFrame = trailingFrameFor(trailing);
+  description.trailingCorners = CornerRadii{.bottomTrailing = cornerRadius, .topTrailing = cornerRadius};
+  description.textFrame = textFrameFor(trailing);
+  description.fontSize = fontSize;
+  return description;
+}
+
+// The row in a cell narrower than the content: the coloured segment takes what the timer button leaves,
+// and the text gets smaller to fit it. Nothing when the text could no longer be read.
+std::optional<RenderDescription> compactRow(TrailingContent trailing, std::string_view text, Size cell) {
+  const double trailingWidth = cell.width - 2 * rowPadding - timerButtonWidth;
+  if (cell.height < rowHeight || trailingWidth < smallestTrailingWidth) return std::nullopt;
+  const double padding = trailing == TrailingContent::elapsedTime ? labelPadding : 0;
+  const double size = fittingFontSize(text, trailingWidth - 2 * padding, fontSize);
+  if (size < smallestLegibleFont) return std::nullopt;
+  RenderDescription description = fullRow(trailing);
+  description.form = Form::compactRow;
+  description.size = Size{cell.width, rowHeight};
+  description.trailingFrame = makeRect(rowPadding + timerButtonWidth, 0, trailingWidth, rowHeight);
+  description.textFrame =
+      makeRect(rowPadding + timerButtonWidth + padding, 0, trailingWidth - 2 * padding, rowHeight);
+  description.fontSize = size;
+  return description;
+}
+
+// A small cell, filled: the coloured background, the timer image scaled to fit at the top and the text
+// below it; the image alone where the text could not be read; the text alone, broken at its spaces, where
+// it is too long for one line under the image.
+RenderDescription stacked(std::string_view text, Size cell) {
+  RenderDescription description;
+  description.form = Form::stacked;
+  description.size = cell;
+  description.imageFitted = true;
+  description.trailingFrame = makeRect(0, 0, cell.width, cell.height);
+  description.trailingCorners = allCorners;
+  if (cell.height < smallestCellWithText) {
+    description.timerButtonFrame = description.trailingFrame;
+    description.timerButtonCorners = allCorners;
+    description.fontSize = 0;
+    return description;
+  }
+  const double imageHeight = std::round(cell.height * stackedImageShare);
+  const double textHeight = cell.height - imageHeight;
+  const double oneLine = fittingFontSize(text, cell.width, std::floor(textHeight / lineHeight));
+  const double twoLines =
+      fittingFontSize(longestWord(text), cell.width, std::floor(cell.height / (2 * lineHeight)));
+  if (oneLine < smallestLegibleFont && text.find(' ') != std::string_view::npos &&
+      twoLines >= smallestLegibleFont) {
+    description.textFrame = description.trailingFrame;
+    description.textWraps = true;
+    description.fontSize = twoLines;
+    return description;
+  }
+  description.timerButtonFrame = makeRect(0, 0, cell.width, imageHeight);
+  description.timerButtonCorners = CornerRadii{.topLeading = cornerRadius, .topTrailing = cornerRadius};
+  description.textFrame = makeRect(0, imageHeight, cell.width, textHeight);
+  description.fontSize = std::max(oneLine, smallestFont);
+  return description;
+}
+
+bool holdsFullRow(Size cell, TrailingContent trailing) {
+  const Size row = rowSizeFor(trailing);
+  return cell.width >= row.width && cell.height >= row.height;
+}
+
 bool contains(const Rect& rect, Point point) {
   return point.x >= rect.origin.x && point.x < rect.origin.x + rect.width() && point.y >= rect.origin.y &&
          point.y < rect.origin.y + rect.height();
@@ -108,27 +215,39 @@ class StatusItem::Impl {
     return *channel_;
   }
 
-  RenderDescription render() const {
+  RenderDescription render() const { return render(rowSizeFor(state_.trailing)); }
+
+  RenderDescription render(Size cell) const {
     const TrailingContent trailing = state_.trailing;
+    const std::string text = shownText();
     RenderDescription description;
-    description.size = rowSizeFor(trailing);
-    description.timerButtonFrame = timerButtonFrame();
-    description.timerButtonCorners = CornerRadii{.topLeading = cornerRadius, .bottomLeading = cornerRadius};
+    if (holdsFullRow(cell, trailing)) {
+      description = fullRow(trailing);
+    } else {
+      description = compactRow(trailing, text, cell).value_or(stacked(text, cell));
+    }
     description.imageName = state_.imageName;
-    description.trailingFrame = trailingFrameFor(trailing);
-    description.trailingCorners = CornerRadii{.bottomTrailing = cornerRadius, .topTrailing = cornerRadius};
     description.trailingBackgroundColour = "StatusItemBackground";
-    description.text = shownText();
-    description.textFrame = textFrameFor(trailing);
-    description.fontSize = fontSize;
+    description.text = text;
     description.textColour = "white";
     return description;
   }
 
-  HitTarget hitTest(Point point) const {
-    if (contains(timerButtonFrame(), point)) return HitTarget::timerButton;
-    if (contains(trailingFrameFor(state_.trailing), point)) return HitTarget::trailingButton;
+  HitTarget hitTest(Point point) const { return hitTest(point, rowSizeFor(state_.trailing)); }
+
+  HitTarget hitTest(Point point, Size cell) const {
+    const RenderDescription description = render(cell);
+    // The host centres what it draws in the cell.
+    const Point local{point.x - (cell.width - description.size.width) / 2,
+                      point.y - (cell.height - description.size.height) / 2};
+    if (contains(description.timerButtonFrame, local)) return HitTarget::timerButton;
+    if (contains(description.trailingFrame, local)) return HitTarget::trailingButton;
     return HitTarget::none;
+  }
+
+  std::vector<platform::MenuEntry> menu() const {
+    return {{environment_.translate("Toggle Timer"), HitTarget::timerButton},
+            {environment_.translate("Show or Hide Pellmor"), HitTarget::trailingButton}};
   }
 
   const ElapsedTimeLabel* label() const { return label_.get(); }
@@ -226,12 +345,36 @@ platform::RenderDescription StatusItem::render() const {
   return impl_->render();
 }
 
+platform::RenderDescription StatusItem::render(platform::Size cell) const {
+  return impl_->render(cell);
+}
+
 platform::HitTarget StatusItem::hitTest(platform::Point point) const {
   return impl_->hitTest(point);
 }
 
+platform::HitTarget StatusItem::hitTest(platform::Point point, platform::Size cell) const {
+  return impl_->hitTest(point, cell);
+}
+
 bool StatusItem::click(platform::Point point) {
-  switch (hitTest(point)) {
+  return run(hitTest(point));
+}
+
+bool StatusItem::click(platform::Point point, platform::Size cell) {
+  return run(hitTest(point, cell));
+}
+
+std::vector<platform::MenuEntry> StatusItem::menu() const {
+  return impl_->menu();
+}
+
+void StatusItem::activate(platform::HitTarget target) {
+  run(target);
+}
+
+bool StatusItem::run(platform::HitTarget target) {
+  switch (target) {
     case HitTarget::timerButton:
       toggleTimerAction();
       return true;

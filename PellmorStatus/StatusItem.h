@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ElapsedTimeLabel.h"
 #include "FIFOManager.h"
@@ -46,9 +47,20 @@ class StatusItem : public platform::HostedContent {
   // the main thread's next pass and then whenever it changes. After change signals of the channel the
   // content is rebuilt once on the main thread, however many signals arrived before that pass.
   void install(std::function<void()> onDisplayChange) override;
+  // render() is the full row. render(cell) is the full row too when the cell is at least as wide and as
+  // high as the row; otherwise a compact form that fills the cell: the row squeezed into a row at least
+  // 48 wide and 16 high, else the timer image above the text (the image alone below 22 high).
   platform::RenderDescription render() const override;
+  platform::RenderDescription render(platform::Size cell) const override;
   platform::HitTarget hitTest(platform::Point point) const override;
+  platform::HitTarget hitTest(platform::Point point, platform::Size cell) const override;
+  // Clicks on the timer image run toggleTimerAction(), on the text or its background
+  // toggleMainAppAction(); elsewhere nothing runs and the answer is false.
   bool click(platform::Point point) override;
+  bool click(platform::Point point, platform::Size cell) override;
+  // Both actions, titled through the translation hook; activate() runs the action of an entry's target.
+  std::vector<platform::MenuEntry> menu() const override;
+  void activate(platform::HitTarget target) override;
 
   // The two button actions: a diagnostic line, then the message to the main application.
   void toggleTimerAction();
@@ -58,6 +70,8 @@ class StatusItem : public platform::HostedContent {
   const ElapsedTimeLabel* label() const;
 
  private:
+  bool run(platform::HitTarget target);
+
   class Impl;
   // Shared so that a rebuild already posted to the main thread can tell that the content is gone.
   std::shared_ptr<Impl> impl_;

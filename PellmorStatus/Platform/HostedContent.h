@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "Platform/Drawing.h"
 #include "Platform/Geometry.h"
@@ -16,14 +17,25 @@ class HostedContent {
   // is called on the main thread whenever what render() returns may have changed.
   virtual void install(std::function<void()> onDisplayChange) = 0;
 
+  // The content at its own size.
   virtual RenderDescription render() const = 0;
+  // The content for a cell of the given size: the full content where the cell holds it, a compact form
+  // made for the cell otherwise.
+  virtual RenderDescription render(Size cell) const = 0;
 
   // A point in content coordinates (those of RenderDescription).
   virtual HitTarget hitTest(Point point) const = 0;
+  // A point in the cell's coordinates, for what render(cell) draws (centred in the cell).
+  virtual HitTarget hitTest(Point point, Size cell) const = 0;
 
   // Runs the action of the segment at the point; returns false when the point is on no segment, so the
   // host can run its own click action instead.
   virtual bool click(Point point) = 0;
+  virtual bool click(Point point, Size cell) = 0;
+
+  // The entries of the item's menu, each running a segment's action through activate().
+  virtual std::vector<MenuEntry> menu() const = 0;
+  virtual void activate(HitTarget target) = 0;
 };
 
 }  // namespace pellmor::platform

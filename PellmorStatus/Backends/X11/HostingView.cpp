@@ -1,46 +1,16 @@
 #include "Backends/X11/HostingView.h"
 
-#include <QFontDatabase>
-#include <QFontMetricsF>
-#include <QImage>
+#include <QAction>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWidget>
 #include <cmath>
 #include <utility>
 
-#include "Backends/X11/Artwork.h"
-#include "Backends/X11/ContinuousCorners.h"
+#include "Backends/X11/ItemPainter.h"
 
 namespace pellmor::x11 {
-namespace {
-
-QRectF qtRect(const platform::Rect& rect) {
-  return QRectF(rect.origin.x, rect.origin.y, rect.width(), rect.height());
-}
-
-// The image drawn unscaled, centred in the frame and clipped to its rounded shape with smooth edges.
-void drawClippedImage(QPainter& painter, const QRectF& frame, const platform::CornerRadii& corners,
-                      const QPixmap& image, double devicePixelRatio) {
-  const QSize pixels(static_cast<int>(std::ceil(frame.width() * devicePixelRatio)),
-                     static_cast<int>(std::ceil(frame.height() * devicePixelRatio)));
-  QImage layer(pixels, QImage::Format_ARGB32_Premultiplied);
-  layer.setDevicePixelRatio(devicePixelRatio);
-  layer.fill(Qt::transparent);
-  {
-    QPainter shape(&layer);
-    shape.setRenderHint(QPainter::Antialiasing);
-    shape.fillPath(continuousRoundedRect(QRectF(QPointF(0, 0), frame.size()), corners), Qt::black);
-    shape.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    const QSizeF size = image.deviceIndependentSize();
-    shape.drawPixmap(QPointF((frame.width() - size.width()) / 2, (frame.height() - size.height()) / 2),
-                     image);
-  }
-  painter.drawImage(frame.topLeft(), layer);
-}
-
-}  // namespace
-
 class HostWidget final : public QWidget {
  public:
   explicit HostWidget(std::shared_ptr<platform::HostedContent> content) : content_(std::move(content)) {
@@ -61,27 +31,33 @@ class HostWidget final : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.translate(contentOffset());
-    drawTimerButton(painter);
-    drawTrailingSegment(painter);
+    paintItem(painter, description_, QSizeF(size()), devicePixelRatioF());
+  }
+
+  void resizeEvent(QResizeEvent*) override {
+    // The cell decides the form: the tray may give less room than the content asks for.
+    displayChanged();
   }
 
   void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() == Qt::RightButton) return showMenu(event->globalPosition().toPoint());
     if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
-    pressTarget_ = content_->hitTest(toContent(event->position()));
+    pressTarget_ = content_->hitTest(toCell(event->position()), cell());
     pressed_ = true;
   }
 
   void mouseReleaseEvent(QMouseEvent* event) override {
+    // Whatever form is shown, the middle button reaches the timer.
+    if (event->button() == Qt::MiddleButton && rect().contains(event->position().toPoint())) {
+      return content_->activate(platform::HitTarget::timerButton);
+    }
     if (event->button() != Qt::LeftButton || !pressed_) return QWidget::mouseReleaseEvent(event);
     pressed_ = false;
     // A click is a press and a release on the same target, as with any button; nothing is drawn pressed.
     if (!rect().contains(event->position().toPoint())) return;
-    const platform::Point point = toContent(event->position());
-    if (content_->hitTest(point) != pressTarget_) return;
-    if (!content_->click(point) && fallback_) fallback_();
+    const platform::Point point = toCell(event->position());
+    if (content_->hitTest(point, cell()) != pressTarget_) return;
+    if (!content_->click(point, cell()) && fallback_) fallback_();
   }
 
  private:
@@ -91,42 +67,28 @@ class HostWidget final : public QWidget {
   }
 
   void displayChanged() {
-    description_ = content_->render();
+    description_ = content_->render(cell());
     update();
     for (const auto& observer : observers_)
       observer(description_);
   }
 
-  QPointF contentOffset() const {
-    return QPointF((width() - description_.size.width) / 2, (height() - description_.size.height) / 2);
+  void showMenu(QPoint globalPosition) {
+    // Built afresh each time, so its titles follow the content; the menu is modal and gone on return.
+    QMenu menu(this);
+    for (const platform::MenuEntry& entry : content_->menu()) {
+      QAction* action = menu.addAction(QString::fromStdString(entry.title));
+      connect(action, &QAction::triggered, this,
+              [this, target = entry.target] { content_->activate(target); });
+    }
+    menu.exec(globalPosition);
   }
 
-  platform::Point toContent(QPointF local) const {
-    const QPointF point = local - contentOffset();
-    return platform::Point{point.x(), point.y()};
+  platform::Size cell() const {
+    return platform::Size{static_cast<double>(width()), static_cast<double>(height())};
   }
 
-  void drawTimerButton(QPainter& painter) {
-    const double ratio = devicePixelRatioF();
-    const QPixmap image = bundleImage(description_.imageName, ratio);
-    if (image.isNull()) return;
-    drawClippedImage(painter, qtRect(description_.timerButtonFrame), description_.timerButtonCorners, image,
-                     ratio);
-  }
-
-  void drawTrailingSegment(QPainter& painter) {
-    painter.fillPath(continuousRoundedRect(qtRect(description_.trailingFrame), description_.trailingCorners),
-                     bundleColour(description_.trailingBackgroundColour));
-    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    // The layout's points are the item's logical pixels, so the text size is given in them too.
-    font.setPixelSize(static_cast<int>(std::lround(description_.fontSize)));
-    painter.setFont(font);
-    painter.setPen(bundleColour(description_.textColour));
-    const QRectF frame = qtRect(description_.textFrame);
-    const QString text = QFontMetricsF(font).elidedText(QString::fromStdString(description_.text),
-                                                        Qt::ElideRight, frame.width());
-    painter.drawText(frame, Qt::AlignCenter, text);
-  }
+  static platform::Point toCell(QPointF local) { return platform::Point{local.x(), local.y()}; }
 
   std::shared_ptr<platform::HostedContent> content_;
   std::vector<std::function<void(const platform::RenderDescription&)>> observers_;

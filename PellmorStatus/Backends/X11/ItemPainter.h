@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+#include "Platform/Drawing.h"
+
+class QPainter;
+
+namespace pellmor::x11 {
+
+// The one painter of the status item: draws a render description centred in a cell of the given size in
+// points, on whatever the painter paints (the tray widget, or an image for another host).
+void paintItem(QPainter& painter, const platform::RenderDescription& description, QSizeF cell,
+               qreal devicePixelRatio);
+
+// The cell, transparent, with the description drawn in it exactly as the tray widget draws it: ARGB32 of
+// cell × devicePixelRatio pixels, with that ratio set.
+QImage renderItemImage(const platform::RenderDescription& description, QSize cell, qreal devicePixelRatio);
+
+}  // namespace pellmor::x11
