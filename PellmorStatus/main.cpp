@@ -45,8 +45,10 @@ std::unique_ptr<pellmor::platform::Application> makeApplication(int& argc, char*
   const bool xDisplay = pellmor::displayAvailable();
   const bool sessionBus = pellmor::sessionBusAvailable();
   if (pellmor::desktop::desktopReachable(mode, xDisplay, sessionBus)) continueAsDesktopProcess(argv);
-  pellmor::desktop::HostSituation nothing{.xDisplay = xDisplay, .sessionBus = sessionBus};
-  std::fprintf(stderr, "%s\n", pellmor::desktop::missingHostLine(mode, nothing).c_str());
+  pellmor::desktop::HostSituation nowhere;
+  nowhere.xDisplay = xDisplay;
+  nowhere.sessionBus = sessionBus;
+  std::fprintf(stderr, "%s\n", pellmor::desktop::missingHostLine(mode, nowhere).c_str());
 #endif
   (void)argc;
   (void)argv;

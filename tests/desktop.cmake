@@ -25,7 +25,8 @@ endforeach()
 # no display, against a watcher and host written in the test on QtDBus.
 add_executable(desktop-status-notifier-test desktop/desktop-status-notifier-test.cpp)
 set_target_properties(desktop-status-notifier-test PROPERTIES AUTOMOC ON)
-target_compile_definitions(desktop-status-notifier-test PRIVATE
+# Qt's "slots" and "emit" would clash with the core's own names.
+target_compile_definitions(desktop-status-notifier-test PRIVATE QT_NO_KEYWORDS
   PELLMOR_STATUS_PATH="$<TARGET_FILE:PellmorStatus>"
   PELLMOR_APP_GROUP_IDENTIFIER="${PELLMOR_APP_GROUP_IDENTIFIER}")
 target_link_libraries(desktop-status-notifier-test PRIVATE

@@ -16,39 +16,42 @@ struct ChoiceCase {
   Host expected;
 };
 
-constexpr HostSituation x11WithTray{.xDisplay = true, .xembedTray = true, .sessionBus = true};
+// A desktop as a row of facts, in the order of HostSituation's fields.
+HostSituation desktop(bool xDisplay, bool waylandSession, bool xembedTray, std::optional<bool> givesWidth,
+                      bool sessionBus, bool watcher) {
+  return HostSituation{xDisplay, waylandSession, xembedTray, givesWidth, sessionBus, watcher};
+}
 
-HostSituation with(HostSituation situation, std::optional<bool> givesWidth, bool watcher) {
-  situation.trayGivesWidth = givesWidth;
-  situation.watcher = watcher;
-  return situation;
+HostSituation x11WithTray(std::optional<bool> givesWidth, bool watcher) {
+  return desktop(true, false, true, givesWidth, true, watcher);
 }
 
 TEST(HostChoice, PicksTheFrontEndThatShowsTheWholeItem) {
-  const HostSituation wayland{.xDisplay = false, .waylandSession = true, .sessionBus = true, .watcher = true};
-  const HostSituation xwayland{.xDisplay = true, .waylandSession = true, .sessionBus = true, .watcher = true};
-  const HostSituation x11NoTray{.xDisplay = true, .sessionBus = true};
+  const HostSituation wayland = desktop(false, true, false, std::nullopt, true, true);
+  const HostSituation xwaylandWithTray = desktop(true, true, true, true, true, true);
+  const HostSituation x11NoTray = desktop(true, false, false, std::nullopt, true, false);
+  const HostSituation x11NoTrayWatcher = desktop(true, false, false, std::nullopt, true, true);
   const ChoiceCase table[] = {
-      {"trayer, not yet docked, no watcher", HostMode::automatic, with(x11WithTray, std::nullopt, false),
+      {"trayer, not yet docked, no watcher", HostMode::automatic, x11WithTray(std::nullopt, false),
        Host::xembed},
-      {"trayer, not yet docked, a watcher", HostMode::automatic, with(x11WithTray, std::nullopt, true),
+      {"trayer, not yet docked, a watcher", HostMode::automatic, x11WithTray(std::nullopt, true),
        Host::xembed},
-      {"trayer gives the width, a watcher", HostMode::automatic, with(x11WithTray, true, true), Host::xembed},
-      {"square tray, a watcher", HostMode::automatic, with(x11WithTray, false, true), Host::statusNotifier},
-      {"square tray alone: its compact form", HostMode::automatic, with(x11WithTray, false, false),
+      {"trayer gives the width, a watcher", HostMode::automatic, x11WithTray(true, true), Host::xembed},
+      {"square tray, a watcher", HostMode::automatic, x11WithTray(false, true), Host::statusNotifier},
+      {"square tray alone: its compact form", HostMode::automatic, x11WithTray(false, false),
        Host::xembed},
-      {"no tray, a watcher", HostMode::automatic, with(x11NoTray, std::nullopt, true), Host::statusNotifier},
+      {"no tray, a watcher", HostMode::automatic, x11NoTrayWatcher, Host::statusNotifier},
       {"no tray, no watcher", HostMode::automatic, x11NoTray, Host::none},
       {"Wayland with a watcher", HostMode::automatic, wayland, Host::statusNotifier},
-      {"Xwayland with a tray and a watcher", HostMode::automatic, with(xwayland, true, true),
+      {"Xwayland with a tray and a watcher", HostMode::automatic, xwaylandWithTray,
        Host::statusNotifier},
       {"a watcher without a session bus is no watcher", HostMode::automatic,
-       HostSituation{.watcher = true}, Host::none},
-      {"forced XEmbed into a square tray", HostMode::xembed, with(x11WithTray, false, true), Host::xembed},
-      {"forced XEmbed, no tray", HostMode::xembed, with(x11NoTray, std::nullopt, true), Host::none},
+       desktop(false, false, false, std::nullopt, false, true), Host::none},
+      {"forced XEmbed into a square tray", HostMode::xembed, x11WithTray(false, true), Host::xembed},
+      {"forced XEmbed, no tray", HostMode::xembed, x11NoTrayWatcher, Host::none},
       {"forced StatusNotifierItem beside a wide tray", HostMode::statusNotifier,
-       with(x11WithTray, true, true), Host::statusNotifier},
-      {"forced StatusNotifierItem, no watcher", HostMode::statusNotifier, with(x11WithTray, true, false),
+       x11WithTray(true, true), Host::statusNotifier},
+      {"forced StatusNotifierItem, no watcher", HostMode::statusNotifier, x11WithTray(true, false),
        Host::none},
   };
   for (const ChoiceCase& row : table) {
@@ -74,13 +77,15 @@ TEST(HostChoice, MissingHostLineNamesWhatIsMissing) {
   };
   const std::string start = "No tray to show the status item in: ";
   const Case table[] = {
-      {HostMode::automatic, {}, start + "no X display, no session bus"},
-      {HostMode::automatic, {.xDisplay = true, .sessionBus = true},
+      {HostMode::automatic, desktop(false, false, false, std::nullopt, false, false),
+       start + "no X display, no session bus"},
+      {HostMode::automatic, desktop(true, false, false, std::nullopt, true, false),
        start + "no XEmbed system tray on the X display, no StatusNotifierWatcher with a host on the session bus"},
-      {HostMode::automatic, {.waylandSession = true, .sessionBus = true},
+      {HostMode::automatic, desktop(false, true, false, std::nullopt, true, false),
        start + "no X display, no StatusNotifierWatcher with a host on the session bus"},
-      {HostMode::xembed, {.xDisplay = true, .sessionBus = true}, start + "no XEmbed system tray on the X display"},
-      {HostMode::statusNotifier, {.xDisplay = true}, start + "no session bus"},
+      {HostMode::xembed, desktop(true, false, false, std::nullopt, true, false),
+       start + "no XEmbed system tray on the X display"},
+      {HostMode::statusNotifier, desktop(true, false, false, std::nullopt, false, false), start + "no session bus"},
   };
   for (const Case& row : table)
     EXPECT_EQ(missingHostLine(row.mode, row.situation), row.line);

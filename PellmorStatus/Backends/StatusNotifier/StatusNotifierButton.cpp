@@ -23,6 +23,12 @@ void StatusNotifierButton::addSubview(platform::View& child) {
   if (host == nullptr || !host->content()) return;
   content_ = host->content();
   host->addDisplayObserver([this](const platform::RenderDescription&) { refresh(); });
+  setPublished(publishWanted_);
+}
+
+void StatusNotifierButton::setPublished(bool published) {
+  publishWanted_ = published;
+  item_.setPublished(published && content_);
 }
 
 void StatusNotifierButton::refresh() {

@@ -28,7 +28,8 @@ class StatusNotifierButton final : public platform::Button {
   void addSubview(platform::View& child) override;
   void setAction(std::function<void()> action) override { action_ = std::move(action); }
 
-  void setPublished(bool published) { item_.setPublished(published); }
+  // Published once it has content to show: a host never reads an empty item.
+  void setPublished(bool published);
   bool published() const { return item_.published(); }
 
  private:
@@ -40,6 +41,7 @@ class StatusNotifierButton final : public platform::Button {
   std::shared_ptr<platform::HostedContent> content_;
   std::function<void()> action_;
   platform::Rect frame_;
+  bool publishWanted_ = false;
 };
 
 }  // namespace pellmor::sni

@@ -48,6 +48,9 @@ StatusNotifierItem::~StatusNotifierItem() {
 
 void StatusNotifierItem::show(const Presentation& presentation) {
   const Presentation before = std::exchange(presentation_, presentation);
+  menu_->setEntries(presentation_.menuEntries);
+  // Unpublished, no host follows the item: it reads everything afresh once the item registers.
+  if (!published_) return;
   // Hosts read a property again when told it changed; a signal for an unchanged value costs every host a
   // round trip and a redraw.
   if (before.title != presentation_.title) emit adaptor_->NewTitle();
@@ -55,7 +58,6 @@ void StatusNotifierItem::show(const Presentation& presentation) {
   if (before.toolTip != presentation_.toolTip) emit adaptor_->NewToolTip();
   if (before.label != presentation_.label || before.labelGuide != presentation_.labelGuide)
     emit adaptor_->XAyatanaNewLabel(presentation_.label, presentation_.labelGuide);
-  menu_->setEntries(presentation_.menuEntries);
 }
 
 void StatusNotifierItem::setPublished(bool published) {
