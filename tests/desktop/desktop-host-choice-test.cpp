@@ -38,19 +38,17 @@ TEST(HostChoice, PicksTheFrontEndThatShowsTheWholeItem) {
        Host::xembed},
       {"trayer gives the width, a watcher", HostMode::automatic, x11WithTray(true, true), Host::xembed},
       {"square tray, a watcher", HostMode::automatic, x11WithTray(false, true), Host::statusNotifier},
-      {"square tray alone: its compact form", HostMode::automatic, x11WithTray(false, false),
-       Host::xembed},
+      {"square tray alone: its compact form", HostMode::automatic, x11WithTray(false, false), Host::xembed},
       {"no tray, a watcher", HostMode::automatic, x11NoTrayWatcher, Host::statusNotifier},
       {"no tray, no watcher", HostMode::automatic, x11NoTray, Host::none},
       {"Wayland with a watcher", HostMode::automatic, wayland, Host::statusNotifier},
-      {"Xwayland with a tray and a watcher", HostMode::automatic, xwaylandWithTray,
-       Host::statusNotifier},
+      {"Xwayland with a tray and a watcher", HostMode::automatic, xwaylandWithTray, Host::statusNotifier},
       {"a watcher without a session bus is no watcher", HostMode::automatic,
        desktop(false, false, false, std::nullopt, false, true), Host::none},
       {"forced XEmbed into a square tray", HostMode::xembed, x11WithTray(false, true), Host::xembed},
       {"forced XEmbed, no tray", HostMode::xembed, x11NoTrayWatcher, Host::none},
-      {"forced StatusNotifierItem beside a wide tray", HostMode::statusNotifier,
-       x11WithTray(true, true), Host::statusNotifier},
+      {"forced StatusNotifierItem beside a wide tray", HostMode::statusNotifier, x11WithTray(true, true),
+       Host::statusNotifier},
       {"forced StatusNotifierItem, no watcher", HostMode::statusNotifier, x11WithTray(true, false),
        Host::none},
   };
@@ -80,12 +78,14 @@ TEST(HostChoice, MissingHostLineNamesWhatIsMissing) {
       {HostMode::automatic, desktop(false, false, false, std::nullopt, false, false),
        start + "no X display, no session bus"},
       {HostMode::automatic, desktop(true, false, false, std::nullopt, true, false),
-       start + "no XEmbed system tray on the X display, no StatusNotifierWatcher with a host on the session bus"},
+       start +
+           "no XEmbed system tray on the X display, no StatusNotifierWatcher with a host on the session bus"},
       {HostMode::automatic, desktop(false, true, false, std::nullopt, true, false),
        start + "no X display, no StatusNotifierWatcher with a host on the session bus"},
       {HostMode::xembed, desktop(true, false, false, std::nullopt, true, false),
        start + "no XEmbed system tray on the X display"},
-      {HostMode::statusNotifier, desktop(true, false, false, std::nullopt, false, false), start + "no session bus"},
+      {HostMode::statusNotifier, desktop(true, false, false, std::nullopt, false, false),
+       start + "no session bus"},
   };
   for (const Case& row : table)
     EXPECT_EQ(missingHostLine(row.mode, row.situation), row.line);
@@ -99,10 +99,17 @@ TEST(HostChoice, CellGivesWidthOnlyToTheRowsOwnWidth) {
     bool expected;
   };
   const Case table[] = {
-      {"trayer", 63, 22, true},          {"mate-panel", 63, 25, true},   {"trayer at height 18", 63, 16, true},
-      {"rounded up", 64, 22, true},      {"rounded down", 62, 22, true}, {"trayer at height 15", 63, 15, false},
-      {"polybar", 16, 16, false},        {"xfce4-panel", 22, 22, false}, {"icewm", 32, 24, false},
-      {"xembedsniproxy", 32, 32, false}, {"lxqt-panel", 128, 128, false},
+      {"trayer", 63, 22, true},
+      {"mate-panel", 63, 25, true},
+      {"trayer at height 18", 63, 16, true},
+      {"rounded up", 64, 22, true},
+      {"rounded down", 62, 22, true},
+      {"trayer at height 15", 63, 15, false},
+      {"polybar", 16, 16, false},
+      {"xfce4-panel", 22, 22, false},
+      {"icewm", 32, 24, false},
+      {"xembedsniproxy", 32, 32, false},
+      {"lxqt-panel", 128, 128, false},
   };
   for (const Case& row : table) {
     SCOPED_TRACE(row.tray);

@@ -147,11 +147,11 @@ class SignalRecorder : public QObject {
  public:
   SignalRecorder(QDBusConnection bus, const QString& service) {
     for (const char* name : {"NewTitle", "NewIcon", "NewToolTip", "NewStatus"}) {
-      bus.connect(service, QStringLiteral("/StatusNotifierItem"), itemInterface, QString::fromLatin1(name), this,
-                  SLOT(changed(QDBusMessage)));
+      bus.connect(service, QStringLiteral("/StatusNotifierItem"), itemInterface, QString::fromLatin1(name),
+                  this, SLOT(changed(QDBusMessage)));
     }
-    bus.connect(service, QStringLiteral("/StatusNotifierItem"), itemInterface, QStringLiteral("XAyatanaNewLabel"),
-                this, SLOT(changed(QDBusMessage)));
+    bus.connect(service, QStringLiteral("/StatusNotifierItem"), itemInterface,
+                QStringLiteral("XAyatanaNewLabel"), this, SLOT(changed(QDBusMessage)));
   }
 
   int count(const QString& member) const { return static_cast<int>(members.count(member)); }
@@ -276,7 +276,8 @@ class StatusNotifierItemEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(bus_.address().empty()) << "dbus-daemon gave no address";
-    host_ = QDBusConnection::connectToBus(QString::fromStdString(bus_.address()), QStringLiteral("test-host"));
+    host_ =
+        QDBusConnection::connectToBus(QString::fromStdString(bus_.address()), QStringLiteral("test-host"));
     ASSERT_TRUE(host_.isConnected());
   }
   void TearDown() override {
@@ -339,7 +340,8 @@ class StatusNotifierItemEndToEnd : public ::testing::Test {
   }
 
   bool printed(const std::string& line) {
-    return companion_->waitForLine([&](const std::string& text) { return text == line; }, deadline).has_value();
+    return companion_->waitForLine([&](const std::string& text) { return text == line; }, deadline)
+        .has_value();
   }
 
   PrivateSessionBus bus_;
@@ -436,17 +438,20 @@ TEST_F(StatusNotifierItemEndToEnd, ClicksAndMenuRunTheItemsActions) {
   callItem(service, item, itemInterface, QStringLiteral("SecondaryActivate"), {0, 0});
   EXPECT_EQ(nextOutgoing(), R"({"action":"toggleTimer"})");
 
-  const QDBusMessage layout = callItem(service, QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
-                                       QStringLiteral("GetLayout"), {0, -1, QStringList()});
+  const QDBusMessage layout =
+      callItem(service, QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
+               QStringLiteral("GetLayout"), {0, -1, QStringList()});
   ASSERT_EQ(layout.arguments().size(), 2);
-  const std::vector<MenuEntryOnBus> entries = decodeMenuChildren(layout.arguments().at(1).value<QDBusArgument>());
+  const std::vector<MenuEntryOnBus> entries =
+      decodeMenuChildren(layout.arguments().at(1).value<QDBusArgument>());
   ExpectedContent content;
   const std::vector<platform::MenuEntry> expectedMenu = content.menu();
   ASSERT_EQ(entries.size(), expectedMenu.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
     SCOPED_TRACE(expectedMenu[i].title);
     EXPECT_EQ(entries[i].label.toStdString(), expectedMenu[i].title);
-    callItem(service, QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"), QStringLiteral("Event"),
+    callItem(service, QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
+             QStringLiteral("Event"),
              {entries[i].id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
     EXPECT_EQ(nextOutgoing(), expectedMenu[i].target == platform::HitTarget::timerButton
                                   ? R"({"action":"toggleTimer"})"
@@ -455,8 +460,8 @@ TEST_F(StatusNotifierItemEndToEnd, ClicksAndMenuRunTheItemsActions) {
 
   // No geometry on this front end: a position request goes unanswered, and the next line is a click's.
   send({R"({"action":"requestMenubarPosition"})", R"({"action":"bogus"})"});
-  ASSERT_TRUE(companion_->waitForLine([](const std::string& line) { return line.starts_with("Received unknown"); },
-                                      deadline));
+  ASSERT_TRUE(companion_->waitForLine(
+      [](const std::string& line) { return line.starts_with("Received unknown"); }, deadline));
   callItem(service, item, itemInterface, QStringLiteral("Activate"), {0, 0});
   EXPECT_EQ(nextOutgoing(), R"({"action":"toggleApp"})");
 
@@ -464,7 +469,8 @@ TEST_F(StatusNotifierItemEndToEnd, ClicksAndMenuRunTheItemsActions) {
   lines.pop_back();  // the unknown action's line
   std::vector<std::string> expectedLines = {"Toggling timer"};
   for (const platform::MenuEntry& entry : expectedMenu)
-    expectedLines.push_back(entry.target == platform::HitTarget::timerButton ? "Toggling timer" : "Toggling main app");
+    expectedLines.push_back(entry.target == platform::HitTarget::timerButton ? "Toggling timer"
+                                                                             : "Toggling main app");
   EXPECT_EQ(lines, expectedLines) << "Activate is the item's own silent action";
 }
 
@@ -497,7 +503,8 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersAgainWithEachNewWatcher) {
   startCompanion();
   // No watcher yet: the companion says so once and keeps serving its channel.
   const std::string missing =
-      "No tray to show the status item in: no X display, no StatusNotifierWatcher with a host on the session bus; "
+      "No tray to show the status item in: no X display, no StatusNotifierWatcher with a host on the session "
+      "bus; "
       "the item appears as soon as one starts";
   ASSERT_TRUE(pumpUntil([&] {
     companion_->err().pump(10ms);
@@ -510,9 +517,7 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersAgainWithEachNewWatcher) {
   ASSERT_FALSE(first.isEmpty());
 
   watcher_.reset();  // the panel restarts
-  ASSERT_TRUE(pumpUntil([&] {
-    return !host_.interface()->isServiceRegistered(watcherName).value();
-  }));
+  ASSERT_TRUE(pumpUntil([&] { return !host_.interface()->isServiceRegistered(watcherName).value(); }));
   startWatcher();
   const QString again = awaitRegistration();
   EXPECT_EQ(again, first);

@@ -20,8 +20,8 @@ namespace {
 // switch needs nothing from the controller.
 class DesktopButton final : public platform::Button {
  public:
-  DesktopButton(HostMode mode, HostSituation situation, x11::TrayTracker* tray, std::optional<QDBusConnection> bus,
-                sni::StatusNotifierWatcherTracker* watcher)
+  DesktopButton(HostMode mode, HostSituation situation, x11::TrayTracker* tray,
+                std::optional<QDBusConnection> bus, sni::StatusNotifierWatcherTracker* watcher)
       : mode_(mode), situation_(situation) {
     if (tray != nullptr) {
       tray_ = std::make_unique<x11::TrayButton>(*tray, x11::currentScreenLayout);

@@ -63,7 +63,7 @@ DBusMenuLayoutItem DBusMenuAdaptor::layoutOf(int id, int depth, const QStringLis
 uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
                                 DBusMenuLayoutItem& layout) {
   layout = (parentId == rootId || isEntry(parentId)) ? layoutOf(parentId, recursionDepth, propertyNames)
-                                                      : DBusMenuLayoutItem{parentId, {}, {}};
+                                                     : DBusMenuLayoutItem{parentId, {}, {}};
   return revision_;
 }
 
@@ -80,7 +80,8 @@ QDBusVariant DBusMenuAdaptor::GetProperty(int id, const QString& name) {
   return QDBusVariant(propertiesOf(id, {}).value(name));
 }
 
-void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant& /*data*/, uint /*timestamp*/) {
+void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant& /*data*/,
+                            uint /*timestamp*/) {
   deliver(id, eventId);
 }
 

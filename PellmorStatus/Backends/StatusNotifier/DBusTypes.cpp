@@ -29,7 +29,8 @@ IconPixmap iconPixmapFrom(const QImage& image) {
 }
 
 QImage imageFrom(const IconPixmap& pixmap) {
-  if (pixmap.width <= 0 || pixmap.height <= 0 || pixmap.bytes.size() != byteCountOf(pixmap.width, pixmap.height))
+  if (pixmap.width <= 0 || pixmap.height <= 0 ||
+      pixmap.bytes.size() != byteCountOf(pixmap.width, pixmap.height))
     return {};
   QImage image(pixmap.width, pixmap.height, QImage::Format_ARGB32);
   const auto* in = reinterpret_cast<const uchar*>(pixmap.bytes.constData());

@@ -11,7 +11,10 @@ namespace pellmor::sni {
 StatusNotifierButton::StatusNotifierButton(QDBusConnection bus, StatusNotifierWatcherTracker& watcher)
     : item_(std::move(bus), watcher,
             StatusNotifierItem::Actions{
-                .activate = [this] { if (action_) action_(); },
+                .activate =
+                    [this] {
+                      if (action_) action_();
+                    },
                 .secondaryActivate = [this] { activateContent(platform::HitTarget::timerButton); },
                 .menuEntryClicked = [this](int index) { chooseMenuEntry(index); },
             }) {}

@@ -20,8 +20,7 @@ constexpr int callTimeoutMilliseconds = 5000;
 }  // namespace
 
 StatusNotifierWatcherTracker::StatusNotifierWatcherTracker(QDBusConnection bus)
-    : bus_(std::move(bus)),
-      serviceWatcher_(watcherService, bus_, QDBusServiceWatcher::WatchForOwnerChange) {
+    : bus_(std::move(bus)), serviceWatcher_(watcherService, bus_, QDBusServiceWatcher::WatchForOwnerChange) {
   connect(&serviceWatcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
           [this](const QString&, const QString&, const QString& newOwner) { ownerChangedTo(newOwner); });
   bus_.connect(watcherService, watcherPath, watcherInterface, QStringLiteral("StatusNotifierHostRegistered"),
@@ -56,19 +55,20 @@ void StatusNotifierWatcherTracker::ownerChangedTo(const QString& owner) {
 }
 
 void StatusNotifierWatcherTracker::askWhetherHostRegistered() {
-  QDBusMessage call = QDBusMessage::createMethodCall(watcherService, watcherPath,
-                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("Get"));
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      watcherService, watcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
   call << watcherInterface << QStringLiteral("IsStatusNotifierHostRegistered");
   auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call, callTimeoutMilliseconds), this);
-  connect(pending, &QDBusPendingCallWatcher::finished, this, [this, owner = owner_](QDBusPendingCallWatcher* done) {
-    done->deleteLater();
-    const QDBusPendingReply<QDBusVariant> reply = *done;
-    // A watcher without the property (or one that does not answer) is taken at its word that it shows items.
-    if (owner != owner_ || reply.isError()) return;
-    const QVariant value = reply.value().variant();
-    setHostRegistered(!value.canConvert<bool>() || value.toBool());
-  });
+  connect(pending, &QDBusPendingCallWatcher::finished, this,
+          [this, owner = owner_](QDBusPendingCallWatcher* done) {
+            done->deleteLater();
+            const QDBusPendingReply<QDBusVariant> reply = *done;
+            // A watcher without the property (or one that does not answer) is taken at its word that it shows
+            // items.
+            if (owner != owner_ || reply.isError()) return;
+            const QVariant value = reply.value().variant();
+            setHostRegistered(!value.canConvert<bool>() || value.toBool());
+          });
 }
 
 void StatusNotifierWatcherTracker::hostRegistered() {

@@ -91,8 +91,10 @@ TrayButton::TrayButton(TrayTracker& tracker, std::function<ScreenLayout()> layou
   widget_->setClickAction([this] { runAction(); });
   listen();
   // On the next pass, once the controller has given the button its first frame: the tray embeds a window
-  // at the size it has when the request arrives.
-  QTimer::singleShot(0, widget_.get(), [this] { dock(); });
+  // at the size it has when the request arrives. A change of docking meanwhile starts a new sequence.
+  QTimer::singleShot(0, widget_.get(), [this, sequence = dockSequence_] {
+    if (sequence == dockSequence_) dock();
+  });
 }
 
 TrayButton::~TrayButton() {
