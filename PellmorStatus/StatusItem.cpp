@@ -30,8 +30,9 @@ constexpr double cornerRadius = 2;
 constexpr double fontSize = 11;
 
 // The compact forms. The core has no font metrics, so a text's width is estimated from its character
-// count at an average advance a little wider than a sans-serif digit's 0.55-0.64 em.
-constexpr double averageAdvance = 0.65;  // em per character
+// count at an average advance that covers the usual sans-serif texts shown ("1:06" is 2.25 em in DejaVu
+// Sans, "Sign In" 3.43 em).
+constexpr double averageAdvance = 0.6;  // em per character
 constexpr double smallestLegibleFont = 8;
 constexpr double smallestFont = 6;  // a time too long for the cell still shows, smaller, before being cut
 constexpr double smallestTrailingWidth = 24;
@@ -99,7 +100,8 @@ std::size_t characterCount(std::string_view text) {
 // The largest whole pixel size, at most `largest`, at which the text is estimated to fit the width.
 double fittingFontSize(std::string_view text, double width, double largest) {
   const std::size_t characters = std::max<std::size_t>(characterCount(text), 1);
-  return std::floor(std::min(largest, width / (static_cast<double>(characters) * averageAdvance)));
+  // The small allowance keeps an exact fit (24 / 2.4) from rounding down to the size below.
+  return std::floor(std::min(largest, width / (static_cast<double>(characters) * averageAdvance)) + 1e-9);
 }
 
 std::string_view longestWord(std::string_view text) {

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev dbus-daemon
   qt6-base-dev libxcb1-dev libgl-dev
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth trayer xdotool x11-utils imagemagick fonts-dejavu-core locales-all python3
+  xvfb xauth trayer icewm fluxbox xdotool x11-utils imagemagick fonts-dejavu-core locales-all python3
 )
 
 missing=()

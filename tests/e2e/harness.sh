@@ -86,6 +86,16 @@ start_tray() {
   wait_until 10 tray_running || fail "trayer did not start"
 }
 
+# A tray whose slots are squares of its own size, whatever the item asks for: icewm's taskbar, whose tray
+# gives each icon 32 x 24. Its settings and state stay in the test's directory.
+square_tray_running() { xwininfo -root -tree | grep -q '"SystemTray": ()'; }
+start_square_tray() {
+  mkdir -p "$E2E_DIR/home"
+  HOME="$E2E_DIR/home" icewm >"$E2E_DIR/icewm.log" 2>&1 &
+  TRAY_PID=$!
+  wait_until 20 square_tray_running || fail "icewm's tray did not start"
+}
+
 stop_tray() {
   kill "$TRAY_PID"
   wait "$TRAY_PID" 2>/dev/null || true
@@ -121,6 +131,8 @@ wait_for_title() {
   wait_until "${2:-5}" title_is "$1" || fail "title: expected '$1', got '$(item_title)'"
   pass "title '$1'"
 }
+
+item_mapped() { xwininfo -id "$(item_window)" | grep -q 'Map State: IsViewable'; }
 
 # Geometry of a window as xwininfo reports it: "X Y WIDTH HEIGHT" (absolute position).
 geometry_of() {

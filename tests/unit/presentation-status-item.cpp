@@ -296,6 +296,155 @@ TEST_F(StatusItemContent, HitTestAndClicksFindTheSegmentUnderThePoint) {
   }
 }
 
+// The three texts the compact forms must fit: the placeholder, a running total and the sign-in prompt.
+enum class Shown { placeholder, total, signIn };
+
+class StatusItemCompactForm : public StatusItemContent {
+ protected:
+  void show(Shown shown) {
+    apply([&](FIFOManager& f) {
+      f.setAuthenticated(shown != Shown::signIn);
+      f.setTimerStartedAt(shown == Shown::total ? std::optional<double>(now - 3930) : std::nullopt);
+      f.setHoursWithoutTimer(shown == Shown::total ? std::optional<double>(0.0) : std::nullopt);
+    });
+  }
+};
+
+TEST_F(StatusItemCompactForm, EachCellGetsTheFormMadeForIt) {
+  using platform::Form;
+  using platform::Rect;
+  struct Case {
+    Size cell;
+    Shown shown;
+    Form form;
+    Rect image;  // where the timer image is drawn; empty: not drawn
+    Rect text;   // where the text is drawn; empty: not drawn
+    double fontSize;
+    bool wraps;
+  };
+  const Rect none{};
+  const Case table[] = {
+      // Cells that hold the row get it unchanged (checked against render() below).
+      {{63, 22}, Shown::placeholder, Form::full, makeRect(2, 0, 20, 16), makeRect(22, 0, 39, 16), 11, false},
+      {{63, 16}, Shown::total, Form::full, makeRect(2, 0, 20, 16), makeRect(24, 0, 35, 16), 11, false},
+      {{76, 22}, Shown::signIn, Form::full, makeRect(2, 0, 20, 16), makeRect(22, 0, 52, 16), 11, false},
+      {{128, 128}, Shown::total, Form::full, makeRect(2, 0, 20, 16), makeRect(24, 0, 35, 16), 11, false},
+      // A row too narrow for "Sign In" at full size (trayer 18 high, or before it follows the width).
+      {{63, 16}, Shown::signIn, Form::compactRow, makeRect(2, 0, 20, 16), makeRect(22, 0, 39, 16), 9, false},
+      {{63, 22}, Shown::signIn, Form::compactRow, makeRect(2, 0, 20, 16), makeRect(22, 0, 39, 16), 9, false},
+      // Squares too small for text show the state alone, over the whole cell.
+      {{16, 16}, Shown::total, Form::stacked, makeRect(0, 0, 16, 16), none, 0, false},
+      {{18, 18}, Shown::total, Form::stacked, makeRect(0, 0, 18, 18), none, 0, false},
+      {{16, 16}, Shown::signIn, Form::stacked, makeRect(0, 0, 16, 16), none, 0, false},
+      // From 22 up: the image above, the text below at the largest size that fits.
+      {{22, 22}, Shown::total, Form::stacked, makeRect(0, 0, 22, 10), makeRect(0, 10, 22, 12), 9, false},
+      {{24, 24}, Shown::total, Form::stacked, makeRect(0, 0, 24, 11), makeRect(0, 11, 24, 13), 10, false},
+      {{25, 25}, Shown::total, Form::stacked, makeRect(0, 0, 25, 11), makeRect(0, 11, 25, 14), 10, false},
+      {{32, 24}, Shown::total, Form::stacked, makeRect(0, 0, 32, 11), makeRect(0, 11, 32, 13), 10, false},
+      {{32, 32}, Shown::total, Form::stacked, makeRect(0, 0, 32, 14), makeRect(0, 14, 32, 18), 13, false},
+      {{32, 32},
+       Shown::placeholder,
+       Form::stacked,
+       makeRect(0, 0, 32, 14),
+       makeRect(0, 14, 32, 18),
+       13,
+       false},
+      // "Sign In" is too long for one line under the image: it takes the cell on two lines.
+      {{22, 22}, Shown::signIn, Form::stacked, none, makeRect(0, 0, 22, 22), 8, true},
+      {{32, 24}, Shown::signIn, Form::stacked, none, makeRect(0, 0, 32, 24), 9, true},
+      {{32, 32}, Shown::signIn, Form::stacked, none, makeRect(0, 0, 32, 32), 12, true},
+  };
+  installContent();
+  for (const Case& row : table) {
+    SCOPED_TRACE(::testing::Message()
+                 << row.cell.width << 'x' << row.cell.height << " showing " << static_cast<int>(row.shown));
+    show(row.shown);
+    const RenderDescription full = content->render();
+    const RenderDescription drawnInCell = content->render(row.cell);
+    EXPECT_EQ(drawnInCell.form, row.form);
+    // Every form shows the same state and text, whatever part of it fits.
+    EXPECT_EQ(drawnInCell.imageName, full.imageName);
+    EXPECT_EQ(drawnInCell.text, full.text);
+    EXPECT_EQ(drawnInCell.timerButtonFrame, row.image);
+    EXPECT_EQ(drawnInCell.textFrame, row.text);
+    EXPECT_EQ(drawnInCell.fontSize, row.fontSize);
+    EXPECT_EQ(drawnInCell.textWraps, row.wraps);
+    if (row.form == Form::full) {
+      EXPECT_EQ(drawnInCell, full);
+    } else {
+      // A compact form fills its cell's width; the stacked one also its height, with the image fitted.
+      EXPECT_EQ(drawnInCell.size.width, row.cell.width);
+      EXPECT_EQ(drawnInCell.imageFitted, row.form == Form::stacked);
+      if (row.form == Form::stacked) {
+        EXPECT_EQ(drawnInCell.size, row.cell);
+      }
+    }
+  }
+}
+
+// Points are in the cell's coordinates; the full row is centred in a cell larger than itself.
+TEST_F(StatusItemCompactForm, ClicksInEachFormRunWhatIsUnderThem) {
+  struct Case {
+    Size cell;
+    Shown shown;
+    Point point;
+    HitTarget target;
+  };
+  const Case table[] = {
+      {{63, 22}, Shown::placeholder, {12, 11}, HitTarget::timerButton},
+      {{63, 22}, Shown::placeholder, {40, 11}, HitTarget::trailingButton},
+      {{63, 22}, Shown::placeholder, {30, 2.99}, HitTarget::none},  // above the centred row
+      {{63, 22}, Shown::placeholder, {0, 11}, HitTarget::none},     // the row's padding
+      {{63, 16}, Shown::signIn, {21.99, 8}, HitTarget::timerButton},
+      {{63, 16}, Shown::signIn, {22, 8}, HitTarget::trailingButton},
+      {{63, 16}, Shown::signIn, {61, 8}, HitTarget::none},
+      {{18, 18}, Shown::total, {0, 17.99}, HitTarget::timerButton},
+      {{32, 24}, Shown::total, {31, 10.99}, HitTarget::timerButton},
+      {{32, 24}, Shown::total, {0, 11}, HitTarget::trailingButton},
+      {{32, 24}, Shown::total, {31.99, 23.99}, HitTarget::trailingButton},
+      {{32, 24}, Shown::total, {32, 12}, HitTarget::none},
+      {{22, 22}, Shown::signIn, {11, 1}, HitTarget::trailingButton},  // the text alone fills the cell
+  };
+  installContent();
+  for (const Case& row : table) {
+    SCOPED_TRACE(::testing::Message() << row.cell.width << 'x' << row.cell.height << " at (" << row.point.x
+                                      << ',' << row.point.y << ')');
+    show(row.shown);
+    EXPECT_EQ(content->hitTest(row.point, row.cell), row.target);
+    bool handled = false;
+    const auto [printed, sent] = outputOf([&] { handled = content->click(row.point, row.cell); });
+    EXPECT_EQ(handled, row.target != HitTarget::none);
+    switch (row.target) {
+      case HitTarget::timerButton:
+        EXPECT_EQ(printed, "Toggling timer\n");
+        EXPECT_EQ(sent, Lines{toggleTimer});
+        break;
+      case HitTarget::trailingButton:
+        EXPECT_EQ(printed, "Toggling main app\n");
+        EXPECT_EQ(sent, Lines{toggleApp});
+        break;
+      case HitTarget::none:
+        EXPECT_EQ(printed, "");
+        EXPECT_EQ(sent, Lines{});
+        break;
+    }
+  }
+}
+
+TEST_F(StatusItemCompactForm, MenuOffersBothActionsWithTranslatedTitles) {
+  installContent([](std::string_view text) { return "[" + std::string(text) + "]"; });
+  const std::vector<platform::MenuEntry> expected{{"[Toggle Timer]", HitTarget::timerButton},
+                                                  {"[Show or Hide Pellmor]", HitTarget::trailingButton}};
+  EXPECT_EQ(content->menu(), expected);
+  const auto [printed, sent] = outputOf([&] {
+    for (const platform::MenuEntry& entry : content->menu())
+      content->activate(entry.target);
+    content->activate(HitTarget::none);
+  });
+  EXPECT_EQ(printed, "Toggling timer\nToggling main app\n");
+  EXPECT_EQ(sent, (Lines{toggleTimer, toggleApp}));
+}
+
 TEST(StatusItemButtonStyle, LabelKeepsItsWidthAndIsCentredInTheFullHeightPressedOrNot) {
   struct Case {
     Size label;

@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 #include <cmath>
 
@@ -38,10 +39,17 @@ void drawClippedImage(QPainter& painter, const QRectF& frame, const platform::Co
   {
     QPainter shape(&layer);
     shape.setRenderHint(QPainter::Antialiasing);
-    shape.fillPath(continuousRoundedRect(QRectF(QPointF(0, 0), frame.size()), corners), Qt::black);
-    shape.setCompositionMode(QPainter::CompositionMode_SourceIn);
     const QSizeF size = imageSizeIn(frame, image, fitted);
     const QPointF topLeft((frame.width() - size.width()) / 2, (frame.height() - size.height()) / 2);
+    QPainterPath outline = continuousRoundedRect(QRectF(QPointF(0, 0), frame.size()), corners);
+    // A fitted image may leave part of the frame uncovered; the shape stops where the image does.
+    if (fitted) {
+      QPainterPath imageArea;
+      imageArea.addRect(QRectF(topLeft, size));
+      outline = outline.intersected(imageArea);
+    }
+    shape.fillPath(outline, Qt::black);
+    shape.setCompositionMode(QPainter::CompositionMode_SourceIn);
     if (fitted) {
       shape.setRenderHint(QPainter::SmoothPixmapTransform);
       shape.drawPixmap(QRectF(topLeft, size), image, QRectF(QPointF(0, 0), image.size()));

@@ -57,6 +57,12 @@ class TrayWidget final : public QWidget {
   }
   void setClickAction(std::function<void()> action) { clickAction_ = std::move(action); }
 
+  // The content takes the cell, from the window's top-left corner.
+  void fitContent(QSize cell) {
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      child->setGeometry(QRect(QPoint(0, 0), cell));
+  }
+
   // A window's visual is fixed when it is made: changing to or from an alpha visual takes a new window.
   void remakeNativeWindow(bool translucent) {
     setAttribute(Qt::WA_TranslucentBackground, translucent);
@@ -126,15 +132,20 @@ void TrayButton::listen() {
   // The tray maps the window as soon as it takes it in, before Qt has painted it: until then the X
   // server shows the tray's own background there, which is also what the item copies for its corners.
   if (!widget_->testAttribute(Qt::WA_TranslucentBackground)) showParentBackground(windowId_);
-  tracker_.addListener(windowId_, TrayTracker::Listener{[this] { trayChanged(); }, [this] { embedded(); }});
+  tracker_.addListener(windowId_, TrayTracker::Listener{.trayChanged = [this] { trayChanged(); },
+                                                        .embedded = [this] { embedded(); },
+                                                        .resized = [this] { fitToSlot(); },
+                                                        .orphaned = [this] { orphaned(); },
+                                                        // A tray that lets the window go may map it
+                                                        // after the reparenting, or the X server does.
+                                                        .mappedOnRoot = [this] { withdraw(windowId_); }});
 }
 
 void TrayButton::trayChanged() {
   // The old tray is gone (its windows with it) or replaced: the window must not linger on the root.
-  docked_ = false;
+  withdrawWindow();
   trayGivesWidth_.reset();
   startDockSequence();
-  widget_->hide();
   const bool alpha = tracker_.manager() != 0 && tracker_.managerVisualHasAlpha();
   if (alpha != widget_->testAttribute(Qt::WA_TranslucentBackground)) {
     tracker_.removeListener(windowId_);
@@ -146,8 +157,42 @@ void TrayButton::trayChanged() {
   notifyTrayObserver();
 }
 
+void TrayButton::orphaned() {
+  // The tray let the window go (it exited, or dropped the icon): it must not stay on the desktop, where
+  // it would be an invisible window taking clicks. It docks again when asked to.
+  withdrawWindow();
+  startDockSequence();
+  dock();
+}
+
+void TrayButton::withdrawWindow() {
+  docked_ = false;
+  widget_->hide();
+  withdraw(windowId_);
+}
+
+void TrayButton::fitToSlot() {
+  if (!docked_) return widget_->fitContent(widget_->size());
+  const std::optional<PixelSize> own = sizeOf(windowId_);
+  const std::optional<PixelSize> slot = parentSizeOf(windowId_);
+  if (!own || !slot) return;
+  const double ratio = widget_->devicePixelRatioF();
+  const QSize slotPoints(pixelsOf(slot->width / ratio), pixelsOf(slot->height / ratio));
+  // A tray that follows the item's size grows the slot after the item's resize; one with slots of its own
+  // size leaves the item hanging out of its slot, so the item takes the slot's size.
+  if (own->width > slot->width || own->height > slot->height) {
+    widget_->setFixedSize(slotPoints);
+    pinNativeSize();
+  }
+  // The cell is what the X server shows of the window: Qt keeps the size it asked for while a tray that
+  // resizes the window itself has made it smaller, and a size asked for shows only once the tray grants it.
+  const QSize ownPoints(pixelsOf(own->width / ratio), pixelsOf(own->height / ratio));
+  widget_->fitContent(ownPoints.boundedTo(slotPoints));
+}
+
 void TrayButton::embedded() {
   docked_ = true;
+  tracker_.watchSlot(windowId_, parentOf(windowId_));
   startDockSequence();
   backgroundAttempts_ = 0;
   showWhenSlotIsReady();
@@ -165,16 +210,17 @@ void TrayButton::showWhenSlotIsReady() {
   }
   showMappedByTray(*widget_);
   pinNativeSize();  // showing rewrote the hints
+  fitToSlot();
   measureCell();
 }
 
 void TrayButton::measureCell() {
-  const std::optional<PixelRect> slot = slotGeometry(windowId_);
+  const std::optional<PixelSize> slot = parentSizeOf(windowId_);
   if (!slot || !content_) return;
   const platform::Size row = content_->render().size;  // the full row, whatever form the cell shows
   const double ratio = widget_->devicePixelRatioF();
-  trayGivesWidth_ = cellGivesWidth(static_cast<int>(slot->width), static_cast<int>(slot->height),
-                                   pixelsOf(row.width * ratio), pixelsOf(row.height * ratio));
+  trayGivesWidth_ =
+      cellGivesWidth(slot->width, slot->height, pixelsOf(row.width * ratio), pixelsOf(row.height * ratio));
   notifyTrayObserver();
 }
 
@@ -198,8 +244,7 @@ void TrayButton::setDockingEnabled(bool enabled) {
     return;
   }
   if (docked_ || isReparented(windowId_)) {
-    docked_ = false;
-    widget_->hide();
+    withdrawWindow();
     withdrawToRoot(windowId_);
   }
 }
@@ -212,14 +257,16 @@ void TrayButton::setFrame(platform::Rect frame) {
   frame_ = frame;
   // The tray places the window; only its size is the item's to choose. Trays size their slot from the
   // window's minimum size hint (WM_NORMAL_HINTS) and follow its changes, so the size is made fixed.
+  // A tray that keeps slots of its own size gets the window back to that size (fitToSlot).
   widget_->setFixedSize(pixelsOf(frame.width()), pixelsOf(frame.height()));
   pinNativeSize();
+  fitToSlot();
 }
 
 void TrayButton::pinNativeSize() {
-  // Hints are in device pixels; the widget's size is in points.
+  // Hints are in device pixels and always ask for the content's own size, whatever cell the tray gave.
   const double ratio = widget_->devicePixelRatioF();
-  pinSizeHints(windowId_, pixelsOf(widget_->width() * ratio), pixelsOf(widget_->height() * ratio));
+  pinSizeHints(windowId_, pixelsOf(frame_.width() * ratio), pixelsOf(frame_.height() * ratio));
 }
 
 platform::Rect TrayButton::bounds() const {
@@ -249,6 +296,7 @@ void TrayButton::addSubview(platform::View& child) {
   host->setSuperview(this);
   host->widget()->setParent(widget_.get());
   host->setFrame(host->frame());
+  fitToSlot();
   host->widget()->show();
   host->setFallbackAction([this] { runAction(); });
   host->addDisplayObserver(

@@ -49,6 +49,9 @@ class TrayButton final : public platform::Button {
   void startDockSequence();
   void trayChanged();
   void embedded();
+  void orphaned();
+  void withdrawWindow();
+  void fitToSlot();
   void showWhenSlotIsReady();
   void pinNativeSize();
   void showDescription(const platform::RenderDescription& description);

@@ -121,6 +121,16 @@ void TrayTracker::addListener(WindowId window, Listener listener) {
 
 void TrayTracker::removeListener(WindowId window) {
   listeners_.erase(window);
+  std::erase_if(slots_, [window](const auto& slot) { return slot.second == window; });
+}
+
+void TrayTracker::watchSlot(WindowId window, WindowId slot) {
+  std::erase_if(slots_, [window](const auto& entry) { return entry.second == window; });
+  if (slot == XCB_WINDOW_NONE || slot == root_) return;
+  slots_[slot] = window;
+  // Our own mask on the tray's window: the tray's own selection is untouched.
+  selectStructureEvents(slot, false);
+  xcb_flush(connection());
 }
 
 QImage TrayTracker::backgroundBehind(WindowId window) const {
@@ -165,6 +175,27 @@ void TrayTracker::announceEmbedding(WindowId window) {
   if (found != listeners_.end() && found->second.embedded) found->second.embedded();
 }
 
+void TrayTracker::announceResize(WindowId window) {
+  if (const auto slot = slots_.find(window); slot != slots_.end()) window = slot->second;
+  const auto found = listeners_.find(window);
+  if (found != listeners_.end() && found->second.resized) found->second.resized();
+}
+
+void TrayTracker::announceReparent(WindowId window, WindowId parent) {
+  if (parent != root_) return;
+  std::erase_if(slots_, [window](const auto& entry) { return entry.second == window; });
+  const auto found = listeners_.find(window);
+  if (found != listeners_.end() && found->second.orphaned) found->second.orphaned();
+}
+
+void TrayTracker::announceMap(WindowId window) {
+  const auto found = listeners_.find(window);
+  if (found == listeners_.end() || !found->second.mappedOnRoot) return;
+  xcb_connection_t* const c = connection();
+  const ReplyPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
+  if (tree && tree->parent == root_) found->second.mappedOnRoot();
+}
+
 bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) {
   if (eventType != "xcb_generic_event_t") return false;
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
@@ -181,7 +212,24 @@ bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, 
     }
     case XCB_DESTROY_NOTIFY: {
       const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
+      slots_.erase(destroyed->window);
       if (manager_ != XCB_WINDOW_NONE && destroyed->window == manager_) setManager(XCB_WINDOW_NONE);
+      break;
+    }
+    case XCB_CONFIGURE_NOTIFY: {
+      const auto* configured = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+      // Each window's own notification only, not the copy its parent's substructure listeners get.
+      if (configured->event == configured->window) announceResize(configured->window);
+      break;
+    }
+    case XCB_MAP_NOTIFY: {
+      const auto* mapped = reinterpret_cast<const xcb_map_notify_event_t*>(event);
+      if (mapped->event == mapped->window) announceMap(mapped->window);
+      break;
+    }
+    case XCB_REPARENT_NOTIFY: {
+      const auto* reparented = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
+      if (reparented->event == reparented->window) announceReparent(reparented->window, reparented->parent);
       break;
     }
     default:

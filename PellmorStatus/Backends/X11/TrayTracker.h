@@ -20,8 +20,11 @@ class TrayTracker : public QAbstractNativeEventFilter {
 
   // What happens to one of our windows.
   struct Listener {
-    std::function<void()> trayChanged;  // a manager appeared or went away; ask to dock again
-    std::function<void()> embedded;     // the tray took the window in
+    std::function<void()> trayChanged;   // a manager appeared or went away; ask to dock again
+    std::function<void()> embedded;      // the tray took the window in
+    std::function<void()> resized;       // the window or the slot it sits in changed its geometry
+    std::function<void()> orphaned;      // the window was put back on the root window (its tray exited)
+    std::function<void()> mappedOnRoot;  // the window was mapped while it sits on the root window
   };
 
   // Installs itself as a native event filter of the running QGuiApplication.
@@ -43,6 +46,8 @@ class TrayTracker : public QAbstractNativeEventFilter {
 
   void addListener(WindowId window, Listener listener);
   void removeListener(WindowId window);
+  // Reports geometry changes of the slot that now holds the listener's window as its own.
+  void watchSlot(WindowId window, WindowId slot);
 
   // What the tray shows behind a docked window, at the window's place; null when it cannot be read, or
   // not yet: before the tray has laid out and shown the window's slot.
@@ -54,6 +59,9 @@ class TrayTracker : public QAbstractNativeEventFilter {
   void setManager(WindowId window);
   void announceTrayChange();
   void announceEmbedding(WindowId window);
+  void announceResize(WindowId window);
+  void announceReparent(WindowId window, WindowId parent);
+  void announceMap(WindowId window);
 
   std::uint32_t selectionAtom_ = 0;
   std::uint32_t managerAtom_ = 0;
@@ -63,6 +71,7 @@ class TrayTracker : public QAbstractNativeEventFilter {
   WindowId root_ = 0;
   WindowId manager_ = 0;
   std::map<WindowId, Listener> listeners_;
+  std::map<WindowId, WindowId> slots_;  // slot window -> the listener's window in it
 };
 
 }  // namespace pellmor::x11

@@ -34,15 +34,29 @@ bool isReparented(WindowId window) {
   return tree && tree->parent != tree->root && tree->parent != XCB_WINDOW_NONE;
 }
 
-std::optional<PixelRect> slotGeometry(WindowId window) {
+std::optional<PixelSize> sizeOf(WindowId window) {
+  xcb_connection_t* const c = connection();
+  const ReplyPtr<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+  if (!geometry) return std::nullopt;
+  return PixelSize{geometry->width, geometry->height};
+}
+
+WindowId parentOf(WindowId window) {
   xcb_connection_t* const c = connection();
   const ReplyPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
-  if (!tree || tree->parent == tree->root || tree->parent == XCB_WINDOW_NONE) return std::nullopt;
-  const ReplyPtr<xcb_get_geometry_reply_t> geometry(
-      xcb_get_geometry_reply(c, xcb_get_geometry(c, tree->parent), nullptr));
-  if (!geometry) return std::nullopt;
-  return PixelRect{static_cast<double>(geometry->x), static_cast<double>(geometry->y),
-                   static_cast<double>(geometry->width), static_cast<double>(geometry->height)};
+  return tree ? tree->parent : 0;
+}
+
+std::optional<PixelSize> parentSizeOf(WindowId window) {
+  const WindowId parent = parentOf(window);
+  if (parent == 0) return std::nullopt;
+  return sizeOf(parent);
+}
+
+void withdraw(WindowId window) {
+  xcb_unmap_window(connection(), window);
+  xcb_flush(connection());
 }
 
 void withdrawToRoot(WindowId window) {

@@ -20,10 +20,23 @@ WindowId topLevelAncestor(WindowId window);
 // Whether the window currently sits inside another window rather than directly on the root window.
 bool isReparented(WindowId window);
 
-// The size of the window's parent (the tray's slot for a docked item), in pixels; nothing for a window
-// on the root window.
-std::optional<PixelRect> slotGeometry(WindowId window);
-// Ends an embedding from the client's side (XEmbed: unmap, then reparent to the root window).
+// A window's size in device pixels and, for a window inside another, that parent's size: the cell a tray
+// gives an embedded window. Nothing when the server does not know the window.
+struct PixelSize {
+  int width = 0;
+  int height = 0;
+  friend bool operator==(const PixelSize&, const PixelSize&) = default;
+};
+std::optional<PixelSize> sizeOf(WindowId window);
+std::optional<PixelSize> parentSizeOf(WindowId window);
+// The window's parent; 0 when the server does not know the window.
+WindowId parentOf(WindowId window);
+
+// Unmaps the window at once, whatever Qt believes about it: the X server maps a window again by itself
+// when a tray that embedded it exits (the tray's save-set).
+void withdraw(WindowId window);
+// Ends an embedding from the client's side (XEmbed: unmap, then reparent to the root window), so the
+// tray drops the item's slot.
 void withdrawToRoot(WindowId window);
 
 // Pins the window's size in its WM_NORMAL_HINTS (minimum = maximum = size): trays size an icon's slot
