@@ -10,7 +10,7 @@
 #include "Backends/X11/HostingView.h"
 #include "Backends/X11/TrayButton.h"
 #include "Backends/X11/TrayTracker.h"
-#include "Backends/X11/X11StatusBar.h"
+#include "Backends/X11/X11Screens.h"
 
 namespace pellmor::desktop {
 namespace {

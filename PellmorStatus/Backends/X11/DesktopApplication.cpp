@@ -9,7 +9,7 @@
 
 #include "Backends/Desktop/DesktopStatusBar.h"
 #include "Backends/X11/DisplayProbe.h"
-#include "Backends/X11/X11StatusBar.h"
+#include "Backends/X11/X11Screens.h"
 #include "Platform/TerminationSignals.h"
 
 namespace pellmor {
