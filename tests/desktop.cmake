@@ -8,6 +8,10 @@ pellmor_add_test(NAME desktop-geometry-test LABEL unit
   SOURCES desktop/desktop-geometry-test.cpp
   LIBRARIES pellmor_desktop Qt6::Gui)
 
+pellmor_add_test(NAME desktop-dbusmenu-test LABEL unit
+  SOURCES desktop/desktop-dbusmenu-test.cpp
+  LIBRARIES pellmor_desktop Qt6::DBus)
+
 pellmor_add_test(NAME desktop-host-choice-test LABEL unit
   SOURCES desktop/desktop-host-choice-test.cpp
   LIBRARIES pellmor_display_probe)

@@ -28,20 +28,6 @@ IconPixmap iconPixmapFrom(const QImage& image) {
   return pixmap;
 }
 
-QImage imageFrom(const IconPixmap& pixmap) {
-  if (pixmap.width <= 0 || pixmap.height <= 0 ||
-      pixmap.bytes.size() != byteCountOf(pixmap.width, pixmap.height))
-    return {};
-  QImage image(pixmap.width, pixmap.height, QImage::Format_ARGB32);
-  const auto* in = reinterpret_cast<const uchar*>(pixmap.bytes.constData());
-  for (int y = 0; y < pixmap.height; ++y) {
-    auto* row = reinterpret_cast<quint32*>(image.scanLine(y));
-    for (int x = 0; x < pixmap.width; ++x, in += bytesPerPixel)
-      row[x] = qFromBigEndian<quint32>(in);
-  }
-  return image;
-}
-
 void registerDBusTypes() {
   qDBusRegisterMetaType<IconPixmap>();
   qDBusRegisterMetaType<IconPixmapList>();

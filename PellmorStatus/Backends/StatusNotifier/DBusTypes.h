@@ -25,8 +25,6 @@ using IconPixmapList = QList<IconPixmap>;
 
 // Any image as an IconPixmap entry.
 IconPixmap iconPixmapFrom(const QImage& image);
-// The entry as an image; null when its byte count does not match its size.
-QImage imageFrom(const IconPixmap& pixmap);
 
 // ToolTip: icon name, icon pixmaps, title, description.
 struct ToolTip {
