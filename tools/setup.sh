@@ -10,6 +10,11 @@ packages=(
   xvfb xauth trayer icewm fluxbox xdotool x11-utils imagemagick fonts-dejavu-core locales-all python3
 )
 
+# --wayland: also a headless Wayland desktop with a StatusNotifierItem host, for ./tools/waybar-picture.sh.
+if [ "${1:-}" = "--wayland" ]; then
+  packages+=(sway waybar grim)
+fi
+
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
