@@ -225,8 +225,10 @@ class StatusItem::Impl {
     RenderDescription description;
     if (holdsFullRow(cell, trailing)) {
       description = fullRow(trailing);
+    } else if (std::optional<RenderDescription> row = compactRow(trailing, text, cell)) {
+      description = *row;
     } else {
-      description = compactRow(trailing, text, cell).value_or(stacked(text, cell));
+      description = stacked(text, cell);
     }
     description.imageName = state_.imageName;
     description.trailingBackgroundColour = "StatusItemBackground";

@@ -17,7 +17,7 @@ pellmor_add_test(NAME desktop-host-choice-test LABEL unit
   LIBRARIES pellmor_display_probe)
 
 set(pellmor_e2e_tests docking titles clicks position tray-restart tray-race termination pixels hidpi no-display
-  square-tray host-switch)
+  square-tray tiny-slot host-switch)
 foreach(name IN LISTS pellmor_e2e_tests)
   add_test(NAME e2e.${name} COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/${name}.sh)
   set_tests_properties(e2e.${name} PROPERTIES

@@ -1,5 +1,5 @@
 // The desktop backend's pure helpers: X11 pixels to global points, window and screen conversions, the
-// continuous rounded rectangle, and the resource bundle.
+// continuous rounded rectangle, the resource bundle, and the item drawn into an image.
 
 #include <gtest/gtest.h>
 
@@ -8,10 +8,12 @@
 #include <QPixmap>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Backends/X11/Artwork.h"
 #include "Backends/X11/ContinuousCorners.h"
 #include "Backends/X11/GlobalCoordinates.h"
+#include "Backends/X11/ItemPainter.h"
 
 namespace pellmor::x11 {
 namespace {
@@ -164,6 +166,81 @@ TEST_F(Bundle, ColoursByName) {
   EXPECT_EQ(background.alpha(), 255);
   EXPECT_NE(background, QColor(255, 255, 255)) << "white text must stand out on the segment";
   EXPECT_FALSE(bundleColour("NoSuchColour").isValid());
+}
+
+platform::RenderDescription fullRow() {
+  return {.size = {63, 16},
+          .timerButtonFrame = makeRect(2, 0, 20, 16),
+          .timerButtonCorners = {.topLeading = 2, .bottomLeading = 2},
+          .imageName = "PlayButton",
+          .trailingFrame = makeRect(22, 0, 39, 16),
+          .trailingCorners = {.bottomTrailing = 2, .topTrailing = 2},
+          .trailingBackgroundColour = "StatusItemBackground",
+          .text = "-:--",
+          .textFrame = makeRect(22, 0, 39, 16),
+          .fontSize = 11,
+          .textColour = "white"};
+}
+
+platform::RenderDescription imageAlone(double side) {
+  return {.form = platform::Form::stacked,
+          .size = {side, side},
+          .timerButtonFrame = makeRect(0, 0, side, side),
+          .timerButtonCorners = {2, 2, 2, 2},
+          .imageName = "PlayButton",
+          .imageFitted = true,
+          .trailingFrame = makeRect(0, 0, side, side),
+          .trailingCorners = {2, 2, 2, 2},
+          .trailingBackgroundColour = "StatusItemBackground",
+          .text = "-:--",
+          .textFrame = {},
+          .fontSize = 0,
+          .textColour = "white"};
+}
+
+// Points are in the cell; the image has the device pixel ratio's pixels per point.
+TEST_F(Bundle, ItemImageIsTheCellWithTheItemCentredAndTransparentAroundIt) {
+  const QColor segment = bundleColour("StatusItemBackground");
+  const QColor artwork = bundleImage("PlayButton", 1).toImage().pixelColor(1, 1);
+  const QColor clear(0, 0, 0, 0);
+  struct Probe {
+    QPointF point;
+    QColor colour;
+  };
+  struct Case {
+    const char* what;
+    platform::RenderDescription description;
+    QSize cell;
+    qreal ratio;
+    std::vector<Probe> probes;
+  };
+  const Case cases[] = {
+      {"full row, centred in a higher cell",
+       fullRow(),
+       {63, 22},
+       1,
+       {{{0, 11}, clear}, {{30, 2}, clear}, {{30, 5}, segment}, {{3, 4}, artwork}, {{62, 21}, clear}}},
+      {"the same at 2x", fullRow(), {63, 22}, 2, {{{0, 11}, clear}, {{30, 5}, segment}, {{62, 21}, clear}}},
+      // The 20 x 16 artwork fitted into 18 x 18 is 18 x 14.4, centred: the background shows above it.
+      {"image alone, fitted", imageAlone(18), {18, 18}, 1, {{{9, 0}, segment}, {{9, 17}, segment}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const QImage image = renderItemImage(c.description, c.cell, c.ratio);
+    EXPECT_EQ(image.format(), QImage::Format_ARGB32);
+    EXPECT_EQ(image.size(), c.cell * c.ratio);
+    EXPECT_EQ(image.devicePixelRatio(), c.ratio);
+    for (const Probe& probe : c.probes) {
+      const QPoint pixel = (probe.point * c.ratio).toPoint();
+      EXPECT_EQ(image.pixelColor(pixel), probe.colour) << "at " << probe.point.x() << ',' << probe.point.y();
+    }
+  }
+  // Fitted into 36 x 36 the artwork is 36 x 28.8 from y = 3.6: its own background reaches the left edge,
+  // where the unscaled artwork (20 x 16 in the middle) would leave the segment's colour.
+  const QImage fitted = renderItemImage(imageAlone(36), {36, 36}, 1);
+  EXPECT_EQ(fitted.pixelColor(2, 18), artwork);
+  EXPECT_EQ(fitted.pixelColor(33, 18), artwork);
+  EXPECT_EQ(fitted.pixelColor(18, 2), segment);
 }
 
 }  // namespace

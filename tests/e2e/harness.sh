@@ -22,13 +22,20 @@ XVFB_PID=""
 TRAY_PID=""
 COMPANION_PID=""
 
+# stop_process PID: asks the process to end, and makes it end after 10 s (fluxbox has been seen to hang
+# on SIGTERM here).
+stop_process() {
+  kill "$1" 2>/dev/null || return 0
+  local deadline=$((SECONDS + 10))
+  while kill -0 "$1" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
+  kill -KILL "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+
 e2e_cleanup() {
   local pid
   for pid in "$COMPANION_PID" "$TRAY_PID" "$XVFB_PID"; do
-    if [ -n "$pid" ]; then
-      kill "$pid" 2>/dev/null || true
-      wait "$pid" 2>/dev/null || true
-    fi
+    [ -z "$pid" ] || stop_process "$pid"
   done
   rm -rf "$E2E_DIR"
   return 0
@@ -98,9 +105,20 @@ start_square_tray() {
   wait_until 20 square_tray_running || fail "icewm's tray did not start"
 }
 
+# fluxbox's slots are squares of its toolbar's height: start_fluxbox HEIGHT. Its settings live in a home
+# of its own: given a fresh home, it would replace a configuration named with -rc by its defaults.
+start_fluxbox() {
+  local config="$E2E_DIR/home/.fluxbox"
+  mkdir -p "$config"
+  printf '%s\n' "session.screen0.toolbar.height: $1" "session.screen0.toolbar.tools: systemtray" \
+    "session.screen0.toolbar.widthPercent: 10" "session.styleOverlay: $config/overlay" >"$config/init"
+  echo "background: none" >"$config/overlay"  # no wallpaper helper
+  HOME="$E2E_DIR/home" fluxbox >"$E2E_DIR/fluxbox.log" 2>&1 &
+  TRAY_PID=$!
+}
+
 stop_tray() {
-  kill "$TRAY_PID"
-  wait "$TRAY_PID" 2>/dev/null || true
+  stop_process "$TRAY_PID"
   TRAY_PID=""
 }
 
@@ -179,6 +197,42 @@ panel_of() {
     window=$parent
   done
   echo "$window"
+}
+
+# check_position WHAT: the position answer is the item's left edge and width and its panel's top and height.
+check_position() {
+  local answer ix iw py ph
+  answer=$(ctl position --timeout 3) || fail "no position answer"
+  read -r ix _ iw _ <<<"$(geometry_of "$(item_window)")"
+  read -r _ py _ ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"
+  expect_eq "$1: x" "$(field x "$answer")" "$ix"
+  expect_eq "$1: width" "$(field width "$answer")" "$iw"
+  expect_eq "$1: y" "$(field y "$answer")" "$py"
+  expect_eq "$1: height" "$(field height "$answer")" "$ph"
+}
+
+# listen_after ACTION...: the outgoing line that the action causes.
+listen_after() {
+  ctl listen --count 1 --timeout 5 >"$E2E_DIR/heard" &
+  local listener=$!
+  sleep 0.3  # the listener opens the FIFO before the action
+  "$@"
+  wait "$listener" || fail "no outgoing line after: $*"
+  cat "$E2E_DIR/heard"
+}
+menu_open() { [ "$(xdotool search --onlyvisible --class PellmorStatus | wc -l)" -ge 2 ]; }
+menu_closed() { ! menu_open; }
+# choose_from_menu N: opens the menu with a right click on the item and picks its Nth entry with the
+# keyboard.
+choose_from_menu() {
+  local x y w h
+  read -r x y w h <<<"$(geometry_of "$(item_window)")"
+  xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3
+  wait_until 10 menu_open || fail "no menu after a right click"
+  local downs=()
+  for ((i = 0; i < $1; i++)); do downs+=(Down); done
+  xdotool key "${downs[@]}" Return
+  wait_until 10 menu_closed || fail "the menu stayed open"
 }
 
 companion_lines() { cat "$COMPANION_OUT"; }

@@ -7,17 +7,6 @@ start_tray
 start_companion
 wait_for_docked_size 63x22
 
-check_position() {
-  local answer ix iw py ph
-  answer=$(ctl position --timeout 3) || fail "no position answer"
-  read -r ix _ iw _ <<<"$(geometry_of "$(item_window)")"
-  read -r _ py _ ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"
-  expect_eq "$1: x" "$(field x "$answer")" "$ix"
-  expect_eq "$1: width" "$(field width "$answer")" "$iw"
-  expect_eq "$1: y" "$(field y "$answer")" "$py"
-  expect_eq "$1: height" "$(field height "$answer")" "$ph"
-}
-
 check_position "signed in"
 ctl set-authenticated false
 wait_for_docked_size 76x22

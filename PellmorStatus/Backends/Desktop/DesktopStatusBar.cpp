@@ -39,18 +39,20 @@ class DesktopButton final : public platform::Button {
 
   ~DesktopButton() override { QObject::disconnect(watcherConnection_); }
 
-  platform::Rect frame() const override { return frame_; }
+  // Geometry questions go to the tray's button while it shows the item: the tray may give it a cell of
+  // its own size.
+  platform::Rect frame() const override { return inTray() ? tray_->frame() : frame_; }
   void setFrame(platform::Rect frame) override {
     frame_ = frame;
     if (tray_) tray_->setFrame(frame);
     if (sni_) sni_->setFrame(frame);
   }
-  platform::Rect bounds() const override { return platform::Rect{{}, frame_.size}; }
-  platform::Window* window() const override {
-    return host_ == Host::xembed && tray_ ? tray_->window() : nullptr;
+  platform::Rect bounds() const override {
+    return inTray() ? tray_->bounds() : platform::Rect{{}, frame_.size};
   }
+  platform::Window* window() const override { return inTray() ? tray_->window() : nullptr; }
   platform::Rect convertRectToWindow(platform::Rect rect) const override {
-    return host_ == Host::xembed && tray_ ? tray_->convertRectToWindow(rect) : rect;
+    return inTray() ? tray_->convertRectToWindow(rect) : rect;
   }
   void addSubview(platform::View& child) override {
     if (tray_) tray_->addSubview(child);
@@ -62,6 +64,8 @@ class DesktopButton final : public platform::Button {
   }
 
  private:
+  bool inTray() const { return host_ == Host::xembed && tray_; }
+
   void reconsider() {
     situation_.xembedTray = tray_ && tray_->trayPresent();
     situation_.trayGivesWidth = tray_ ? tray_->trayGivesWidth() : std::nullopt;

@@ -27,6 +27,12 @@ constexpr auto backgroundRetryInterval = std::chrono::milliseconds(20);
 constexpr int maximumBackgroundAttempts = 50;
 constexpr auto firstDockRetryDelay = std::chrono::milliseconds(500);
 constexpr auto longestDockRetryDelay = std::chrono::milliseconds(30000);
+// How long a tray has to grow the slot after the item asked for more room (trayer takes milliseconds).
+constexpr auto slotFollowGrace = std::chrono::milliseconds(1000);
+
+bool overflows(PixelSize window, PixelSize slot) {
+  return window.width > slot.width || window.height > slot.height;
+}
 
 int pixelsOf(double points) {
   return static_cast<int>(std::lround(points));
@@ -169,25 +175,53 @@ void TrayButton::withdrawWindow() {
   docked_ = false;
   widget_->hide();
   withdraw(windowId_);
+  // The next tray sees the item's own size, not the slot of the last one.
+  widget_->setFixedSize(pixelsOf(frame_.width()), pixelsOf(frame_.height()));
+  const double ratio = widget_->devicePixelRatioF();
+  resizeWindow(windowId_, pixelsOf(frame_.width() * ratio), pixelsOf(frame_.height() * ratio));
+  fitToSlot();
 }
 
 void TrayButton::fitToSlot() {
-  if (!docked_) return widget_->fitContent(widget_->size());
+  if (!docked_) return showInCell(widget_->size());
   const std::optional<PixelSize> own = sizeOf(windowId_);
   const std::optional<PixelSize> slot = parentSizeOf(windowId_);
   if (!own || !slot) return;
-  const double ratio = widget_->devicePixelRatioF();
-  const QSize slotPoints(pixelsOf(slot->width / ratio), pixelsOf(slot->height / ratio));
-  // A tray that follows the item's size grows the slot after the item's resize; one with slots of its own
-  // size leaves the item hanging out of its slot, so the item takes the slot's size.
-  if (own->width > slot->width || own->height > slot->height) {
-    widget_->setFixedSize(slotPoints);
+  // A tray that follows the item's size grows the slot soon after the item's resize. One with slots of
+  // its own size leaves the item hanging out of its slot, or resizes the window behind Qt's back; after a
+  // grace period the item settles into what the tray gives.
+  if ((overflows(*own, *slot) || pointsOf(*own) != widget_->size()) && !settlePending_) {
+    settlePending_ = true;
+    QTimer::singleShot(slotFollowGrace, widget_.get(), [this] {
+      settlePending_ = false;
+      settleInSlot();
+    });
+  }
+  // The cell is what the X server shows of the window and Qt draws of the widget.
+  showInCell(pointsOf(*own).boundedTo(pointsOf(*slot)).boundedTo(widget_->size()));
+}
+
+void TrayButton::settleInSlot() {
+  if (!docked_) return;
+  const std::optional<PixelSize> own = sizeOf(windowId_);
+  const std::optional<PixelSize> slot = parentSizeOf(windowId_);
+  if (!own || !slot) return;
+  const QSize cell = pointsOf(*own).boundedTo(pointsOf(*slot));
+  if (cell != widget_->size()) {
+    widget_->setFixedSize(cell);
     pinNativeSize();
   }
-  // The cell is what the X server shows of the window: Qt keeps the size it asked for while a tray that
-  // resizes the window itself has made it smaller, and a size asked for shows only once the tray grants it.
-  const QSize ownPoints(pixelsOf(own->width / ratio), pixelsOf(own->height / ratio));
-  widget_->fitContent(ownPoints.boundedTo(slotPoints));
+  showInCell(cell);
+}
+
+QSize TrayButton::pointsOf(PixelSize pixels) const {
+  const double ratio = widget_->devicePixelRatioF();
+  return QSize(pixelsOf(pixels.width / ratio), pixelsOf(pixels.height / ratio));
+}
+
+void TrayButton::showInCell(QSize cell) {
+  cell_ = platform::Size{static_cast<double>(cell.width()), static_cast<double>(cell.height())};
+  widget_->fitContent(cell);
 }
 
 void TrayButton::embedded() {
@@ -270,7 +304,7 @@ void TrayButton::pinNativeSize() {
 }
 
 platform::Rect TrayButton::bounds() const {
-  return platform::makeRect(0, 0, frame_.width(), frame_.height());
+  return platform::makeRect(0, 0, cell_.width, cell_.height);
 }
 
 platform::Window* TrayButton::window() const {

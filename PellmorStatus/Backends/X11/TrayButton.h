@@ -4,6 +4,8 @@
 #include <memory>
 #include <optional>
 
+#include <QSize>
+
 #include "Backends/X11/GlobalCoordinates.h"
 #include "Backends/X11/X11Window.h"
 #include "Platform/Drawing.h"
@@ -52,6 +54,9 @@ class TrayButton final : public platform::Button {
   void orphaned();
   void withdrawWindow();
   void fitToSlot();
+  void settleInSlot();
+  void showInCell(QSize cell);
+  QSize pointsOf(PixelSize pixels) const;
   void showWhenSlotIsReady();
   void pinNativeSize();
   void showDescription(const platform::RenderDescription& description);
@@ -67,7 +72,9 @@ class TrayButton final : public platform::Button {
   int dockSequence_ = 0;
   int dockRequests_ = 0;
   int backgroundAttempts_ = 0;
+  bool settlePending_ = false;
   platform::Rect frame_;
+  platform::Size cell_;  // what the tray shows of the window, in points
   std::function<void()> action_;
   std::function<void()> trayObserver_;
   bool dockingEnabled_ = true;

@@ -59,6 +59,12 @@ void withdraw(WindowId window) {
   xcb_flush(connection());
 }
 
+void resizeWindow(WindowId window, int width, int height) {
+  const uint32_t size[] = {static_cast<uint32_t>(width), static_cast<uint32_t>(height)};
+  xcb_configure_window(connection(), window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+  xcb_flush(connection());
+}
+
 void withdrawToRoot(WindowId window) {
   xcb_connection_t* const c = connection();
   xcb_unmap_window(c, window);

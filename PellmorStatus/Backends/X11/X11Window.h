@@ -39,6 +39,10 @@ void withdraw(WindowId window);
 // tray drops the item's slot.
 void withdrawToRoot(WindowId window);
 
+// Sets the window's size on the server, whatever Qt believes it to be: a tray may have changed it behind
+// Qt's back.
+void resizeWindow(WindowId window, int width, int height);
+
 // Pins the window's size in its WM_NORMAL_HINTS (minimum = maximum = size): trays size an icon's slot
 // from the minimum size and follow changes of the property.
 void pinSizeHints(WindowId window, int width, int height);

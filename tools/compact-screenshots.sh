@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Takes the README's pictures of the compact form (docs/images/compact-*.png): the companion docked into
+# trays that give it less room than the full item, on a virtual X server: fluxbox with square slots of
+# 16, 18, 22, 24, 25 and 32 pixels (its toolbar height), icewm (32 x 24) and trayer 18 pixels high (a row
+# of 63 x 16). For each state one strip, the cells left to right in that order, each cut with two pixels
+# of its tray around it and enlarged four times without smoothing. Uses the debug build in build/debug
+# unless COMPANION and PELLMORCTL name other executables.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+export COMPANION=${COMPANION:-$root/build/debug/PellmorStatus/PellmorStatus}
+export PELLMORCTL=${PELLMORCTL:-$root/build/debug/tools/pellmorctl}
+export RESOURCES=$root/resources
+if [ ! -x "$COMPANION" ] || [ ! -x "$PELLMORCTL" ]; then
+  echo "compact-screenshots.sh: build first (cmake --preset debug && cmake --build --preset debug)" >&2
+  exit 1
+fi
+images=$root/docs/images
+mkdir -p "$images"
+
+# shellcheck source=tests/e2e/harness.sh
+source "$root/tests/e2e/harness.sh"
+start_display
+start_companion
+
+item_off_screen() { ! item_mapped; }
+
+# The last one is signed in: a tray sizes its slot when the item docks, and icewm gives a signed-out item,
+# 76 wide, 24 x 24 rather than 32 x 24.
+states=(
+  "sign-in|PlayButton|Sign In|clear-timer;set-authenticated false"
+  "no-time|PlayButton|-:--|set-authenticated true"
+  "running|PauseButton|1:06|show-timer --started-ago 3930 --hours 0"
+)
+# Each host: how to start it, the cell it gives.
+hosts=(
+  "start_fluxbox 16|16x16" "start_fluxbox 18|18x18" "start_fluxbox 22|22x22" "start_fluxbox 24|24x24"
+  "start_fluxbox 25|25x25" "start_fluxbox 32|32x32" "start_square_tray|32x24" "TRAY_HEIGHT=18 start_tray|63x16"
+)
+index=0
+for host in "${hosts[@]}"; do
+  eval "${host%%|*}"
+  wait_for_docked_size "${host#*|}" >/dev/null
+  for state in "${states[@]}"; do
+    IFS='|' read -r name image text commands <<<"$state"
+    IFS=';' read -r -a steps <<<"$commands"
+    for step in "${steps[@]}"; do
+      # shellcheck disable=SC2086  # the step is words on purpose
+      ctl $step
+    done
+    wait_for_title "$image|$text" >/dev/null
+    wait_until 5 tray_settled || fail "the tray did not settle"
+    # A tray with slots of its own size gets a second to follow a new size before the item settles back
+    # into the slot; then one paint.
+    sleep 1.5
+    read -r x y w h <<<"$(geometry_of "$(item_window)")"
+    screenshot
+    convert "$E2E_DIR/shot.png" -crop "$((w + 4))x$((h + 4))+$((x - 2))+$((y - 2))" +repage \
+      "$E2E_DIR/$name-$index.png"
+  done
+  stop_tray
+  wait_until 10 item_off_screen || fail "the item stayed on screen after its tray exited"
+  index=$((index + 1))
+done
+
+for state in "${states[@]}"; do
+  name=${state%%|*}
+  pieces=()
+  for ((i = 0; i < index; i++)); do pieces+=("$E2E_DIR/$name-$i.png"); done
+  convert "${pieces[@]}" -bordercolor white -border 3x0 -background white -gravity center +append +repage \
+    -filter point -resize 400% -strip "$images/compact-$name.png"
+  echo "$images/compact-$name.png"
+done
