@@ -74,6 +74,12 @@ TEST_F(DBusMenu, ClicksReachTheEntryTheHostNames) {
   EXPECT_EQ(unknown, QList<int>{5});
   EXPECT_EQ(clicked, (std::vector<int>{1, 0}));
 
+  DBusMenuEventList flood;
+  for (int i = 0; i < 1000; ++i)
+    flood.push_back({1, QStringLiteral("clicked"), nothing, 0});
+  EXPECT_EQ(menu_.EventGroup(flood).size(), 1000) << "a flood of clicks is refused as a whole";
+  EXPECT_EQ(clicked, (std::vector<int>{1, 0}));
+
   QList<int> errors;
   EXPECT_TRUE(menu_.AboutToShowGroup({0, 1, 3}, errors).isEmpty());
   EXPECT_EQ(errors, QList<int>{3});

@@ -6,6 +6,8 @@ namespace pellmor::sni {
 namespace {
 
 constexpr int rootId = 0;
+// A host sends one event per user action; a group far larger is no user's and is not run.
+constexpr qsizetype maximumEventsPerGroup = 16;
 
 // Entry ids start at 1; the root is 0.
 int indexOf(int id) {
@@ -87,6 +89,11 @@ void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant& 
 
 QList<int> DBusMenuAdaptor::EventGroup(const DBusMenuEventList& events) {
   QList<int> unknown;
+  if (events.size() > maximumEventsPerGroup) {
+    for (const DBusMenuEvent& event : events)
+      unknown.push_back(event.id);
+    return unknown;
+  }
   for (const DBusMenuEvent& event : events) {
     if (isEntry(event.id) || event.id == rootId) {
       deliver(event.id, event.eventId);
