@@ -44,11 +44,14 @@ std::unique_ptr<pellmor::platform::Application> makeApplication(int& argc, char*
   const pellmor::desktop::HostMode mode = pellmor::desktop::hostModeFrom(std::getenv("PELLMOR_STATUS_HOST"));
   const bool xDisplay = pellmor::displayAvailable();
   const bool sessionBus = pellmor::sessionBusAvailable();
-  if (pellmor::desktop::desktopReachable(mode, xDisplay, sessionBus)) continueAsDesktopProcess(argv);
-  pellmor::desktop::HostSituation nowhere;
-  nowhere.xDisplay = xDisplay;
-  nowhere.sessionBus = sessionBus;
-  std::fprintf(stderr, "%s\n", pellmor::desktop::missingHostLine(mode, nowhere).c_str());
+  if (pellmor::desktop::desktopReachable(mode, xDisplay, sessionBus)) {
+    continueAsDesktopProcess(argv);  // returns only when the exec failed, which it has reported
+  } else {
+    pellmor::desktop::HostSituation nowhere;
+    nowhere.xDisplay = xDisplay;
+    nowhere.sessionBus = sessionBus;
+    std::fprintf(stderr, "%s\n", pellmor::desktop::missingHostLine(mode, nowhere).c_str());
+  }
 #endif
   (void)argc;
   (void)argv;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Without a display the item has no button, the companion says so, and the channel still works.
+# Without a display or a session bus the item has no button, the companion says so, and the channel still
+# works.
 # shellcheck source=tests/e2e/harness.sh
 source "$(dirname "$0")/harness.sh"
 unset DISPLAY
@@ -17,3 +18,6 @@ wait_until 5 grep -q '^Received unknown action: .*"bogus"' "$COMPANION_OUT" || f
 expect_eq "standard output" "$(sed -E 's/^(Received unknown action: ).*/\1.../' "$COMPANION_OUT")" \
   "Failed to create NSStatusItem button
 Received unknown action: ..."
+# Nowhere to show the item: one line says what is missing.
+expect_eq "standard error" "$(cat "$COMPANION_ERR")" \
+  "No tray to show the status item in: no X display, no session bus"
