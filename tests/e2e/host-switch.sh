@@ -3,7 +3,8 @@
 # 32 x 24 slots) and a StatusNotifierWatcher on a private session bus: the item docks, finds its slot too
 # narrow for the row and moves to the StatusNotifierItem host, leaving the tray; when the watcher goes
 # away it docks into the tray again, in its compact form. The tray never went away, so nothing is missing
-# and the companion prints nothing on standard error.
+# and the companion prints nothing on standard error. Then PELLMOR_STATUS_HOST forces each front end in
+# turn, with both hosts running.
 # shellcheck source=tests/e2e/harness.sh
 source "$(dirname "$0")/harness.sh"
 : "${SNI_WATCHER:?SNI_WATCHER must name the sni-test-watcher executable}"
@@ -52,8 +53,7 @@ pass "registered with the watcher: $(sed -n 's/^registered //p' "$E2E_DIR/watche
 wait_until 10 item_withdrawn || fail "the item's window stayed in the tray or on the screen"
 pass "the item left the tray"
 
-kill "$WATCHER_PID"
-wait "$WATCHER_PID" 2>/dev/null || true
+stop_process "$WATCHER_PID"
 WATCHER_PID=""
 wait_for_docked_size 32x24
 wait_for_title "PlayButton|-:--"
@@ -61,3 +61,21 @@ ctl show-timer --started-ago 3930 --hours 0
 wait_for_title "PauseButton|1:06"
 
 expect_eq "standard error" "$(cat "$COMPANION_ERR")" ""
+
+# Forced XEmbed: the item stays in the squashing tray and never goes near the session bus.
+start_watcher
+stop_process "$COMPANION_PID"
+PELLMOR_STATUS_HOST=xembed start_companion
+wait_for_docked_size 32x24
+ctl set-authenticated false
+wait_for_title "PlayButton|Sign In"
+expect_eq "registrations while XEmbed is forced" "$(grep -c '^registered' "$E2E_DIR/watcher.out")" "0"
+
+# Forced StatusNotifierItem: the item registers and never shows a window on the X display.
+stop_process "$COMPANION_PID"
+wait_until 10 test -z "$(item_window)" || fail "the stopped companion's window stayed"
+PELLMOR_STATUS_HOST=sni start_companion
+wait_until 30 grep -q '^registered org.kde.StatusNotifierItem-' "$E2E_DIR/watcher.out" ||
+  fail "no registration while the StatusNotifierItem is forced"
+pass "registered while the StatusNotifierItem is forced"
+expect_eq "the item's window on the X display" "$(item_window)" ""
