@@ -62,9 +62,10 @@ wait_for_title "PauseButton|1:06"
 
 expect_eq "standard error" "$(cat "$COMPANION_ERR")" ""
 
-# Forced XEmbed: the item stays in the squashing tray and never goes near the session bus.
-start_watcher
+# Forced XEmbed: the item stays in the squashing tray and never goes near the session bus. (The companion
+# of the first part goes first: it would register with the new watcher.)
 stop_process "$COMPANION_PID"
+start_watcher
 PELLMOR_STATUS_HOST=xembed start_companion
 wait_for_docked_size 32x24
 ctl set-authenticated false
