@@ -22,7 +22,7 @@ class DesktopButton final : public platform::Button {
  public:
   DesktopButton(HostMode mode, HostSituation situation, x11::TrayTracker* tray,
                 std::optional<QDBusConnection> bus, sni::StatusNotifierWatcherTracker* watcher)
-      : mode_(mode), situation_(situation) {
+      : mode_(mode), situation_(situation), watcher_(watcher) {
     if (tray != nullptr) {
       tray_ = std::make_unique<x11::TrayButton>(*tray, x11::currentScreenLayout);
       tray_->setDockingEnabled(false);  // until the choice below
@@ -33,7 +33,6 @@ class DesktopButton final : public platform::Button {
       watcherConnection_ = QObject::connect(watcher, &sni::StatusNotifierWatcherTracker::availabilityChanged,
                                             [this] { reconsider(); });
     }
-    watcher_ = watcher;
     reconsider();
   }
 
@@ -88,9 +87,9 @@ class DesktopButton final : public platform::Button {
 
   HostMode mode_;
   HostSituation situation_;
+  sni::StatusNotifierWatcherTracker* watcher_;  // null without a session bus
   std::unique_ptr<x11::TrayButton> tray_;
   std::unique_ptr<sni::StatusNotifierButton> sni_;
-  sni::StatusNotifierWatcherTracker* watcher_ = nullptr;
   QMetaObject::Connection watcherConnection_;
   Host host_ = Host::none;
   bool announced_ = false;
