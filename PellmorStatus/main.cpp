@@ -17,6 +17,7 @@
 #if defined(PELLMOR_DESKTOP_PROCESS)
 #include "Backends/X11/DesktopApplication.h"
 #elif defined(PELLMOR_DESKTOP_EXECUTABLE)
+#include "Backends/Desktop/HostChoice.h"
 #include "Backends/X11/DisplayProbe.h"
 #endif
 
@@ -29,9 +30,9 @@ pellmor::platform::Application* application = nullptr;
 pellmor::AppDelegate* appDelegate = nullptr;
 
 #if defined(PELLMOR_DESKTOP_EXECUTABLE)
-// The desktop build of this program carries Qt; only a process with a display to show the item on loads
-// it. Its path relative to this executable is the same in the build tree and once installed (a libexec
-// directory). Returns only when the exec fails.
+// The desktop build of this program carries Qt; only a process with somewhere to show the item (an X
+// display, or a session bus for a StatusNotifierItem host) loads it. Its path relative to this executable
+// is the same in the build tree and once installed (a libexec directory). Returns only when the exec fails.
 void continueAsDesktopProcess(char** argv) {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -46,7 +47,17 @@ std::unique_ptr<pellmor::platform::Application> makeApplication(int& argc, char*
 #if defined(PELLMOR_DESKTOP_PROCESS)
   if (auto desktop = pellmor::makeDesktopApplication(argc, argv)) return desktop;
 #elif defined(PELLMOR_DESKTOP_EXECUTABLE)
-  if (pellmor::displayAvailable()) continueAsDesktopProcess(argv);
+  const pellmor::desktop::HostMode mode = pellmor::desktop::hostModeFrom(std::getenv("PELLMOR_STATUS_HOST"));
+  const bool xDisplay = pellmor::displayAvailable();
+  const bool sessionBus = pellmor::sessionBusAvailable();
+  if (pellmor::desktop::desktopReachable(mode, xDisplay, sessionBus)) {
+    continueAsDesktopProcess(argv);  // returns only when the exec failed, which it has reported
+  } else {
+    pellmor::desktop::HostSituation nowhere;
+    nowhere.xDisplay = xDisplay;
+    nowhere.sessionBus = sessionBus;
+    std::fprintf(stderr, "%s\n", pellmor::desktop::missingHostLine(mode, nowhere).c_str());
+  }
 #endif
   (void)argc;
   (void)argv;

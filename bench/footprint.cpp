@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "CompanionProcess.h"
+#include "support/CompanionProcess.h"
 
 namespace {
 

@@ -6,12 +6,17 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev dpkg-dev file
+  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev dpkg-dev file dbus-daemon
   qt6-base-dev libxcb1-dev libxcb-icccm4-dev libgl-dev
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth trayer icewm fluxbox xdotool x11-utils imagemagick fonts-dejavu-core locales-all python3
   desktop-file-utils systemd
 )
+
+# --wayland: also a headless Wayland desktop with a StatusNotifierItem host, for ./tools/waybar-picture.sh.
+if [ "${1:-}" = "--wayland" ]; then
+  packages+=(sway waybar grim)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

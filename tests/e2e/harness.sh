@@ -15,6 +15,8 @@ set -euo pipefail
 
 E2E_DIR=$(mktemp -d "${TMPDIR:-/tmp}/pellmor-e2e-XXXXXX")
 export XDG_RUNTIME_DIR="$E2E_DIR/runtime"
+# The companion sees only the hosts a test starts: never the caller's session bus or host choice.
+unset DBUS_SESSION_BUS_ADDRESS PELLMOR_STATUS_HOST
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 COMPANION_OUT="$E2E_DIR/companion.out"
 COMPANION_ERR="$E2E_DIR/companion.err"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Without a display the item has no button and the companion says so; the channel still works; and
-# SIGTERM in the middle of a flood of messages still ends it with one "GOODBYE!", status 0, FIFOs kept.
+# Without a display or a session bus the item has no button and the companion says so; the channel still
+# works; and SIGTERM in the middle of a flood of messages still ends it with one "GOODBYE!", status 0, FIFOs
+# kept.
 # shellcheck source=tests/e2e/harness.sh
 source "$(dirname "$0")/harness.sh"
 unset DISPLAY
@@ -14,6 +15,9 @@ wait_until answered || fail "the channel did not answer"
 expect_eq "standard output" "$(sed -E 's/^(Received unknown action: ).*/\1.../' "$COMPANION_OUT")" \
   "Failed to create NSStatusItem button
 Received unknown action: ..."
+# Nowhere to show the item: one line says what is missing.
+expect_eq "standard error" "$(cat "$COMPANION_ERR")" \
+  "No tray to show the status item in: no X display, no session bus"
 
 fifo=$(find "$XDG_RUNTIME_DIR" -name from_main.fifo)
 # `yes` writes the line again and again; it ends with the companion, on a broken pipe.

@@ -92,7 +92,8 @@ expect_eq "standard output" "$(sed -E 's/^(Received unknown action: ).*/\1.../' 
   "Failed to create NSStatusItem button
 Received unknown action: ...
 GOODBYE!"
-expect_eq "standard error" "$(cat "$COMPANION_ERR")" "PellmorStatus: ignoring argument '-psn_0_42' (see --help)"
+expect_eq "standard error" "$(cat "$COMPANION_ERR")" "PellmorStatus: ignoring argument '-psn_0_42' (see --help)
+No tray to show the status item in: no X display, no session bus"
 
 # With a display the installed companion hands over to the installed desktop executable, which docks.
 start_display

@@ -7,9 +7,10 @@
 #include <cstdlib>
 #include <utility>
 
+#include "Backends/Desktop/DesktopStatusBar.h"
 #include "Backends/X11/DisplayLoss.h"
 #include "Backends/X11/DisplayProbe.h"
-#include "Backends/X11/X11StatusBar.h"
+#include "Backends/X11/X11Screens.h"
 #include "Support/BrokenPipe.h"
 #include "Support/SystemClock.h"
 #include "Support/TerminationSignals.h"
@@ -51,7 +52,8 @@ class QtTickerFactory final : public platform::TickerFactory {
 
 class DesktopApplication final : public platform::Application {
  public:
-  DesktopApplication(int& argc, char** argv) : application_(argc, argv) {
+  DesktopApplication(int& argc, char** argv, desktop::DesktopStatusBar::Options hosts)
+      : application_(argc, argv), hosts_(hosts) {
     x11::endProcessWhenDisplayIsLost([this] { return terminating_; });
   }
 
@@ -80,7 +82,7 @@ class DesktopApplication final : public platform::Application {
 
  private:
   platform::StatusBar& statusBar() {
-    if (!statusBar_) statusBar_ = std::make_unique<x11::X11StatusBar>();
+    if (!statusBar_) statusBar_ = std::make_unique<desktop::DesktopStatusBar>(hosts_);
     return *statusBar_;
   }
 
@@ -92,27 +94,32 @@ class DesktopApplication final : public platform::Application {
   }
 
   QApplication application_;
+  desktop::DesktopStatusBar::Options hosts_;
   TerminationSignals signals_;
   platform::ApplicationDelegate* delegate_ = nullptr;
   QtMainThread mainThread_;
   QtTickerFactory tickers_;
   SystemClock clock_;
   x11::X11Screens screens_;
-  std::unique_ptr<x11::X11StatusBar> statusBar_;
+  std::unique_ptr<desktop::DesktopStatusBar> statusBar_;
   bool terminating_ = false;
 };
 
 }  // namespace
 
 std::unique_ptr<platform::Application> makeDesktopApplication(int& argc, char** argv) {
+  const desktop::HostMode mode = desktop::hostModeFrom(std::getenv("PELLMOR_STATUS_HOST"));
   // Probed before Qt, which would end the process without a display.
-  if (!displayAvailable()) return nullptr;
-  // The tray protocol is X11's: never let Qt pick Wayland or an offscreen platform.
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  const bool xDisplay = displayAvailable() && mode != desktop::HostMode::statusNotifier;
+  if (!desktop::desktopReachable(mode, xDisplay, sessionBusAvailable())) return nullptr;
+  // The tray protocol is X11's: on an X display Qt must use xcb, never Wayland. Without one only the
+  // StatusNotifierItem front end can show the item, and it needs Qt only to draw its pixmaps.
+  setenv("QT_QPA_PLATFORM", xDisplay ? "xcb" : "offscreen", 1);
   // Before Qt starts its threads, which inherit the mask: a write to an X server that has just gone away
   // then fails like any other, and the broken connection is reported instead of killing the process.
   blockBrokenPipeSignal();
-  return std::make_unique<DesktopApplication>(argc, argv);
+  return std::make_unique<DesktopApplication>(
+      argc, argv, desktop::DesktopStatusBar::Options{mode, xDisplay, waylandSession()});
 }
 
 }  // namespace pellmor

@@ -21,9 +21,10 @@ class HostWidget final : public QWidget {
     installContent();
   }
 
-  void setDisplayObserver(std::function<void(const platform::RenderDescription&)> observer) {
-    observer_ = std::move(observer);
-    if (observer_) observer_(description_);
+  void addDisplayObserver(std::function<void(const platform::RenderDescription&)> observer) {
+    if (!observer) return;
+    observer(description_);
+    observers_.push_back(std::move(observer));
   }
   void setFallbackAction(std::function<void()> action) { fallback_ = std::move(action); }
 
@@ -68,7 +69,8 @@ class HostWidget final : public QWidget {
   void displayChanged() {
     description_ = content_->render(cell());
     update();
-    if (observer_) observer_(description_);
+    for (const auto& observer : observers_)
+      observer(description_);
   }
 
   void showMenu(QPoint globalPosition) {
@@ -89,7 +91,7 @@ class HostWidget final : public QWidget {
   static platform::Point toCell(QPointF local) { return platform::Point{local.x(), local.y()}; }
 
   std::shared_ptr<platform::HostedContent> content_;
-  std::function<void(const platform::RenderDescription&)> observer_;
+  std::vector<std::function<void(const platform::RenderDescription&)>> observers_;
   std::function<void()> fallback_;
   platform::RenderDescription description_;
   platform::HitTarget pressTarget_ = platform::HitTarget::none;
@@ -97,7 +99,7 @@ class HostWidget final : public QWidget {
 };
 
 HostingView::HostingView(std::shared_ptr<platform::HostedContent> root)
-    : widget_(new HostWidget(std::move(root))) {}
+    : content_(root), widget_(new HostWidget(std::move(root))) {}
 
 HostingView::~HostingView() {
   // The button deletes its children when it goes first; otherwise the widget goes here.
@@ -140,8 +142,8 @@ QWidget* HostingView::widget() const {
   return widget_.data();
 }
 
-void HostingView::setDisplayObserver(std::function<void(const platform::RenderDescription&)> observer) {
-  if (widget_) widget_->setDisplayObserver(std::move(observer));
+void HostingView::addDisplayObserver(std::function<void(const platform::RenderDescription&)> observer) {
+  if (widget_) widget_->addDisplayObserver(std::move(observer));
 }
 
 void HostingView::setFallbackAction(std::function<void()> action) {

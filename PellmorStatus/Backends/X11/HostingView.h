@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "Platform/Drawing.h"
 #include "Platform/HostedContent.h"
@@ -34,14 +35,18 @@ class HostingView final : public platform::HostingView {
 
   // The widget, for the button that takes it as a child. Null once the button has destroyed it.
   QWidget* widget() const;
-  // Called after every change of what the content shows, and once at once with the current state.
-  void setDisplayObserver(std::function<void(const platform::RenderDescription&)> observer);
+  // Each observer is called after every change of what the content shows, and once at once with the
+  // current state.
+  void addDisplayObserver(std::function<void(const platform::RenderDescription&)> observer);
+  // The content the host renders, for front ends that draw it themselves.
+  const std::shared_ptr<platform::HostedContent>& content() const { return content_; }
   // Runs when a click lands on no segment of the content.
   void setFallbackAction(std::function<void()> action);
   // The button that holds the host, for geometry questions.
   void setSuperview(platform::View* superview) { superview_ = superview; }
 
  private:
+  std::shared_ptr<platform::HostedContent> content_;
   QPointer<HostWidget> widget_;
   platform::Rect frame_;
   platform::View* superview_ = nullptr;

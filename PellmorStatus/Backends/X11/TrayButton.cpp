@@ -12,11 +12,15 @@
 #include <cmath>
 #include <utility>
 
+#include "Backends/Desktop/HostChoice.h"
 #include "Backends/X11/HostingView.h"
+#include "Backends/X11/ItemDescription.h"
 #include "Backends/X11/TrayTracker.h"
 
 namespace pellmor::x11 {
 namespace {
+
+using desktop::cellGivesWidth;
 
 // How long to wait for the tray to show the slot it made for the item: at most about a second.
 constexpr auto backgroundRetryInterval = std::chrono::milliseconds(20);
@@ -32,16 +36,6 @@ bool overflows(PixelSize window, PixelSize slot) {
 
 int pixelsOf(double points) {
   return static_cast<int>(std::lround(points));
-}
-
-// The tooltip says in words what the title says in names.
-QString describeInWords(const platform::RenderDescription& description) {
-  QString timer = QStringLiteral("Timer stopped; click the button to start it");
-  if (description.imageName == "PauseButton")
-    timer = QStringLiteral("Timer running; click the button to pause it");
-  if (description.imageName == "StopButton")
-    timer = QStringLiteral("Timer running; click the button to stop it");
-  return QStringLiteral("Pellmor: %1. Shown: %2").arg(timer, QString::fromStdString(description.text));
 }
 
 void showMappedByTray(QWidget& widget) {
@@ -109,8 +103,10 @@ TrayButton::TrayButton(TrayTracker& tracker, std::function<ScreenLayout()> layou
   widget_->setClickAction([this] { runAction(); });
   listen();
   // On the next pass, once the controller has given the button its first frame: the tray embeds a window
-  // at the size it has when the request arrives.
-  QTimer::singleShot(0, widget_.get(), [this] { dock(); });
+  // at the size it has when the request arrives. A change of docking meanwhile starts a new sequence.
+  QTimer::singleShot(0, widget_.get(), [this, sequence = dockSequence_] {
+    if (sequence == dockSequence_) dock();
+  });
 }
 
 TrayButton::~TrayButton() {
@@ -118,6 +114,7 @@ TrayButton::~TrayButton() {
 }
 
 void TrayButton::dock() {
+  if (!dockingEnabled_) return;
   tracker_.requestDock(windowId_);
   // Asked again, less and less often, until a tray embeds the item: a tray still setting itself up can
   // drop the request, and one that replaces another while this process starts can go unannounced.
@@ -153,6 +150,7 @@ void TrayButton::listen() {
 void TrayButton::trayChanged() {
   // The old tray is gone (its windows with it) or replaced: the window must not linger on the root.
   withdrawWindow();
+  trayGivesWidth_.reset();
   startDockSequence();
   const bool alpha = tracker_.manager() != 0 && tracker_.managerVisualHasAlpha();
   if (alpha != widget_->testAttribute(Qt::WA_TranslucentBackground)) {
@@ -162,6 +160,7 @@ void TrayButton::trayChanged() {
     pinNativeSize();
   }
   dock();
+  notifyTrayObserver();
 }
 
 void TrayButton::orphaned() {
@@ -246,6 +245,42 @@ void TrayButton::showWhenSlotIsReady() {
   showMappedByTray(*widget_);
   pinNativeSize();  // showing rewrote the hints
   fitToSlot();
+  measureCell();
+}
+
+void TrayButton::measureCell() {
+  const std::optional<PixelSize> slot = parentSizeOf(windowId_);
+  if (!slot || !content_) return;
+  const platform::Size row = content_->render().size;  // the full row, whatever form the cell shows
+  const double ratio = widget_->devicePixelRatioF();
+  trayGivesWidth_ =
+      cellGivesWidth(slot->width, slot->height, pixelsOf(row.width * ratio), pixelsOf(row.height * ratio));
+  notifyTrayObserver();
+}
+
+void TrayButton::notifyTrayObserver() {
+  if (trayObserver_) trayObserver_();
+}
+
+bool TrayButton::trayPresent() const {
+  return tracker_.manager() != 0;
+}
+
+void TrayButton::setDockingEnabled(bool enabled) {
+  if (enabled == dockingEnabled_) return;
+  dockingEnabled_ = enabled;
+  startDockSequence();
+  if (enabled) {
+    // On the next pass, like the first request: the controller may still be giving the item its frame.
+    QTimer::singleShot(0, widget_.get(), [this, sequence = dockSequence_] {
+      if (dockingEnabled_ && sequence == dockSequence_) dock();
+    });
+    return;
+  }
+  if (docked_ || isReparented(windowId_)) {
+    withdrawWindow();
+    withdrawToRoot(windowId_);
+  }
 }
 
 platform::Rect TrayButton::frame() const {
@@ -291,13 +326,14 @@ platform::Rect TrayButton::convertRectToWindow(platform::Rect rect) const {
 void TrayButton::addSubview(platform::View& child) {
   auto* host = dynamic_cast<HostingView*>(&child);
   if (host == nullptr || host->widget() == nullptr) return;
+  content_ = host->content();
   host->setSuperview(this);
   host->widget()->setParent(widget_.get());
   host->setFrame(host->frame());
   fitToSlot();
   host->widget()->show();
   host->setFallbackAction([this] { runAction(); });
-  host->setDisplayObserver(
+  host->addDisplayObserver(
       [this](const platform::RenderDescription& description) { showDescription(description); });
 }
 

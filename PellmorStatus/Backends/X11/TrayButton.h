@@ -11,6 +11,7 @@
 #include "Backends/X11/GlobalCoordinates.h"
 #include "Backends/X11/X11Window.h"
 #include "Platform/Drawing.h"
+#include "Platform/HostedContent.h"
 #include "Platform/StatusBar.h"
 
 namespace pellmor::x11 {
@@ -37,6 +38,15 @@ class TrayButton final : public platform::Button {
   void addSubview(platform::View& child) override;
   void setAction(std::function<void()> action) override;
 
+  // Whether the item may dock (on by default): off while another front end shows the item, and turning it
+  // off withdraws a docked item from the tray.
+  void setDockingEnabled(bool enabled);
+  // Called when a tray comes or goes, and when the tray has given the item its cell.
+  void setTrayObserver(std::function<void()> observer) { trayObserver_ = std::move(observer); }
+  bool trayPresent() const;
+  // Whether the current tray's cell shows the whole row; unknown until the item has been docked into it.
+  std::optional<bool> trayGivesWidth() const { return trayGivesWidth_; }
+
  private:
   void listen();
   void dock();
@@ -53,6 +63,8 @@ class TrayButton final : public platform::Button {
   void pinNativeSize();
   void showDescription(const platform::RenderDescription& description);
   void runAction();
+  void measureCell();
+  void notifyTrayObserver();
 
   TrayTracker& tracker_;
   std::function<ScreenLayout()> layout_;
@@ -66,6 +78,10 @@ class TrayButton final : public platform::Button {
   platform::Rect frame_;
   platform::Size cell_;  // what the tray shows of the window, in points
   std::function<void()> action_;
+  std::function<void()> trayObserver_;
+  bool dockingEnabled_ = true;
+  std::optional<bool> trayGivesWidth_;
+  std::shared_ptr<platform::HostedContent> content_;
   mutable std::optional<X11Window> window_;
 };
 

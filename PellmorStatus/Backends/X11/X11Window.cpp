@@ -67,6 +67,13 @@ void resizeWindow(WindowId window, int width, int height) {
   xcb_flush(connection());
 }
 
+void withdrawToRoot(WindowId window) {
+  xcb_connection_t* const c = connection();
+  xcb_unmap_window(c, window);
+  xcb_reparent_window(c, window, rootWindow(), 0, 0);
+  xcb_flush(c);
+}
+
 void pinSizeHints(WindowId window, int width, int height) {
   xcb_size_hints_t hints{};
   xcb_icccm_size_hints_set_size(&hints, 0, width, height);

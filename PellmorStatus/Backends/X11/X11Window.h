@@ -37,6 +37,9 @@ WindowId parentOf(WindowId window);
 // Unmaps the window at once, whatever Qt believes about it: the X server maps a window again by itself
 // when a tray that embedded it exits (the tray's save-set).
 void withdraw(WindowId window);
+// Ends an embedding from the client's side (XEmbed: unmap, then reparent to the root window), so the
+// tray drops the item's slot.
+void withdrawToRoot(WindowId window);
 
 // Sets the window's size on the server, whatever Qt believes it to be: a tray may have changed it behind
 // Qt's back.

@@ -1,11 +1,7 @@
-#include "Backends/X11/X11StatusBar.h"
+#include "Backends/X11/X11Screens.h"
 
 #include <QGuiApplication>
 #include <QScreen>
-
-#include "Backends/X11/HostingView.h"
-#include "Backends/X11/TrayButton.h"
-#include "Backends/X11/TrayTracker.h"
 
 namespace pellmor::x11 {
 namespace {
@@ -20,16 +16,6 @@ ScreenLayout layoutOf(const QScreen& firstScreen) {
   return ScreenLayout{firstScreen.devicePixelRatio(), static_cast<double>(geometry.y() + geometry.height()),
                       static_cast<double>(geometry.x())};
 }
-
-// An item in the tray: always has a button, which waits for a tray when none runs.
-class X11StatusBarItem final : public platform::StatusBarItem {
- public:
-  explicit X11StatusBarItem(TrayTracker& tracker) : button_(tracker, currentScreenLayout) {}
-  platform::Button* button() override { return &button_; }
-
- private:
-  TrayButton button_;
-};
 
 }  // namespace
 
@@ -48,20 +34,6 @@ ScreenLayout currentScreenLayout() {
   const QList<QScreen*> all = QGuiApplication::screens();
   if (all.isEmpty()) return ScreenLayout{};
   return layoutOf(*all.front());
-}
-
-X11StatusBar::X11StatusBar() : tracker_(std::make_unique<TrayTracker>()) {}
-
-X11StatusBar::~X11StatusBar() = default;
-
-std::unique_ptr<platform::StatusBarItem> X11StatusBar::statusItemWithLength(double /*length*/) {
-  // The item's width always follows its button, which is what a variable length asks for.
-  return std::make_unique<X11StatusBarItem>(*tracker_);
-}
-
-std::unique_ptr<platform::HostingView> X11StatusBar::makeHostingView(
-    std::shared_ptr<platform::HostedContent> root) {
-  return std::make_unique<HostingView>(std::move(root));
 }
 
 }  // namespace pellmor::x11

@@ -103,6 +103,9 @@ class CompanionProcess {
   struct Options {
     std::string executable = PELLMOR_STATUS_PATH;
     bool keepDisplay = false;  // pass DISPLAY on, so the desktop backend runs
+    // Added to the environment, e.g. a private session bus's DBUS_SESSION_BUS_ADDRESS; the caller's own
+    // bus and host choice are never passed on.
+    std::vector<std::string> environment{};
   };
 
   explicit CompanionProcess(const std::filesystem::path& runtimeDirectory)
@@ -124,6 +127,7 @@ class CompanionProcess {
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
 
     std::vector<std::string> environment = childEnvironment(runtimeDirectory, options.keepDisplay);
+    environment.insert(environment.end(), options.environment.begin(), options.environment.end());
     std::vector<char*> envp;
     for (std::string& entry : environment)
       envp.push_back(entry.data());
@@ -224,7 +228,9 @@ class CompanionProcess {
     for (char** entry = environ; *entry != nullptr; ++entry) {
       const std::string_view text(*entry);
       const bool isDisplay = text.starts_with("DISPLAY=") || text.starts_with("WAYLAND_DISPLAY=");
-      if (text.starts_with("XDG_RUNTIME_DIR=") || (isDisplay && !keepDisplay)) {
+      const bool choosesHost =
+          text.starts_with("DBUS_SESSION_BUS_ADDRESS=") || text.starts_with("PELLMOR_STATUS_HOST=");
+      if (text.starts_with("XDG_RUNTIME_DIR=") || choosesHost || (isDisplay && !keepDisplay)) {
         continue;
       }
       environment.emplace_back(text);

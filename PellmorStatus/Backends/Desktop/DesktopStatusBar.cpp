@@ -1,0 +1,139 @@
+#include "Backends/Desktop/DesktopStatusBar.h"
+
+#include <QObject>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "Backends/StatusNotifier/StatusNotifierButton.h"
+#include "Backends/StatusNotifier/StatusNotifierWatcherTracker.h"
+#include "Backends/X11/HostingView.h"
+#include "Backends/X11/TrayButton.h"
+#include "Backends/X11/TrayTracker.h"
+#include "Backends/X11/X11Screens.h"
+
+namespace pellmor::desktop {
+namespace {
+
+// The item's button on whichever front end shows it: the tray's button when XEmbed is chosen, the
+// StatusNotifierItem's otherwise. Both follow the controller's frame and action all the time, so a
+// switch needs nothing from the controller.
+class DesktopButton final : public platform::Button {
+ public:
+  DesktopButton(HostMode mode, HostSituation situation, x11::TrayTracker* tray,
+                std::optional<QDBusConnection> bus, sni::StatusNotifierWatcherTracker* watcher)
+      : mode_(mode), situation_(situation), watcher_(watcher) {
+    if (tray != nullptr) {
+      tray_ = std::make_unique<x11::TrayButton>(*tray, x11::currentScreenLayout);
+      tray_->setDockingEnabled(false);  // until the choice below
+      tray_->setTrayObserver([this] { reconsider(); });
+    }
+    if (bus && watcher != nullptr) {
+      sni_ = std::make_unique<sni::StatusNotifierButton>(*bus, *watcher);
+      watcherConnection_ = QObject::connect(watcher, &sni::StatusNotifierWatcherTracker::availabilityChanged,
+                                            [this] { reconsider(); });
+    }
+    reconsider();
+  }
+
+  ~DesktopButton() override { QObject::disconnect(watcherConnection_); }
+
+  // Geometry questions go to the tray's button while it shows the item: the tray may give it a cell of
+  // its own size.
+  platform::Rect frame() const override { return inTray() ? tray_->frame() : frame_; }
+  void setFrame(platform::Rect frame) override {
+    frame_ = frame;
+    if (tray_) tray_->setFrame(frame);
+    if (sni_) sni_->setFrame(frame);
+  }
+  platform::Rect bounds() const override {
+    return inTray() ? tray_->bounds() : platform::Rect{{}, frame_.size};
+  }
+  platform::Window* window() const override { return inTray() ? tray_->window() : nullptr; }
+  platform::Rect convertRectToWindow(platform::Rect rect) const override {
+    return inTray() ? tray_->convertRectToWindow(rect) : rect;
+  }
+  void addSubview(platform::View& child) override {
+    if (tray_) tray_->addSubview(child);
+    if (sni_) sni_->addSubview(child);
+  }
+  void setAction(std::function<void()> action) override {
+    if (tray_) tray_->setAction(action);
+    if (sni_) sni_->setAction(std::move(action));
+  }
+
+ private:
+  bool inTray() const { return host_ == Host::xembed && tray_; }
+
+  void reconsider() {
+    situation_.xembedTray = tray_ && tray_->trayPresent();
+    situation_.trayGivesWidth = tray_ ? tray_->trayGivesWidth() : std::nullopt;
+    situation_.watcher = watcher_ != nullptr && watcher_->available();
+    const Host chosen = chooseHost(mode_, situation_);
+    if (chosen == host_ && announced_) return;
+    announced_ = true;
+    host_ = chosen;
+    // The StatusNotifierItem goes first, so a host never shows the item twice.
+    if (sni_ && chosen != Host::statusNotifier) sni_->setPublished(false);
+    if (tray_) tray_->setDockingEnabled(chosen == Host::xembed);
+    if (sni_ && chosen == Host::statusNotifier) sni_->setPublished(true);
+    if (chosen == Host::none) {
+      // Once each time the item loses its last host; never repeated while none comes.
+      std::fprintf(stderr, "%s; the item appears as soon as one starts\n",
+                   missingHostLine(mode_, situation_).c_str());
+      std::fflush(stderr);
+    }
+  }
+
+  HostMode mode_;
+  HostSituation situation_;
+  sni::StatusNotifierWatcherTracker* watcher_;  // null without a session bus
+  std::unique_ptr<x11::TrayButton> tray_;
+  std::unique_ptr<sni::StatusNotifierButton> sni_;
+  QMetaObject::Connection watcherConnection_;
+  Host host_ = Host::none;
+  bool announced_ = false;
+  platform::Rect frame_;
+};
+
+class DesktopStatusBarItem final : public platform::StatusBarItem {
+ public:
+  explicit DesktopStatusBarItem(std::unique_ptr<DesktopButton> button) : button_(std::move(button)) {}
+  platform::Button* button() override { return button_.get(); }
+
+ private:
+  std::unique_ptr<DesktopButton> button_;
+};
+
+}  // namespace
+
+DesktopStatusBar::DesktopStatusBar(Options options) : options_(options) {
+  if (options_.xDisplay && options_.mode != HostMode::statusNotifier)
+    tray_ = std::make_unique<x11::TrayTracker>();
+  if (options_.mode != HostMode::xembed) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+      bus_ = bus;
+      watcher_ = std::make_unique<sni::StatusNotifierWatcherTracker>(bus);
+    }
+  }
+}
+
+DesktopStatusBar::~DesktopStatusBar() = default;
+
+std::unique_ptr<platform::StatusBarItem> DesktopStatusBar::statusItemWithLength(double /*length*/) {
+  // The item's width always follows its button, which is what a variable length asks for.
+  HostSituation situation;
+  situation.xDisplay = options_.xDisplay;
+  situation.waylandSession = options_.waylandSession;
+  situation.sessionBus = bus_.has_value();
+  return std::make_unique<DesktopStatusBarItem>(
+      std::make_unique<DesktopButton>(options_.mode, situation, tray_.get(), bus_, watcher_.get()));
+}
+
+std::unique_ptr<platform::HostingView> DesktopStatusBar::makeHostingView(
+    std::shared_ptr<platform::HostedContent> root) {
+  return std::make_unique<x11::HostingView>(std::move(root));
+}
+
+}  // namespace pellmor::desktop

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "Backends/BackendLayer.h"
+
+#include <QDBusConnection>
+#include <memory>
+#include <optional>
+
+#include "Backends/Desktop/HostChoice.h"
+#include "Platform/StatusBar.h"
+
+namespace pellmor::x11 {
+class TrayTracker;
+}
+namespace pellmor::sni {
+class StatusNotifierWatcherTracker;
+}
+
+namespace pellmor::desktop {
+
+// The status bar of a Linux desktop: each item is shown either in the X11 system tray (XEmbed) or to a
+// StatusNotifierItem host on the session bus, whichever the desktop offers (see chooseHost), switching as
+// hosts come and go.
+class DesktopStatusBar final : public platform::StatusBar {
+ public:
+  struct Options {
+    HostMode mode = HostMode::automatic;
+    bool xDisplay = false;  // Qt runs on xcb, so the XEmbed tray can be used
+    bool waylandSession = false;
+  };
+
+  // Needs the running QApplication.
+  explicit DesktopStatusBar(Options options);
+  ~DesktopStatusBar() override;
+
+  std::unique_ptr<platform::StatusBarItem> statusItemWithLength(double length) override;
+  std::unique_ptr<platform::HostingView> makeHostingView(
+      std::shared_ptr<platform::HostedContent> root) override;
+
+ private:
+  Options options_;
+  std::unique_ptr<x11::TrayTracker> tray_;
+  std::optional<QDBusConnection> bus_;
+  std::unique_ptr<sni::StatusNotifierWatcherTracker> watcher_;
+};
+
+}  // namespace pellmor::desktop

@@ -1,0 +1,122 @@
+#include "Backends/StatusNotifier/DBusMenuAdaptor.h"
+
+#include <utility>
+
+namespace pellmor::sni {
+namespace {
+
+constexpr int rootId = 0;
+// A host sends one event per user action; a group far larger is no user's and is not run.
+constexpr qsizetype maximumEventsPerGroup = 16;
+
+// Entry ids start at 1; the root is 0.
+int indexOf(int id) {
+  return id - 1;
+}
+
+QVariantMap selected(const QVariantMap& all, const QStringList& names) {
+  // An empty list of names asks for every property.
+  if (names.isEmpty()) return all;
+  QVariantMap chosen;
+  for (const QString& name : names) {
+    if (all.contains(name)) chosen.insert(name, all.value(name));
+  }
+  return chosen;
+}
+
+}  // namespace
+
+DBusMenuAdaptor::DBusMenuAdaptor(QObject& parent, std::function<void(int index)> entryClicked)
+    : QDBusAbstractAdaptor(&parent), entryClicked_(std::move(entryClicked)) {}
+
+void DBusMenuAdaptor::setEntries(const QStringList& titles) {
+  if (titles == titles_) return;
+  titles_ = titles;
+  ++revision_;
+  emit LayoutUpdated(revision_, rootId);
+}
+
+bool DBusMenuAdaptor::isEntry(int id) const {
+  return id >= 1 && id <= titles_.size();
+}
+
+QVariantMap DBusMenuAdaptor::propertiesOf(int id, const QStringList& names) const {
+  QVariantMap all;
+  if (id == rootId) {
+    all.insert(QStringLiteral("children-display"), QStringLiteral("submenu"));
+  } else if (isEntry(id)) {
+    all.insert(QStringLiteral("label"), titles_.at(indexOf(id)));
+    all.insert(QStringLiteral("enabled"), true);
+    all.insert(QStringLiteral("visible"), true);
+  }
+  return selected(all, names);
+}
+
+DBusMenuLayoutItem DBusMenuAdaptor::layoutOf(int id, int depth, const QStringList& names) const {
+  DBusMenuLayoutItem item{id, propertiesOf(id, names), {}};
+  // A depth of -1 asks for the whole tree, 0 for the node alone.
+  if (id == rootId && depth != 0) {
+    for (int entry = 1; entry <= titles_.size(); ++entry)
+      item.children.push_back(layoutOf(entry, depth - 1, names));
+  }
+  return item;
+}
+
+uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
+                                DBusMenuLayoutItem& layout) {
+  layout = (parentId == rootId || isEntry(parentId)) ? layoutOf(parentId, recursionDepth, propertyNames)
+                                                     : DBusMenuLayoutItem{parentId, {}, {}};
+  return revision_;
+}
+
+DBusMenuItemPropertiesList DBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
+                                                               const QStringList& propertyNames) {
+  DBusMenuItemPropertiesList found;
+  for (int id : ids) {
+    if (id == rootId || isEntry(id)) found.push_back({id, propertiesOf(id, propertyNames)});
+  }
+  return found;
+}
+
+QDBusVariant DBusMenuAdaptor::GetProperty(int id, const QString& name) {
+  return QDBusVariant(propertiesOf(id, {}).value(name));
+}
+
+void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant& /*data*/,
+                            uint /*timestamp*/) {
+  deliver(id, eventId);
+}
+
+QList<int> DBusMenuAdaptor::EventGroup(const DBusMenuEventList& events) {
+  QList<int> unknown;
+  if (events.size() > maximumEventsPerGroup) {
+    for (const DBusMenuEvent& event : events)
+      unknown.push_back(event.id);
+    return unknown;
+  }
+  for (const DBusMenuEvent& event : events) {
+    if (isEntry(event.id) || event.id == rootId) {
+      deliver(event.id, event.eventId);
+    } else {
+      unknown.push_back(event.id);
+    }
+  }
+  return unknown;
+}
+
+bool DBusMenuAdaptor::AboutToShow(int /*id*/) {
+  return false;  // the layout is always current
+}
+
+QList<int> DBusMenuAdaptor::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
+  for (int id : ids) {
+    if (id != rootId && !isEntry(id)) idErrors.push_back(id);
+  }
+  return {};
+}
+
+void DBusMenuAdaptor::deliver(int id, const QString& eventId) {
+  if (eventId == QLatin1String("clicked") && isEntry(id) && entryClicked_) entryClicked_(indexOf(id));
+}
+
+}  // namespace pellmor::sni

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Backends/BackendLayer.h"
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusVariant>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include "Backends/StatusNotifier/DBusTypes.h"
+
+namespace pellmor::sni {
+
+// The item's menu on the bus (com.canonical.dbusmenu, version 3): a flat list of entries under the root,
+// each a plain clickable label.
+class DBusMenuAdaptor final : public QDBusAbstractAdaptor {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
+  Q_PROPERTY(uint Version READ version)
+  Q_PROPERTY(QString TextDirection READ textDirection)
+  Q_PROPERTY(QString Status READ status)
+  Q_PROPERTY(QStringList IconThemePath READ iconThemePath)
+
+ public:
+  // Called with the index of the entry a host reports as clicked.
+  DBusMenuAdaptor(QObject& parent, std::function<void(int index)> entryClicked);
+
+  // Replaces the entries; hosts are told with a new layout revision only when the titles changed.
+  void setEntries(const QStringList& titles);
+
+  uint version() const { return 3; }
+  QString textDirection() const { return QStringLiteral("ltr"); }
+  QString status() const { return QStringLiteral("normal"); }
+  QStringList iconThemePath() const { return {}; }
+
+ public Q_SLOTS:
+  uint GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
+                 pellmor::sni::DBusMenuLayoutItem& layout);
+  pellmor::sni::DBusMenuItemPropertiesList GetGroupProperties(const QList<int>& ids,
+                                                              const QStringList& propertyNames);
+  QDBusVariant GetProperty(int id, const QString& name);
+  void Event(int id, const QString& eventId, const QDBusVariant& data, uint timestamp);
+  QList<int> EventGroup(const pellmor::sni::DBusMenuEventList& events);
+  bool AboutToShow(int id);
+  QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors);
+
+ Q_SIGNALS:
+  void ItemsPropertiesUpdated(const pellmor::sni::DBusMenuItemPropertiesList& updatedProps,
+                              const pellmor::sni::DBusMenuItemRemovedPropertiesList& removedProps);
+  void LayoutUpdated(uint revision, int parent);
+  void ItemActivationRequested(int id, uint timestamp);
+
+ private:
+  bool isEntry(int id) const;
+  QVariantMap propertiesOf(int id, const QStringList& names) const;
+  DBusMenuLayoutItem layoutOf(int id, int depth, const QStringList& names) const;
+  void deliver(int id, const QString& eventId);
+
+  std::function<void(int)> entryClicked_;
+  QStringList titles_;
+  uint revision_ = 1;
+};
+
+}  // namespace pellmor::sni

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "Backends/BackendLayer.h"
+
+#include <vector>
+#include "Backends/X11/GlobalCoordinates.h"
+
+#include "Platform/Screens.h"
+
+namespace pellmor::x11 {
+
+// The screens as Qt knows them, in global coordinates.
+class X11Screens final : public platform::Screens {
+ public:
+  std::vector<platform::Rect> screens() const override;
+};
+
+// How X11 pixels map onto global points right now (the first screen decides).
+ScreenLayout currentScreenLayout();
+
+}  // namespace pellmor::x11

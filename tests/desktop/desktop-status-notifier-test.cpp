@@ -1,0 +1,471 @@
+// The companion as a StatusNotifierItem, end to end: the real process on a private session bus with no
+// display, against a watcher and a host written here on QtDBus. The host reads what hosts read (every
+// property, the pixmaps decoded by the StatusNotifierItem specification's own rules, the dbusmenu layout),
+// clicks as hosts click, and the test checks the lines the companion prints and the messages it sends.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QGuiApplication>
+#include <QImage>
+#include <QObject>
+#include <QStringList>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Backends/X11/ItemPainter.h"
+#include "StatusItem.h"
+#include "support/Channel.h"
+#include "support/CompanionProcess.h"
+#include "support/Fakes.h"
+#include "support/StatusNotifierWatcher.h"
+
+namespace pellmor::testing {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+constexpr auto deadline = 60s;  // generous: a busy two-core machine starts Qt slowly
+
+// Runs Qt's event loop until the condition holds or the time is up.
+bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = deadline) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+// A session bus of our own: dbus-daemon with the standard session configuration, stopped at the end.
+class PrivateSessionBus {
+ public:
+  PrivateSessionBus() {
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    char* argv[] = {const_cast<char*>("dbus-daemon"), const_cast<char*>("--session"),
+                    const_cast<char*>("--nofork"), const_cast<char*>("--print-address=1"), nullptr};
+    const int failed = posix_spawnp(&pid_, "dbus-daemon", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    LineCollector lines(out[0]);
+    if (failed != 0) throw std::runtime_error("cannot start dbus-daemon");
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (lines.lines().empty() && std::chrono::steady_clock::now() < end && lines.pump(100ms)) {
+    }
+    if (!lines.lines().empty()) address_ = lines.lines().front();
+  }
+  ~PrivateSessionBus() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  PrivateSessionBus(const PrivateSessionBus&) = delete;
+  PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
+
+  const std::string& address() const { return address_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string address_;
+};
+
+// Counts the item's change signals, and keeps the labels that XAyatanaNewLabel carried.
+class SignalRecorder : public QObject {
+  Q_OBJECT
+
+ public:
+  SignalRecorder(QDBusConnection bus, const QString& service) {
+    for (const char* name : {"NewTitle", "NewIcon", "NewToolTip", "NewStatus"}) {
+      bus.connect(service, QStringLiteral("/StatusNotifierItem"), itemInterface, QString::fromLatin1(name),
+                  this, SLOT(changed(QDBusMessage)));
+    }
+    bus.connect(service, QStringLiteral("/StatusNotifierItem"), itemInterface,
+                QStringLiteral("XAyatanaNewLabel"), this, SLOT(changed(QDBusMessage)));
+  }
+
+  int count(const QString& member) const { return static_cast<int>(members.count(member)); }
+
+  QStringList members;
+  QStringList labels;
+
+ public Q_SLOTS:
+  void changed(const QDBusMessage& message) {
+    members.push_back(message.member());
+    if (message.member() == QLatin1String("XAyatanaNewLabel") && !message.arguments().isEmpty())
+      labels.push_back(message.arguments().front().toString());
+  }
+};
+
+struct MenuEntryOnBus {
+  int id;
+  QString label;
+};
+
+// (ia{sv}av): the root's children, each a variant holding a node.
+std::vector<MenuEntryOnBus> decodeMenuChildren(const QDBusArgument& argument) {
+  std::vector<MenuEntryOnBus> entries;
+  int id = 0;
+  QVariantMap properties;
+  argument.beginStructure();
+  argument >> id >> properties;
+  argument.beginArray();
+  while (!argument.atEnd()) {
+    QDBusVariant child;
+    argument >> child;
+    const QDBusArgument node = child.variant().value<QDBusArgument>();
+    int childId = 0;
+    QVariantMap childProperties;
+    node.beginStructure();
+    node >> childId >> childProperties;
+    node.endStructure();
+    entries.push_back({childId, childProperties.value(QStringLiteral("label")).toString()});
+  }
+  argument.endArray();
+  argument.endStructure();
+  return entries;
+}
+
+std::string showTimer(double startedAt) {
+  return R"({"action":"showTimer","startedAt":)" + std::to_string(startedAt) + R"(,"hoursWithoutTimer":0})";
+}
+
+double now() {
+  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+// The content the companion shows, computed here by the same core, for the pixmaps the host must get.
+class ExpectedContent {
+ public:
+  ExpectedContent() {
+    content_ = std::make_unique<StatusItem>(
+        StatusItem::Environment{.channel = [this]() -> FIFOManager& { return channel_.fifo(); },
+                                .mainThread = &mainThread_,
+                                .clock = &clock_,
+                                .tickers = &tickers_},
+        std::make_shared<SizeSubject>());
+    content_->install([] {});
+    mainThread_.drain();
+  }
+  ~ExpectedContent() { content_.reset(); }
+
+  void receive(const std::string& line, const std::string& expectedText) {
+    ASSERT_TRUE(writeConnection(channel_.fifo().fromMainPath(), line + '\n'));
+    ASSERT_TRUE(mainThread_.waitFor([&] { return content_->render().text == expectedText; }, deadline));
+  }
+
+  // Compact squares at 16 to 64 pixels, then the full row at 3x, as ARGB32.
+  std::vector<QImage> pixmaps() const {
+    std::vector<QImage> images;
+    for (int side : {16, 22, 24, 32, 48, 64}) {
+      const platform::Size cell{static_cast<double>(side), static_cast<double>(side)};
+      images.push_back(x11::renderItemImage(content_->render(cell), QSize(side, side), 1.0)
+                           .convertToFormat(QImage::Format_ARGB32));
+    }
+    const platform::RenderDescription row = content_->render();
+    const QSize rowSize(static_cast<int>(row.size.width), static_cast<int>(row.size.height));
+    images.push_back(x11::renderItemImage(row, rowSize, 3.0).convertToFormat(QImage::Format_ARGB32));
+    return images;
+  }
+
+  std::vector<platform::MenuEntry> menu() const { return content_->menu(); }
+
+ private:
+  ManualMainThread mainThread_;
+  FakeClock clock_{1'700'000'000.0};
+  FakeTickerFactory tickers_;
+  TempChannel channel_{mainThread_};
+  std::unique_ptr<StatusItem> content_;
+};
+
+class StatusNotifierItemEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(bus_.address().empty()) << "dbus-daemon gave no address";
+    host_ =
+        QDBusConnection::connectToBus(QString::fromStdString(bus_.address()), QStringLiteral("test-host"));
+    ASSERT_TRUE(host_.isConnected());
+  }
+  void TearDown() override {
+    companion_.reset();
+    watcher_.reset();
+    host_ = QDBusConnection(QString());
+    QDBusConnection::disconnectFromBus(QStringLiteral("test-host"));
+  }
+
+  void startWatcher() {
+    watcher_ = std::make_unique<Watcher>(bus_.address(), QStringLiteral("test-watcher-%1").arg(++watchers_));
+    ASSERT_TRUE(watcher_->registeredName());
+  }
+
+  void startCompanion() {
+    CompanionProcess::Options options;
+    options.environment = {"DBUS_SESSION_BUS_ADDRESS=" + bus_.address()};
+    companion_ = std::make_unique<CompanionProcess>(runtime_.path(), options);
+  }
+
+  // The service name the item registered with the current watcher.
+  QString awaitRegistration(int registrations = 1) {
+    const bool registered = pumpUntil([&] { return watcher_->items().size() >= registrations; });
+    EXPECT_TRUE(registered) << "the item did not register with the watcher";
+    return registered ? watcher_->items().back() : QString();
+  }
+
+  QVariantMap allProperties(const QString& service) {
+    QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
+                                                       propertiesInterface, QStringLiteral("GetAll"));
+    call << itemInterface;
+    const QDBusMessage reply = host_.call(call);
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    return reply.arguments().isEmpty() ? QVariantMap{} : qdbus_cast<QVariantMap>(reply.arguments().front());
+  }
+
+  QDBusMessage callItem(const QString& service, const QString& path, const QString& interface,
+                        const QString& method, const QVariantList& arguments) {
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, method);
+    call.setArguments(arguments);
+    const QDBusMessage reply = host_.call(call);
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+    return reply;
+  }
+
+  fs::path container() const { return runtime_.path() / PELLMOR_APP_GROUP_IDENTIFIER; }
+
+  // The next line the companion sends to the main application.
+  std::optional<std::string> nextOutgoing() {
+    if (!outgoing_) {
+      if (!waitForPath(container() / "to_main.fifo", deadline)) return std::nullopt;
+      outgoing_ = std::make_unique<MainAppReader>((container() / "to_main.fifo").string());
+    }
+    return outgoing_->readLine(deadline);
+  }
+
+  void send(const std::vector<std::string>& lines) {
+    ASSERT_TRUE(waitForPath(container() / "from_main.fifo", deadline));
+    std::string bytes;
+    for (const std::string& line : lines)
+      bytes += line + '\n';
+    ASSERT_TRUE(writeConnection((container() / "from_main.fifo").string(), bytes));
+  }
+
+  bool printed(const std::string& line) {
+    return companion_->waitForLine([&](const std::string& text) { return text == line; }, deadline)
+        .has_value();
+  }
+
+  PrivateSessionBus bus_;
+  RuntimeDirectory runtime_;
+  QDBusConnection host_{QString()};
+  std::unique_ptr<Watcher> watcher_;
+  int watchers_ = 0;
+  std::unique_ptr<CompanionProcess> companion_;
+  std::unique_ptr<MainAppReader> outgoing_;
+};
+
+TEST_F(StatusNotifierItemEndToEnd, HostReadsTheItemAndItsPixmaps) {
+  startWatcher();
+  startCompanion();
+  const QString service = awaitRegistration();
+  ASSERT_FALSE(service.isEmpty());
+
+  const QString words = QStringLiteral("Pellmor: Timer stopped; click the button to start it. Shown: -:--");
+  const QVariantMap properties = allProperties(service);
+  const std::pair<const char*, QVariant> expected[] = {
+      {"Category", QStringLiteral("ApplicationStatus")},
+      {"Id", QStringLiteral("PellmorStatus")},
+      {"Title", words},
+      {"Status", QStringLiteral("Active")},
+      {"WindowId", 0},
+      {"IconName", QString()},
+      {"OverlayIconName", QString()},
+      {"AttentionIconName", QString()},
+      {"AttentionMovieName", QString()},
+      {"IconThemePath", QString()},
+      {"ItemIsMenu", false},
+      {"XAyatanaLabel", QStringLiteral("-:--")},
+      {"XAyatanaLabelGuide", QStringLiteral("Sign In")},
+  };
+  for (const auto& [name, value] : expected) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(properties.value(QString::fromLatin1(name)), value);
+  }
+  EXPECT_EQ(qdbus_cast<QDBusObjectPath>(properties.value(QStringLiteral("Menu"))).path(),
+            QStringLiteral("/MenuBar"));
+
+  // (sa(iiay)ss): no icon of its own, the words as its title.
+  const QDBusArgument toolTip = properties.value(QStringLiteral("ToolTip")).value<QDBusArgument>();
+  QString iconName, title, description;
+  toolTip.beginStructure();
+  toolTip >> iconName;
+  const std::vector<QImage> toolTipIcons = decodeIconPixmaps(toolTip);
+  toolTip >> title >> description;
+  toolTip.endStructure();
+  EXPECT_EQ(title, words);
+  EXPECT_TRUE(toolTipIcons.empty());
+
+  ExpectedContent content;
+  const std::vector<QImage> expectedPixmaps = content.pixmaps();
+  const std::vector<QImage> pixmaps =
+      decodeIconPixmaps(properties.value(QStringLiteral("IconPixmap")).value<QDBusArgument>());
+  ASSERT_EQ(pixmaps.size(), expectedPixmaps.size());
+  for (std::size_t i = 0; i < pixmaps.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(pixmaps[i].size(), expectedPixmaps[i].size());
+    EXPECT_TRUE(pixmaps[i] == expectedPixmaps[i]) << "pixels differ from the expected rendering";
+  }
+  EXPECT_EQ(pixmaps.back().size(), QSize(189, 48)) << "the full 63 x 16 row at 3x, last";
+  for (const auto* name : {"OverlayIconPixmap", "AttentionIconPixmap"}) {
+    EXPECT_TRUE(decodeIconPixmaps(properties.value(QString::fromLatin1(name)).value<QDBusArgument>()).empty())
+        << name;
+  }
+  if (const char* keep = std::getenv("PELLMOR_SNI_PICTURE")) pixmaps.back().save(QString::fromUtf8(keep));
+
+  // After signing out, the host reads the new state.
+  send({R"({"action":"setAuthenticated","value":false})"});
+  content.receive(R"({"action":"setAuthenticated","value":false})", "Sign In");
+  ASSERT_TRUE(pumpUntil([&] {
+    return allProperties(service).value(QStringLiteral("XAyatanaLabel")) == QStringLiteral("Sign In");
+  }));
+  const std::vector<QImage> signedOut =
+      decodeIconPixmaps(allProperties(service).value(QStringLiteral("IconPixmap")).value<QDBusArgument>());
+  const std::vector<QImage> expectedSignedOut = content.pixmaps();
+  ASSERT_EQ(signedOut.size(), expectedSignedOut.size());
+  for (std::size_t i = 0; i < signedOut.size(); ++i)
+    EXPECT_TRUE(signedOut[i] == expectedSignedOut[i]) << "pixmap " << i;
+  EXPECT_EQ(signedOut.back().size(), QSize(228, 48)) << "the full 76 x 16 row at 3x";
+}
+
+TEST_F(StatusNotifierItemEndToEnd, ClicksAndMenuRunTheItemsActions) {
+  startWatcher();
+  startCompanion();
+  const QString service = awaitRegistration();
+  ASSERT_FALSE(service.isEmpty());
+  const QString item = QStringLiteral("/StatusNotifierItem");
+
+  callItem(service, item, itemInterface, QStringLiteral("Activate"), {0, 0});
+  EXPECT_EQ(nextOutgoing(), R"({"action":"toggleApp"})");
+  callItem(service, item, itemInterface, QStringLiteral("SecondaryActivate"), {0, 0});
+  EXPECT_EQ(nextOutgoing(), R"({"action":"toggleTimer"})");
+
+  const QDBusMessage layout =
+      callItem(service, QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
+               QStringLiteral("GetLayout"), {0, -1, QStringList()});
+  ASSERT_EQ(layout.arguments().size(), 2);
+  const std::vector<MenuEntryOnBus> entries =
+      decodeMenuChildren(layout.arguments().at(1).value<QDBusArgument>());
+  ExpectedContent content;
+  const std::vector<platform::MenuEntry> expectedMenu = content.menu();
+  ASSERT_EQ(entries.size(), expectedMenu.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    SCOPED_TRACE(expectedMenu[i].title);
+    EXPECT_EQ(entries[i].label.toStdString(), expectedMenu[i].title);
+    callItem(service, QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
+             QStringLiteral("Event"),
+             {entries[i].id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+    EXPECT_EQ(nextOutgoing(), expectedMenu[i].target == platform::HitTarget::timerButton
+                                  ? R"({"action":"toggleTimer"})"
+                                  : R"({"action":"toggleApp"})");
+  }
+
+  // No geometry on this front end: a position request goes unanswered, and the next line is a click's.
+  send({R"({"action":"requestMenubarPosition"})", R"({"action":"bogus"})"});
+  ASSERT_TRUE(companion_->waitForLine(
+      [](const std::string& line) { return line.starts_with("Received unknown"); }, deadline));
+  callItem(service, item, itemInterface, QStringLiteral("Activate"), {0, 0});
+  EXPECT_EQ(nextOutgoing(), R"({"action":"toggleApp"})");
+
+  std::vector<std::string> lines = companion_->out().lines();
+  lines.pop_back();  // the unknown action's line
+  std::vector<std::string> expectedLines = {"Toggling timer"};
+  for (const platform::MenuEntry& entry : expectedMenu)
+    expectedLines.push_back(entry.target == platform::HitTarget::timerButton ? "Toggling timer"
+                                                                             : "Toggling main app");
+  EXPECT_EQ(lines, expectedLines) << "Activate is the item's own silent action";
+}
+
+TEST_F(StatusNotifierItemEndToEnd, ChangeSignalsOnlyForChanges) {
+  startWatcher();
+  startCompanion();
+  const QString service = awaitRegistration();
+  ASSERT_FALSE(service.isEmpty());
+  SignalRecorder recorder(host_, service);
+
+  // The decimal symbol does not show in "-:--": only the sign-out after it changes what hosts see.
+  send({R"({"action":"setDecimalSymbol","value":","})", R"({"action":"setAuthenticated","value":false})"});
+  // Signals from one sender arrive in the order sent; the label's comes last.
+  ASSERT_TRUE(pumpUntil([&] { return recorder.count(QStringLiteral("XAyatanaNewLabel")) > 0; }));
+  EXPECT_EQ(recorder.labels, QStringList{QStringLiteral("Sign In")});
+  for (const auto* member : {"NewTitle", "NewIcon", "NewToolTip", "XAyatanaNewLabel"})
+    EXPECT_EQ(recorder.count(QString::fromLatin1(member)), 1) << member;
+  EXPECT_EQ(recorder.count(QStringLiteral("NewStatus")), 0);
+
+  // A running timer ticks every second; the text changes once, when the total reaches half a minute.
+  send({R"({"action":"setAuthenticated","value":true})", showTimer(now() - 20)});
+  ASSERT_TRUE(pumpUntil([&] { return recorder.labels.contains(QStringLiteral("0:01")); }));
+  const QStringList tail = recorder.labels.mid(recorder.labels.indexOf(QStringLiteral("0:00")));
+  EXPECT_EQ(tail, (QStringList{QStringLiteral("0:00"), QStringLiteral("0:01")}));
+  for (qsizetype i = 1; i < recorder.labels.size(); ++i)
+    EXPECT_NE(recorder.labels[i], recorder.labels[i - 1]) << "a label signal without a change";
+}
+
+TEST_F(StatusNotifierItemEndToEnd, RegistersAgainWithEachNewWatcher) {
+  startCompanion();
+  // No watcher yet: the companion says so once and keeps serving its channel.
+  const std::string missing =
+      "No tray to show the status item in: no X display, no StatusNotifierWatcher with a host on the session "
+      "bus; "
+      "the item appears as soon as one starts";
+  ASSERT_TRUE(pumpUntil([&] {
+    companion_->err().pump(10ms);
+    return !companion_->err().lines().empty();
+  }));
+  EXPECT_EQ(companion_->err().lines(), std::vector<std::string>{missing});
+
+  startWatcher();
+  const QString first = awaitRegistration();
+  ASSERT_FALSE(first.isEmpty());
+
+  watcher_.reset();  // the panel restarts
+  ASSERT_TRUE(pumpUntil([&] { return !host_.interface()->isServiceRegistered(watcherName).value(); }));
+  startWatcher();
+  const QString again = awaitRegistration();
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(allProperties(again).value(QStringLiteral("XAyatanaLabel")), QStringLiteral("-:--"));
+
+  // One line each time the item is left without a host (before the first watcher, during the restart).
+  companion_->err().pump(100ms);
+  EXPECT_EQ(companion_->err().lines(), (std::vector<std::string>{missing, missing}));
+}
+
+}  // namespace
+}  // namespace pellmor::testing
+
+int main(int argc, char** argv) {
+  // Drawn offscreen, as the companion draws its pixmaps without a display.
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QGuiApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
+
+#include "desktop-status-notifier-test.moc"

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The choice of host while hosts come and go, on an X display with a tray that squashes the item (icewm's
+# 32 x 24 slots) and a StatusNotifierWatcher on a private session bus: the item docks, finds its slot too
+# narrow for the row and moves to the StatusNotifierItem host, leaving the tray; when the watcher goes
+# away it docks into the tray again, in its compact form. The tray never went away, so nothing is missing
+# and the companion prints nothing on standard error. Then PELLMOR_STATUS_HOST forces each front end in
+# turn, with both hosts running.
+# shellcheck source=tests/e2e/harness.sh
+source "$(dirname "$0")/harness.sh"
+: "${SNI_WATCHER:?SNI_WATCHER must name the sni-test-watcher executable}"
+
+BUS_PID=""
+WATCHER_PID=""
+host_switch_cleanup() {
+  local pid
+  for pid in "$WATCHER_PID" "$BUS_PID"; do
+    if [ -n "$pid" ]; then
+      kill "$pid" 2>/dev/null || true
+      wait "$pid" 2>/dev/null || true
+    fi
+  done
+  e2e_cleanup
+}
+trap host_switch_cleanup EXIT
+
+dbus-daemon --session --nofork --print-address=3 3>"$E2E_DIR/bus" 2>"$E2E_DIR/bus.log" &
+BUS_PID=$!
+wait_until grep -q . "$E2E_DIR/bus" || fail "dbus-daemon did not start"
+DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$E2E_DIR/bus")
+export DBUS_SESSION_BUS_ADDRESS
+
+start_watcher() {
+  "$SNI_WATCHER" >"$E2E_DIR/watcher.out" 2>"$E2E_DIR/watcher.err" &
+  WATCHER_PID=$!
+  wait_until grep -qx ready "$E2E_DIR/watcher.out" || fail "the watcher did not start"
+}
+
+item_withdrawn() {
+  local window
+  window=$(item_window)
+  [ -n "$window" ] && [ "$(panel_of "$window")" = "$window" ] &&
+    ! xwininfo -id "$window" | grep -q 'Map State: IsViewable'
+}
+
+start_display
+start_watcher
+start_square_tray
+start_companion
+
+wait_until grep -q '^registered org.kde.StatusNotifierItem-' "$E2E_DIR/watcher.out" ||
+  fail "the item did not move to the StatusNotifierItem host"
+pass "registered with the watcher: $(sed -n 's/^registered //p' "$E2E_DIR/watcher.out")"
+wait_until item_withdrawn || fail "the item's window stayed in the tray or on the screen"
+pass "the item left the tray"
+
+stop_process "$WATCHER_PID"
+WATCHER_PID=""
+wait_for_slot 32x24
+wait_for_title "PlayButton|-:--"
+ctl show-timer --started-ago 3930 --hours 0
+wait_for_title "PauseButton|1:06"
+
+expect_eq "standard error" "$(cat "$COMPANION_ERR")" ""
+
+# Forced XEmbed: the item stays in the squashing tray and never goes near the session bus. (The companion
+# of the first part goes first: it would register with the new watcher.)
+stop_process "$COMPANION_PID"
+start_watcher
+PELLMOR_STATUS_HOST=xembed start_companion
+wait_for_slot 32x24
+ctl set-authenticated false
+wait_for_title "PlayButton|Sign In"
+expect_eq "registrations while XEmbed is forced" "$(grep -c '^registered' "$E2E_DIR/watcher.out")" "0"
+
+# Forced StatusNotifierItem: the item registers and never shows a window on the X display.
+stop_process "$COMPANION_PID"
+wait_until test -z "$(item_window)" || fail "the stopped companion's window stayed"
+PELLMOR_STATUS_HOST=sni start_companion
+wait_until grep -q '^registered org.kde.StatusNotifierItem-' "$E2E_DIR/watcher.out" ||
+  fail "no registration while the StatusNotifierItem is forced"
+pass "registered while the StatusNotifierItem is forced"
+expect_eq "the item's window on the X display" "$(item_window)" ""
