@@ -82,9 +82,7 @@ void BM_FramingDecodingApplying(benchmark::State& state) {
     environment.menubarPositionInfo = [] { return std::optional<pellmor::PositionRecord>(); };
     pellmor::FIFOManager channel(std::move(environment));
     pellmor::LineFramer framer;
-    const pellmor::LineFramer::LineHandler apply = [&](std::string_view line) {
-      channel.processLine(line);
-    };
+    const pellmor::LineFramer::LineHandler apply = [&](std::string_view line) { channel.processLine(line); };
     for (auto _ : state)
       frameInReads(framer, apply);
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kLines);

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "Support/LineFramer.h"
 #include "MessageProtocol.h"
+#include "Support/LineFramer.h"
 
 namespace pellmor {
 namespace {
