@@ -26,7 +26,7 @@ class View {
   virtual void setFrame(Rect frame) = 0;
   virtual Rect bounds() const = 0;  // in the view's own coordinates
   // The window that shows the view, or null.
-  virtual Window* window() const = 0;
+  virtual const Window* window() const = 0;
   // From the view's coordinates to its window's coordinates.
   virtual Rect convertRectToWindow(Rect rect) const = 0;
   // The child stays owned by the caller, which keeps it alive while it is shown.

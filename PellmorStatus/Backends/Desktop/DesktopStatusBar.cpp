@@ -7,7 +7,7 @@
 
 #include "Backends/StatusNotifier/StatusNotifierButton.h"
 #include "Backends/StatusNotifier/StatusNotifierWatcherTracker.h"
-#include "Backends/X11/HostingView.h"
+#include "Backends/X11/QtHostingView.h"
 #include "Backends/X11/TrayButton.h"
 #include "Backends/X11/TrayTracker.h"
 #include "Backends/X11/X11Screens.h"
@@ -49,7 +49,7 @@ class DesktopButton final : public platform::Button {
   platform::Rect bounds() const override {
     return inTray() ? tray_->bounds() : platform::Rect{{}, frame_.size};
   }
-  platform::Window* window() const override { return inTray() ? tray_->window() : nullptr; }
+  const platform::Window* window() const override { return inTray() ? tray_->window() : nullptr; }
   platform::Rect convertRectToWindow(platform::Rect rect) const override {
     return inTray() ? tray_->convertRectToWindow(rect) : rect;
   }
@@ -133,7 +133,7 @@ std::unique_ptr<platform::StatusBarItem> DesktopStatusBar::statusItemWithLength(
 
 std::unique_ptr<platform::HostingView> DesktopStatusBar::makeHostingView(
     std::shared_ptr<platform::HostedContent> root) {
-  return std::make_unique<x11::HostingView>(std::move(root));
+  return std::make_unique<x11::QtHostingView>(std::move(root));
 }
 
 }  // namespace pellmor::desktop

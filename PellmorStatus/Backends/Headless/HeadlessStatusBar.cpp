@@ -39,7 +39,7 @@ HeadlessHostingView::~HeadlessHostingView() {
   if (parent_ != nullptr) parent_->removeSubview(*this);
 }
 
-platform::Window* HeadlessHostingView::window() const {
+const platform::Window* HeadlessHostingView::window() const {
   return parent_ ? parent_->window() : nullptr;
 }
 

@@ -69,7 +69,7 @@ class HeadlessHostingView : public platform::HostingView {
   platform::Rect frame() const override { return geometry_.frame(); }
   void setFrame(platform::Rect frame) override { geometry_.setFrame(frame); }
   platform::Rect bounds() const override { return geometry_.bounds(); }
-  platform::Window* window() const override;
+  const platform::Window* window() const override;
   platform::Rect convertRectToWindow(platform::Rect rect) const override;
   void addSubview(platform::View&) override {}
 
@@ -101,7 +101,7 @@ class HeadlessButton : public platform::Button {
   platform::Rect frame() const override { return geometry_.frame(); }
   void setFrame(platform::Rect frame) override { geometry_.setFrame(frame); }
   platform::Rect bounds() const override { return geometry_.bounds(); }
-  platform::Window* window() const override { return window_.get(); }
+  const platform::Window* window() const override { return window_.get(); }
   platform::Rect convertRectToWindow(platform::Rect rect) const override;
   void addSubview(platform::View& child) override;
   void setAction(std::function<void()> action) override { action_ = std::move(action); }

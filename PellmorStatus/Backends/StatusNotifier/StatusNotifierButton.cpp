@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "Backends/StatusNotifier/ItemPresentation.h"
-#include "Backends/X11/HostingView.h"
+#include "Backends/X11/QtHostingView.h"
 
 namespace pellmor::sni {
 
@@ -22,7 +22,7 @@ StatusNotifierButton::StatusNotifierButton(QDBusConnection bus, StatusNotifierWa
 StatusNotifierButton::~StatusNotifierButton() = default;
 
 void StatusNotifierButton::addSubview(platform::View& child) {
-  auto* host = dynamic_cast<x11::HostingView*>(&child);
+  auto* host = dynamic_cast<x11::QtHostingView*>(&child);
   if (host == nullptr || !host->content()) return;
   content_ = host->content();
   host->addDisplayObserver([this](const platform::RenderDescription&) { refresh(); });

@@ -24,9 +24,9 @@ class StatusNotifierButton final : public platform::Button {
   platform::Rect frame() const override { return frame_; }
   void setFrame(platform::Rect frame) override { frame_ = frame; }
   platform::Rect bounds() const override { return platform::Rect{{}, frame_.size}; }
-  platform::Window* window() const override { return nullptr; }
+  const platform::Window* window() const override { return nullptr; }
   platform::Rect convertRectToWindow(platform::Rect rect) const override { return rect; }
-  // Takes the content of an x11::HostingView and follows what it shows.
+  // Takes the content of an x11::QtHostingView and follows what it shows.
   void addSubview(platform::View& child) override;
   void setAction(std::function<void()> action) override { action_ = std::move(action); }
 

@@ -13,8 +13,8 @@
 #include <utility>
 
 #include "Backends/Desktop/HostChoice.h"
-#include "Backends/X11/HostingView.h"
 #include "Backends/X11/ItemDescription.h"
+#include "Backends/X11/QtHostingView.h"
 #include "Backends/X11/TrayTracker.h"
 
 namespace pellmor::x11 {
@@ -307,10 +307,9 @@ platform::Rect TrayButton::bounds() const {
   return platform::makeRect(0, 0, cell_.width, cell_.height);
 }
 
-platform::Window* TrayButton::window() const {
+const platform::Window* TrayButton::window() const {
   if (!docked_ || !isReparented(windowId_)) return nullptr;
-  window_.emplace(topLevelAncestor(windowId_), layout_);
-  return &*window_;
+  return &window_;
 }
 
 platform::Rect TrayButton::convertRectToWindow(platform::Rect rect) const {
@@ -324,7 +323,7 @@ platform::Rect TrayButton::convertRectToWindow(platform::Rect rect) const {
 }
 
 void TrayButton::addSubview(platform::View& child) {
-  auto* host = dynamic_cast<HostingView*>(&child);
+  auto* host = dynamic_cast<QtHostingView*>(&child);
   if (host == nullptr || host->widget() == nullptr) return;
   content_ = host->content();
   host->setSuperview(this);

@@ -33,7 +33,7 @@ class TrayButton final : public platform::Button {
   void setFrame(platform::Rect frame) override;
   platform::Rect bounds() const override;
   // The tray's top-level window while the item is docked; null otherwise.
-  platform::Window* window() const override;
+  const platform::Window* window() const override;
   platform::Rect convertRectToWindow(platform::Rect rect) const override;
   void addSubview(platform::View& child) override;
   void setAction(std::function<void()> action) override;
@@ -82,7 +82,8 @@ class TrayButton final : public platform::Button {
   bool dockingEnabled_ = true;
   std::optional<bool> trayGivesWidth_;
   std::shared_ptr<platform::HostedContent> content_;
-  mutable std::optional<X11Window> window_;
+  // The top-level window that holds the item: the tray's panel while docked.
+  X11Window window_{[this] { return topLevelAncestor(windowId_); }, [this] { return layout_(); }};
 };
 
 }  // namespace pellmor::x11

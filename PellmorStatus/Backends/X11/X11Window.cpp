@@ -90,11 +90,11 @@ void showParentBackground(WindowId window) {
   xcb_flush(connection());
 }
 
-X11Window::X11Window(WindowId window, std::function<ScreenLayout()> layout)
-    : window_(window), layout_(std::move(layout)) {}
+X11Window::X11Window(std::function<WindowId()> window, std::function<ScreenLayout()> layout)
+    : window_(std::move(window)), layout_(std::move(layout)) {}
 
 platform::Rect X11Window::frame() const {
-  const std::optional<PixelRect> pixels = geometryOnRoot(window_);
+  const std::optional<PixelRect> pixels = geometryOnRoot(window_());
   return pixels ? globalFromPixels(*pixels, layout_()) : platform::Rect{};
 }
 

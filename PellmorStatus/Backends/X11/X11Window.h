@@ -53,17 +53,17 @@ void pinSizeHints(WindowId window, int width, int height);
 // (background ParentRelative). Only for a window of its parent's depth.
 void showParentBackground(WindowId window);
 
-// A top-level X11 window seen through the platform's window interface.
+// A top-level X11 window seen through the platform's window interface. The window is looked up again for
+// every question, since a tray may reparent the item at any time.
 class X11Window : public platform::Window {
  public:
-  X11Window(WindowId window, std::function<ScreenLayout()> layout);
+  X11Window(std::function<WindowId()> window, std::function<ScreenLayout()> layout);
 
-  WindowId id() const { return window_; }
   platform::Rect frame() const override;
   platform::Rect convertRectToScreen(platform::Rect rect) const override;
 
  private:
-  WindowId window_;
+  std::function<WindowId()> window_;
   std::function<ScreenLayout()> layout_;
 };
 

@@ -1,4 +1,4 @@
-#include "Backends/X11/HostingView.h"
+#include "Backends/X11/QtHostingView.h"
 
 #include <QAction>
 #include <QMenu>
@@ -98,19 +98,19 @@ class HostWidget final : public QWidget {
   bool pressed_ = false;
 };
 
-HostingView::HostingView(std::shared_ptr<platform::HostedContent> root)
+QtHostingView::QtHostingView(std::shared_ptr<platform::HostedContent> root)
     : content_(root), widget_(new HostWidget(std::move(root))) {}
 
-HostingView::~HostingView() {
+QtHostingView::~QtHostingView() {
   // The button deletes its children when it goes first; otherwise the widget goes here.
   delete widget_.data();
 }
 
-platform::Rect HostingView::frame() const {
+platform::Rect QtHostingView::frame() const {
   return frame_;
 }
 
-void HostingView::setFrame(platform::Rect frame) {
+void QtHostingView::setFrame(platform::Rect frame) {
   frame_ = frame;
   if (widget_) {
     widget_->setGeometry(
@@ -119,34 +119,34 @@ void HostingView::setFrame(platform::Rect frame) {
   }
 }
 
-platform::Rect HostingView::bounds() const {
+platform::Rect QtHostingView::bounds() const {
   return platform::makeRect(0, 0, frame_.width(), frame_.height());
 }
 
-platform::Window* HostingView::window() const {
+const platform::Window* QtHostingView::window() const {
   return superview_ != nullptr ? superview_->window() : nullptr;
 }
 
-platform::Rect HostingView::convertRectToWindow(platform::Rect rect) const {
+platform::Rect QtHostingView::convertRectToWindow(platform::Rect rect) const {
   if (superview_ == nullptr) return rect;
   rect.origin.x += frame_.origin.x;
   rect.origin.y += frame_.origin.y;
   return superview_->convertRectToWindow(rect);
 }
 
-void HostingView::addSubview(platform::View&) {
+void QtHostingView::addSubview(platform::View&) {
   // The host draws its content itself and takes no platform views as children.
 }
 
-QWidget* HostingView::widget() const {
+QWidget* QtHostingView::widget() const {
   return widget_.data();
 }
 
-void HostingView::addDisplayObserver(std::function<void(const platform::RenderDescription&)> observer) {
+void QtHostingView::addDisplayObserver(std::function<void(const platform::RenderDescription&)> observer) {
   if (widget_) widget_->addDisplayObserver(std::move(observer));
 }
 
-void HostingView::setFallbackAction(std::function<void()> action) {
+void QtHostingView::setFallbackAction(std::function<void()> action) {
   if (widget_) widget_->setFallbackAction(std::move(action));
 }
 

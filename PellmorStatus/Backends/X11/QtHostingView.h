@@ -17,19 +17,19 @@ namespace pellmor::x11 {
 
 class HostWidget;
 
-// The host view: a child widget of the item's button that draws the content's render description with
+// The host view on Qt: a child widget of the item's button that draws the content's render description with
 // QPainter, centred in its frame, and hands left clicks to the content.
-class HostingView final : public platform::HostingView {
+class QtHostingView final : public platform::HostingView {
  public:
-  explicit HostingView(std::shared_ptr<platform::HostedContent> root);
-  ~HostingView() override;
-  HostingView(const HostingView&) = delete;
-  HostingView& operator=(const HostingView&) = delete;
+  explicit QtHostingView(std::shared_ptr<platform::HostedContent> root);
+  ~QtHostingView() override;
+  QtHostingView(const QtHostingView&) = delete;
+  QtHostingView& operator=(const QtHostingView&) = delete;
 
   platform::Rect frame() const override;
   void setFrame(platform::Rect frame) override;
   platform::Rect bounds() const override;
-  platform::Window* window() const override;
+  const platform::Window* window() const override;
   platform::Rect convertRectToWindow(platform::Rect rect) const override;
   void addSubview(platform::View& child) override;
 
