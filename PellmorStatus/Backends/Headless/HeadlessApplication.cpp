@@ -69,9 +69,6 @@ void HeadlessApplication::requestTermination() {
   impl_->loop.wake();
 }
 
-void HeadlessApplication::runUntilIdle() {
-  impl_->loop.runUntilIdle();
-}
 
 platform::MainThread& HeadlessApplication::mainThread() {
   return impl_->loop;

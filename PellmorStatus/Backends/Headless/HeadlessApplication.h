@@ -41,8 +41,6 @@ class HeadlessApplication : public platform::Application {
   platform::ActivationPolicy activationPolicy() const;
   // Callable from any thread: the loop ends as if a termination signal had arrived.
   void requestTermination();
-  // Runs the tasks posted so far and those they post, until the queue is empty; does not wait.
-  void runUntilIdle();
 
  private:
   class Impl;

@@ -105,16 +105,6 @@ bool HeadlessEventLoop::waitAndDispatch(int watchedDescriptor) {
   return watchedDescriptor >= 0 && watched[1].revents != 0;
 }
 
-void HeadlessEventLoop::runUntilIdle() {
-  for (;;) {
-    {
-      const std::lock_guard lock(queueMutex_);
-      if (queue_.empty()) return;
-    }
-    runPostedBatch();
-  }
-}
-
 void HeadlessEventLoop::runPostedBatch() {
   // Tasks posted while this batch runs wait for the next round, after the tickers that are due.
   std::deque<std::function<void()>> batch;

@@ -32,8 +32,6 @@ class HeadlessEventLoop : public platform::MainThread, public platform::TickerFa
   // Sleeps until a task, a tick or the watched descriptor is due, then runs what is due. Returns whether
   // the watched descriptor (-1 for none) became readable; it is left for the caller to read.
   bool waitAndDispatch(int watchedDescriptor);
-  // Runs posted tasks, and those they post, until the queue is empty.
-  void runUntilIdle();
   // Makes the next waitAndDispatch return at once. Callable from any thread.
   void wake();
 

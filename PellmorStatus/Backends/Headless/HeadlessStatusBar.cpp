@@ -32,7 +32,7 @@ platform::Rect HeadlessWindow::convertRectToScreen(platform::Rect rect) const {
 
 HeadlessHostingView::HeadlessHostingView(std::shared_ptr<platform::HostedContent> root)
     : root_(std::move(root)) {
-  root_->install([this] { ++displayChanges_; });
+  root_->install([] {});  // nothing to redraw without a display
 }
 
 HeadlessHostingView::~HeadlessHostingView() {

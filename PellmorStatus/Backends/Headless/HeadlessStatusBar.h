@@ -74,8 +74,6 @@ class HeadlessHostingView : public platform::HostingView {
   void addSubview(platform::View&) override {}
 
   platform::HostedContent& content() const { return *root_; }
-  // How often the content said that what it shows may have changed.
-  int displayChangeCount() const { return displayChanges_; }
   // Where the content's row sits in this view: centred in the frame.
   platform::Point contentOrigin() const;
   // A click at a point in this view's coordinates (top-left origin).
@@ -88,7 +86,6 @@ class HeadlessHostingView : public platform::HostingView {
   std::shared_ptr<platform::HostedContent> root_;
   HeadlessViewGeometry geometry_;
   HeadlessButton* parent_ = nullptr;
-  int displayChanges_ = 0;
 };
 
 class HeadlessButton : public platform::Button {
