@@ -6,20 +6,8 @@
 # of its tray around it and enlarged four times without smoothing. Uses the debug build in build/debug
 # unless COMPANION and PELLMORCTL name other executables.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-export COMPANION=${COMPANION:-$root/build/debug/PellmorStatus/PellmorStatus}
-export PELLMORCTL=${PELLMORCTL:-$root/build/debug/tools/pellmorctl}
-export RESOURCES=$root/resources
-if [ ! -x "$COMPANION" ] || [ ! -x "$PELLMORCTL" ]; then
-  echo "compact-screenshots.sh: build first (cmake --preset debug && cmake --build --preset debug)" >&2
-  exit 1
-fi
-images=$root/docs/images
-mkdir -p "$images"
-
-# shellcheck source=tests/e2e/harness.sh
-source "$root/tests/e2e/harness.sh"
-start_display
+# shellcheck source=tools/pictures.sh
+source "$(dirname "$0")/pictures.sh"
 start_companion
 
 item_off_screen() { ! item_viewable; }

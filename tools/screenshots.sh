@@ -4,20 +4,8 @@
 # screenshot and enlarged four times without smoothing. Uses the debug build in build/debug unless
 # COMPANION and PELLMORCTL name other executables.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-export COMPANION=${COMPANION:-$root/build/debug/PellmorStatus/PellmorStatus}
-export PELLMORCTL=${PELLMORCTL:-$root/build/debug/tools/pellmorctl}
-export RESOURCES=$root/resources
-if [ ! -x "$COMPANION" ] || [ ! -x "$PELLMORCTL" ]; then
-  echo "screenshots.sh: build first (cmake --preset debug && cmake --build --preset debug)" >&2
-  exit 1
-fi
-images=$root/docs/images
-mkdir -p "$images"
-
-# shellcheck source=tests/e2e/harness.sh
-source "$root/tests/e2e/harness.sh"
-start_display
+# shellcheck source=tools/pictures.sh
+source "$(dirname "$0")/pictures.sh"
 start_tray
 start_companion
 wait_for_docked_size 63x22 >/dev/null
