@@ -69,7 +69,8 @@ class Watcher : public QObject {
   QStringList items_;
 };
 
-// a(iiay) read by the specification: width, height, then ARGB32 pixels in network byte order.
+// a(iiay) read as the StatusNotifierItem protocol lays it out: width, height, then ARGB32 pixels in network
+// byte order.
 inline std::vector<QImage> decodeIconPixmaps(const QDBusArgument& argument) {
   std::vector<QImage> images;
   argument.beginArray();
