@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
-# In trays whose slots are small squares the item keeps to its slot and draws its compact form. In icewm's
-# 32 x 24 slot: the timer image above the text, filling the slot; left clicks on the image and on the
+# The item waits hidden while no tray runs. In trays whose slots are small squares it keeps to its slot and
+# draws its compact form. In icewm's 32 x 24 slot: the timer image above the text, filling the slot; left clicks on the image and on the
 # text, the middle button and both entries of the right-click menu run their actions; when the tray exits,
 # the item's window leaves the screen until a tray embeds it again. In fluxbox's 18 x 18 slot, too small
 # for text, it shows the timer state alone.
 # shellcheck source=tests/e2e/harness.sh
 source "$(dirname "$0")/harness.sh"
 start_display
-start_square_tray
 start_companion
-wait_for_slot 32x24
 wait_for_title "PlayButton|-:--"
-
 ctl show-timer --started-ago 3930 --hours 0
+# Once the companion has handled a message, its set-up is long done: the item must still be hidden.
 wait_for_title "PauseButton|1:06"
+item_viewable && fail "shown without a tray"
+pass "hidden while no tray runs"
+
+start_square_tray
+wait_for_slot 32x24
 ctl set-authenticated false
 wait_for_title "PauseButton|Sign In"
 # The item asks for 76 x 22; icewm keeps its slot, and the item takes the slot's size again.

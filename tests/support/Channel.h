@@ -166,13 +166,12 @@ class ChangeRecorder {
  public:
   explicit ChangeRecorder(FIFOManager& channel)
       : subscription_(channel.objectWillChange().subscribe(
-            [this, &channel] { seen_.push_back(channel.timerStartedAt()); })) {}
+            [this, &channel] { timerStartedAtDuringSignals.push_back(channel.timerStartedAt()); })) {}
+  std::size_t count() const { return timerStartedAtDuringSignals.size(); }
 
-  std::size_t count() const { return seen_.size(); }
-  const std::vector<std::optional<double>>& timerStartedAtDuringSignals() const { return seen_; }
+  std::vector<std::optional<double>> timerStartedAtDuringSignals;
 
  private:
-  std::vector<std::optional<double>> seen_;
   Subscription subscription_;
 };
 
