@@ -11,13 +11,6 @@
 namespace pellmor {
 namespace {
 
-std::vector<std::string> frame(LineFramer& framer, const std::vector<std::string>& chunks) {
-  std::vector<std::string> lines;
-  for (const std::string& chunk : chunks)
-    framer.push(chunk, [&lines](std::string_view line) { lines.emplace_back(line); });
-  return lines;
-}
-
 // A line of exactly the bound is kept; a longer one is discarded up to its newline, whether it grows in
 // pieces or arrives whole, and the next line is handled.
 TEST(Framing, CutsLinesAtNewlineOnlyWithinTheBound) {
@@ -38,7 +31,10 @@ TEST(Framing, CutsLinesAtNewlineOnlyWithinTheBound) {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.chunks));
     LineFramer framer(c.bound);
-    EXPECT_EQ(frame(framer, c.chunks), c.lines);
+    std::vector<std::string> lines;
+    for (const std::string& chunk : c.chunks)
+      framer.push(chunk, [&lines](std::string_view line) { lines.emplace_back(line); });
+    EXPECT_EQ(lines, c.lines);
     EXPECT_EQ(framer.pendingSize(), c.pending);
     EXPECT_FALSE(framer.isDiscarding());
   }

@@ -58,10 +58,6 @@ class StatusItemController : public ::testing::Test {
     return reader.readUntil("end of test");
   }
 
-  HeadlessButton& buttonOf(StatusItemManager& manager) {
-    return dynamic_cast<HeadlessButton&>(*manager.statusItem()->button());
-  }
-
   testing::ManualMainThread mainThread;
   testing::FakeClock clock{1'700'000'000.0};
   testing::FakeTickerFactory tickers;
@@ -74,7 +70,7 @@ class StatusItemController : public ::testing::Test {
 TEST_F(StatusItemController, SetsUpTheContentInTheButtonAt80By22AndFollowsItsWidth) {
   auto manager = setUp(bar, screens);
   EXPECT_EQ(printed, "");
-  HeadlessButton& button = buttonOf(*manager);
+  auto& button = dynamic_cast<HeadlessButton&>(*manager->statusItem()->button());
   ASSERT_NE(manager->hostingView(), nullptr);
   EXPECT_EQ(button.subviews(), (std::vector<platform::View*>{manager->hostingView()}));
   EXPECT_EQ(button.frame(), makeRect(0, 0, 80, 22));
