@@ -50,7 +50,6 @@ TEST(GlobalFromTopLeftPoints, ScreensBelowAndBesideTheFirst) {
     ScreenLayout firstScreen;
     Rect expected;
   } const cases[] = {
-      {makeRect(0, 0, 1280, 800), {1, 800}, makeRect(0, 0, 1280, 800)},
       {makeRect(1280, 0, 1920, 1080), {1, 800}, makeRect(1280, -280, 1920, 1080)},
       {makeRect(0, 800, 1024, 768), {1, 800}, makeRect(0, -768, 1024, 768)},
       {makeRect(1280, 0, 1280, 800), {1, 800, 1280}, makeRect(0, 0, 1280, 800)},

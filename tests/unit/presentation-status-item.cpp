@@ -77,14 +77,10 @@ class StatusItemContent : public ::testing::Test {
     });
   }
 
-  // The lines printed and the outgoing lines of the actions run by `act`, before a marker the test sends
-  // last.
+  // The lines printed and the outgoing lines of the actions run by `act`.
   std::pair<std::string, Lines> outputOf(const std::function<void()>& act) {
-    testing::MainAppReader reader(fifo().toMainPath());
     ::testing::internal::CaptureStdout();
-    act();
-    fifo().sendMessage("end of test");
-    Lines sent = reader.readUntil("end of test");
+    Lines sent = testing::linesSentBy(fifo(), act);
     return {::testing::internal::GetCapturedStdout(), std::move(sent)};
   }
 
