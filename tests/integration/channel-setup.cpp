@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "Backends/Headless/HeadlessApplication.h"
@@ -206,23 +205,17 @@ TEST(FatalStop, MissingContainerEndsTheProcess) {
                "^PellmorStatus/FIFOManager:14: Fatal error: Could not find App Group container\n$");
 }
 
-TEST(SharedChannel, ConcurrentFirstUsesGetOneInstance) {
+// The process-wide channel makes its FIFOs in the group's directory under the runtime directory and reads.
+TEST(SharedChannel, UsesTheGroupsContainer) {
   TempDirectory runtime;
   const ScopedRuntimeDirectory variable(runtime.path().c_str());
   HeadlessApplication application;
-  std::vector<FIFOManager*> seen(4, nullptr);
-  std::vector<std::thread> users;
-  for (auto& slot : seen)
-    users.emplace_back([&slot] { slot = &FIFOManager::shared(); });
-  for (auto& user : users)
-    user.join();
-  for (FIFOManager* instance : seen)
-    EXPECT_EQ(instance, seen.front());
-  EXPECT_EQ(&FIFOManager::shared(), seen.front());
-  EXPECT_EQ(seen.front()->toMainPath(), runtime.path() + "/" PELLMOR_APP_GROUP_IDENTIFIER "/to_main.fifo");
-  EXPECT_EQ(describe(seen.front()->fromMainPath()), "fifo");
-  EXPECT_TRUE(seen.front()->isReading());
-  seen.front()->stop();  // this process goes on with other tests; end the threads of the shared channel
+  FIFOManager& channel = FIFOManager::shared();
+  EXPECT_EQ(&FIFOManager::shared(), &channel);
+  EXPECT_EQ(channel.toMainPath(), runtime.path() + "/" PELLMOR_APP_GROUP_IDENTIFIER "/to_main.fifo");
+  EXPECT_EQ(describe(channel.fromMainPath()), "fifo");
+  EXPECT_TRUE(channel.isReading());
+  channel.stop();  // this process goes on with other tests; end the threads of the shared channel
 }
 
 }  // namespace
