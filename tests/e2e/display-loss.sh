@@ -29,12 +29,6 @@ lose_display() {
 process_ended() { ! kill -0 "$1" 2>/dev/null; }
 display_lines() { grep -c 'lost the connection to the X display' "$COMPANION_ERR" || true; }
 
-fifos_in_place() {
-  for fifo in to_main.fifo from_main.fifo; do
-    [ -p "$(find "$XDG_RUNTIME_DIR" -name "$fifo" | head -n 1)" ] || fail "$fifo was removed"
-  done
-}
-
 lose_display
 expect_eq "exit status after losing the display" "$STATUS" 1
 expect_eq "display lines on standard error" "$(display_lines)" 1

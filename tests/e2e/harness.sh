@@ -55,8 +55,8 @@ expect_eq() {
   pass "$1 = '$3'"
 }
 
-# The patience for one wait in whole seconds, scaled: patience [SECONDS] (30 when not given).
-patience() { awk -v s="${1:-30}" -v k="${PELLMOR_TEST_TIME_SCALE:-1}" 'BEGIN {print int(s * (k < 1 ? 1 : k))}'; }
+# The patience for one wait in whole seconds: 30, scaled.
+patience() { awk -v k="${PELLMOR_TEST_TIME_SCALE:-1}" 'BEGIN {print int(30 * (k < 1 ? 1 : k))}'; }
 
 # wait_until COMMAND...: polls until the command succeeds or the patience runs out.
 wait_until() {
@@ -157,14 +157,13 @@ panel_of() {
   echo "$window"
 }
 
-# Docked at WIDTHxHEIGHT in a settled panel: the item's window sits inside the tray's panel, mapped, and
-# the panel, 2 pixels wider than the item, has reached the screen's right edge.
+# Docked at WIDTHxHEIGHT in a settled panel: the item is in a panel 2 pixels wider than itself, which has
+# reached the screen's right edge.
 docked_at() {
-  local window panel ix iy iw ih px py pw ph
-  window=$(item_window)
-  [ -n "$window" ] && panel=$(panel_of "$window") && [ "$panel" != "$window" ] && item_viewable || return 1
-  read -r ix iy iw ih <<<"$(geometry_of "$window")"
-  read -r px py pw ph <<<"$(geometry_of "$panel")"
+  local iw ih px pw
+  in_a_panel || return 1
+  read -r _ _ iw ih <<<"$(geometry_of "$(item_window)")"
+  read -r px _ pw _ <<<"$(geometry_of "$(panel_of "$(item_window)")")"
   [ "${iw}x${ih}" = "$1" ] && [ "$pw" -eq $((iw + 2)) ] && [ $((px + pw)) -eq "$(xwininfo -root | awk '/Width:/ {print $2}')" ]
 }
 wait_for_docked_size() {
@@ -185,13 +184,15 @@ wait_for_slot() {
   pass "docked in a $1 slot"
 }
 
-# check_position WHAT: the position answer is the item's left edge and width and its panel's top and height.
+# check_position WHAT [SCALE]: the position answer is the item's left edge and width and its panel's top
+# and height, in pixels divided by the screen's scale (1 when not given).
 check_position() {
   local answer ix iw py ph
   answer=$(ctl position --timeout "$(patience)") || fail "no position answer"
   read -r ix _ iw _ <<<"$(geometry_of "$(item_window)")"
   read -r _ py _ ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"
-  expect_eq "$1: x, y, width, height" "$(field x "$answer") $(field y "$answer") $(field width "$answer") $(field height "$answer")" "$ix $py $iw $ph"
+  expect_eq "$1: x, y, width, height" "$(field x "$answer") $(field y "$answer") $(field width "$answer") $(field height "$answer")" \
+    "$(awk -v s="${2:-1}" "BEGIN {print $ix / s, $py / s, $iw / s, $ph / s}")"
 }
 
 # listen_after ACTION...: the outgoing line that the action causes. The companion's write waits in its
@@ -218,6 +219,12 @@ choose_from_menu() {
 
 companion_lines() { cat "$COMPANION_OUT"; }
 
+fifos_in_place() {
+  for fifo in to_main.fifo from_main.fifo; do
+    [ -p "$(find "$XDG_RUNTIME_DIR" -name "$fifo" | head -n 1)" ] || fail "$fifo was removed"
+  done
+}
+
 # field NAME JSON: the number under NAME, normalised by awk (1216.0 and 1216 compare equal).
 field() { sed -n -E "s/.*\"$1\": *(-?[0-9.eE+-]+).*/\1/p" <<<"$2" | awk '{print $1 + 0}'; }
 
@@ -225,9 +232,9 @@ ctl() { "$PELLMORCTL" "$@"; }
 
 screenshot() { import -window root "$E2E_DIR/shot.png"; }
 
-# The colour of one pixel of the last screenshot as "R G B" (0-255).
+# pixel_at IMAGE X Y: the colour of one pixel as "R G B" (0-255).
 pixel_at() {
-  convert "$E2E_DIR/shot.png" -format "%[fx:round(255*p{$1,$2}.r)] %[fx:round(255*p{$1,$2}.g)] %[fx:round(255*p{$1,$2}.b)]" info:
+  convert "$1" -format "%[fx:round(255*p{$2,$3}.r)] %[fx:round(255*p{$2,$3}.g)] %[fx:round(255*p{$2,$3}.b)]" info:
 }
 
 # colour_near "R G B" "R G B" TOLERANCE: every channel within the tolerance.

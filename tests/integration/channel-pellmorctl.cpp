@@ -34,7 +34,6 @@ TEST(Pellmorctl, CommandsReachTheChannelAndFailuresAreExactAndBounded) {
   const testing::ScopedRuntimeDirectory runtimeVariable(runtime.path().c_str());
   testing::TempDirectory output;
   testing::ManualMainThread mainThread;
-  std::optional<PositionRecord> position;
   std::unique_ptr<FIFOManager> channel;
 
   // Runs pellmorctl with the space-separated arguments while this thread serves as the main thread.
@@ -53,22 +52,14 @@ TEST(Pellmorctl, CommandsReachTheChannelAndFailuresAreExactAndBounded) {
   };
 
   const std::string container = runtime.path() + "/" PELLMOR_APP_GROUP_IDENTIFIER;
-  const std::string help = " (see pellmorctl --help)\n";
-  const std::string notReading = "pellmorctl: no companion is reading " + container + "/from_main.fifo\n";
   const struct {
     Companion companion;
     std::string command;
     int status;
     std::string out, err;
     std::function<bool(const FIFOManager&)> applied = {};
-    std::optional<PositionRecord> position = PositionRecord{1500, 0, 63, 24};
   } table[] = {
-      {Companion::none, "start", 2, "", "pellmorctl: unknown command 'start'" + help},
-      {Companion::none, "--verbose", 2, "", "pellmorctl: unknown command '--verbose'" + help},
-      {Companion::none, "clear-timer now", 2, "", "pellmorctl: clear-timer takes no arguments" + help},
-      {Companion::none, "--version", 0, "pellmorctl " PELLMOR_VERSION "\n", ""},
-      {Companion::none, "show-timer --started-ago 1 --started-at 2", 2, "",
-       "pellmorctl: --started-ago and --started-at exclude each other" + help},
+      {Companion::none, "start", 2, "", "pellmorctl: unknown command 'start' (see pellmorctl --help)\n"},
       {Companion::none, "send {}", 1, "",
        "pellmorctl: " + container + "/from_main.fifo does not exist; is the companion running?\n"},
       {Companion::running, R"(send {"action":"setTimeFormat","value":"decimal"})", 0, "", "",
@@ -86,32 +77,19 @@ TEST(Pellmorctl, CommandsReachTheChannelAndFailuresAreExactAndBounded) {
        [](const FIFOManager& c) { return !c.timerStartedAt() && !c.hoursWithoutTimer(); }},
       {Companion::running, "set-authenticated false", 0, "", "",
        [](const FIFOManager& c) { return !c.authenticated(); }},
-      {Companion::running, "set-timestamps-mode true", 0, "", "",
-       [](const FIFOManager& c) { return c.timestampsMode(); }},
       {Companion::running, "set-time-format hours_minutes", 0, "", "",
        [](const FIFOManager& c) { return c.timeFormat() == "hours_minutes"; }},
-      {Companion::running, "set-decimal-symbol ,", 0, "", "",
-       [](const FIFOManager& c) { return c.decimalSymbol() == ","; }},
       {Companion::running, "position --timeout 600", 0,
        "{\"action\":\"menubarPosition\",\"height\":24.0,\"width\":63.0,\"x\":1500.0,\"y\":0.0}\n", ""},
-      {Companion::running,
-       "position --timeout 0.3",
-       1,
-       "",
-       "pellmorctl: no menubarPosition answer within 0.3 s (no companion, or its status item has no "
-       "position)\n",
-       {},
-       std::nullopt},
-      {Companion::gone, "clear-timer", 1, "", notReading},
-      {Companion::gone, "listen --count 1 --timeout 0.2", 1, "",
-       "pellmorctl: timed out after 0 of 1 lines\n"},
+      {Companion::gone, "clear-timer", 1, "",
+       "pellmorctl: no companion is reading " + container + "/from_main.fifo\n"},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.command);
-    position = row.position;
     if (row.companion == Companion::running && !channel) {
-      FIFOManager::Environment environment =
-          testing::environmentFor("", mainThread, [&] { return position; });
+      FIFOManager::Environment environment = testing::environmentFor("", mainThread, [] {
+        return std::optional(PositionRecord{1500, 0, 63, 24});
+      });
       environment.containerLookup = [] { return appGroupContainerPath(PELLMOR_APP_GROUP_IDENTIFIER); };
       channel = std::make_unique<FIFOManager>(std::move(environment));
     }

@@ -146,19 +146,22 @@ class MainAppReader {
     return lines;
   }
 
-  // Every line before the first one equal to `marker`, which the test sends last: the writer keeps the
-  // order of submission, so nothing sent before the marker comes after it.
-  std::vector<std::string> readUntil(const std::string& marker) {
-    std::vector<std::string> lines;
-    for (auto line = readLine(); line && *line != marker; line = readLine())
-      lines.push_back(*line);
-    return lines;
-  }
-
  private:
   FileDescriptor fifo_;
   std::string pending_;
 };
+
+// The lines that `act` makes the channel send. A marker sent last ends them: the writer keeps the order
+// of submission, so nothing sent before the marker comes after it.
+inline std::vector<std::string> linesSentBy(FIFOManager& channel, const std::function<void()>& act) {
+  MainAppReader reader(channel.toMainPath());
+  act();
+  channel.sendMessage("end of test");
+  std::vector<std::string> lines;
+  for (auto line = reader.readLine(); line && *line != "end of test"; line = reader.readLine())
+    lines.push_back(*line);
+  return lines;
+}
 
 // What the channel's observers see: `timerStartedAt` as read during each change signal (the old value,
 // since the signal precedes the store).
@@ -166,13 +169,12 @@ class ChangeRecorder {
  public:
   explicit ChangeRecorder(FIFOManager& channel)
       : subscription_(channel.objectWillChange().subscribe(
-            [this, &channel] { seen_.push_back(channel.timerStartedAt()); })) {}
+            [this, &channel] { timerStartedAtDuringSignals.push_back(channel.timerStartedAt()); })) {}
+  std::size_t count() const { return timerStartedAtDuringSignals.size(); }
 
-  std::size_t count() const { return seen_.size(); }
-  const std::vector<std::optional<double>>& timerStartedAtDuringSignals() const { return seen_; }
+  std::vector<std::optional<double>> timerStartedAtDuringSignals;
 
  private:
-  std::vector<std::optional<double>> seen_;
   Subscription subscription_;
 };
 

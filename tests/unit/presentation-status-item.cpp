@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -76,14 +77,10 @@ class StatusItemContent : public ::testing::Test {
     });
   }
 
-  // The lines printed and the outgoing lines of the actions run by `act`, before a marker the test sends
-  // last.
+  // The lines printed and the outgoing lines of the actions run by `act`.
   std::pair<std::string, Lines> outputOf(const std::function<void()>& act) {
-    testing::MainAppReader reader(fifo().toMainPath());
     ::testing::internal::CaptureStdout();
-    act();
-    fifo().sendMessage("end of test");
-    Lines sent = reader.readUntil("end of test");
+    Lines sent = testing::linesSentBy(fifo(), act);
     return {::testing::internal::GetCapturedStdout(), std::move(sent)};
   }
 
@@ -203,18 +200,6 @@ TEST_F(StatusItemContent, LabelSurvivesRebuildsOnItsBranchAndStartsAfreshOnRetur
   EXPECT_EQ(tickers.runningCount(), 1u);
 }
 
-TEST_F(StatusItemContent, TextsGoThroughTranslationButTheTimeDoesNot) {
-  installContent([](std::string_view text) { return "[" + std::string(text) + "]"; });
-  EXPECT_EQ(content->render().text, "[-:--]");
-  apply([](FIFOManager& f) { f.setAuthenticated(false); });
-  EXPECT_EQ(content->render().text, "[Sign In]");
-  apply([](FIFOManager& f) {
-    f.setAuthenticated(true);
-    f.setHoursWithoutTimer(1.0);
-  });
-  EXPECT_EQ(content->render().text, "1:00");
-}
-
 TEST_F(StatusItemContent, ARebuildAlreadyPostedIsDroppedWithTheContent) {
   installContent();
   fifo().setAuthenticated(false);
@@ -223,40 +208,6 @@ TEST_F(StatusItemContent, ARebuildAlreadyPostedIsDroppedWithTheContent) {
   EXPECT_TRUE(published.empty());
   fifo().setAuthenticated(true);  // no subscriber left
   EXPECT_EQ(mainThread.queued(), 0u);
-}
-
-// Clicks print their line, then send their action; they change nothing shown.
-TEST_F(StatusItemContent, HitTestAndClicksFindTheSegmentUnderThePoint) {
-  const struct {
-    bool authenticated;
-    Point point;
-    HitTarget target;
-    std::string printed;
-    Lines sent;
-  } table[] = {
-      {true, {1.99, 8}, HitTarget::none, "", {}},
-      {true, {2, 0}, HitTarget::timerButton, "Toggling timer\n", {toggleTimer}},
-      {true, {22, 15.99}, HitTarget::trailingButton, "Toggling main app\n", {toggleApp}},
-      {true, {61, 8}, HitTarget::none, "", {}},
-      {true, {10, -0.01}, HitTarget::none, "", {}},
-      {false, {73.99, 8}, HitTarget::trailingButton, "Toggling main app\n", {toggleApp}},
-      {false, {74, 8}, HitTarget::none, "", {}},
-  };
-  installContent();
-  for (const auto& row : table) {
-    SCOPED_TRACE(::testing::Message()
-                 << row.authenticated << " (" << row.point.x << ',' << row.point.y << ')');
-    apply([&](FIFOManager& f) { f.setAuthenticated(row.authenticated); });
-    EXPECT_EQ(content->hitTest(row.point), row.target);
-    const RenderDescription before = content->render();
-    const int changesBefore = displayChanges;
-    bool handled = false;
-    EXPECT_EQ(outputOf([&] { handled = content->click(row.point); }), std::pair(row.printed, row.sent));
-    EXPECT_EQ(handled, row.target != HitTarget::none);
-    mainThread.drain();
-    EXPECT_EQ(content->render(), before);
-    EXPECT_EQ(displayChanges, changesBefore);
-  }
 }
 
 // The three texts the compact forms must fit: the placeholder, a running total and the sign-in prompt.
@@ -289,32 +240,18 @@ TEST_F(StatusItemCompactForm, EachCellGetsTheFormMadeForIt) {
   const Case table[] = {
       // Cells that hold the row get it unchanged (checked against render() below).
       {{63, 22}, Shown::placeholder, Form::full, makeRect(2, 0, 20, 16), makeRect(22, 0, 39, 16), 11, false},
-      {{63, 16}, Shown::total, Form::full, makeRect(2, 0, 20, 16), makeRect(24, 0, 35, 16), 11, false},
       {{76, 22}, Shown::signIn, Form::full, makeRect(2, 0, 20, 16), makeRect(22, 0, 52, 16), 11, false},
-      {{128, 128}, Shown::total, Form::full, makeRect(2, 0, 20, 16), makeRect(24, 0, 35, 16), 11, false},
       // A row too narrow for "Sign In" at full size (trayer 18 high, or before it follows the width).
       {{63, 16}, Shown::signIn, Form::compactRow, makeRect(2, 0, 20, 16), makeRect(22, 0, 39, 16), 9, false},
-      {{63, 22}, Shown::signIn, Form::compactRow, makeRect(2, 0, 20, 16), makeRect(22, 0, 39, 16), 9, false},
       // Squares too small for text show the state alone, over the whole cell.
-      {{16, 16}, Shown::total, Form::stacked, makeRect(0, 0, 16, 16), none, 0, false},
       {{18, 18}, Shown::total, Form::stacked, makeRect(0, 0, 18, 18), none, 0, false},
       {{16, 16}, Shown::signIn, Form::stacked, makeRect(0, 0, 16, 16), none, 0, false},
       // From 22 up: the image above, the text below at the largest size that fits.
       {{22, 22}, Shown::total, Form::stacked, makeRect(0, 0, 22, 10), makeRect(0, 10, 22, 12), 9, false},
-      {{24, 24}, Shown::total, Form::stacked, makeRect(0, 0, 24, 11), makeRect(0, 11, 24, 13), 10, false},
-      {{25, 25}, Shown::total, Form::stacked, makeRect(0, 0, 25, 11), makeRect(0, 11, 25, 14), 10, false},
       {{32, 24}, Shown::total, Form::stacked, makeRect(0, 0, 32, 11), makeRect(0, 11, 32, 13), 10, false},
       {{32, 32}, Shown::total, Form::stacked, makeRect(0, 0, 32, 14), makeRect(0, 14, 32, 18), 13, false},
-      {{32, 32},
-       Shown::placeholder,
-       Form::stacked,
-       makeRect(0, 0, 32, 14),
-       makeRect(0, 14, 32, 18),
-       13,
-       false},
       // "Sign In" is too long for one line under the image: it takes the cell on two lines.
       {{22, 22}, Shown::signIn, Form::stacked, none, makeRect(0, 0, 22, 22), 8, true},
-      {{32, 24}, Shown::signIn, Form::stacked, none, makeRect(0, 0, 32, 24), 9, true},
       {{32, 32}, Shown::signIn, Form::stacked, none, makeRect(0, 0, 32, 32), 12, true},
   };
   installContent();
@@ -345,67 +282,71 @@ TEST_F(StatusItemCompactForm, EachCellGetsTheFormMadeForIt) {
   }
 }
 
-// Points are in the cell's coordinates; the full row is centred in a cell larger than itself.
-TEST_F(StatusItemCompactForm, ClicksInEachFormRunWhatIsUnderThem) {
+// Clicks print their line, then send their action. Points are in the cell's coordinates, or the row's
+// without a cell; the full row is centred in a cell larger than itself.
+TEST_F(StatusItemCompactForm, ClicksRunWhatIsUnderThem) {
   struct Case {
-    Size cell;
+    std::optional<Size> cell;
     Shown shown;
     Point point;
     HitTarget target;
   };
   const Case table[] = {
-      {{63, 22}, Shown::placeholder, {12, 11}, HitTarget::timerButton},
-      {{63, 22}, Shown::placeholder, {40, 11}, HitTarget::trailingButton},
-      {{63, 22}, Shown::placeholder, {30, 2.99}, HitTarget::none},  // above the centred row
-      {{63, 22}, Shown::placeholder, {0, 11}, HitTarget::none},     // the row's padding
-      {{63, 16}, Shown::signIn, {21.99, 8}, HitTarget::timerButton},
-      {{63, 16}, Shown::signIn, {22, 8}, HitTarget::trailingButton},
-      {{63, 16}, Shown::signIn, {61, 8}, HitTarget::none},
-      {{18, 18}, Shown::total, {0, 17.99}, HitTarget::timerButton},
-      {{32, 24}, Shown::total, {31, 10.99}, HitTarget::timerButton},
-      {{32, 24}, Shown::total, {0, 11}, HitTarget::trailingButton},
-      {{32, 24}, Shown::total, {31.99, 23.99}, HitTarget::trailingButton},
-      {{32, 24}, Shown::total, {32, 12}, HitTarget::none},
-      {{22, 22}, Shown::signIn, {11, 1}, HitTarget::trailingButton},  // the text alone fills the cell
+      {std::nullopt, Shown::placeholder, {1.99, 8}, HitTarget::none},
+      {std::nullopt, Shown::placeholder, {2, 0}, HitTarget::timerButton},
+      {std::nullopt, Shown::placeholder, {22, 15.99}, HitTarget::trailingButton},
+      {std::nullopt, Shown::placeholder, {61, 8}, HitTarget::none},
+      {std::nullopt, Shown::signIn, {73.99, 8}, HitTarget::trailingButton},
+      {std::nullopt, Shown::signIn, {74, 8}, HitTarget::none},
+      {Size{63, 22}, Shown::placeholder, {12, 11}, HitTarget::timerButton},
+      {Size{63, 22}, Shown::placeholder, {30, 2.99}, HitTarget::none},  // above the centred row
+      {Size{63, 16}, Shown::signIn, {21.99, 8}, HitTarget::timerButton},
+      {Size{63, 16}, Shown::signIn, {22, 8}, HitTarget::trailingButton},
+      {Size{18, 18}, Shown::total, {0, 17.99}, HitTarget::timerButton},
+      {Size{32, 24}, Shown::total, {31, 10.99}, HitTarget::timerButton},
+      {Size{32, 24}, Shown::total, {0, 11}, HitTarget::trailingButton},
+      {Size{32, 24}, Shown::total, {32, 12}, HitTarget::none},
+      {Size{22, 22}, Shown::signIn, {11, 1}, HitTarget::trailingButton},  // the text alone fills the cell
   };
+  const std::map<HitTarget, std::pair<std::string, Lines>> output = {
+      {HitTarget::timerButton, {"Toggling timer\n", {toggleTimer}}},
+      {HitTarget::trailingButton, {"Toggling main app\n", {toggleApp}}},
+      {HitTarget::none, {"", {}}}};
   installContent();
   for (const Case& row : table) {
-    SCOPED_TRACE(::testing::Message() << row.cell.width << 'x' << row.cell.height << " at (" << row.point.x
-                                      << ',' << row.point.y << ')');
+    const Size cell = row.cell.value_or(Size{});
+    SCOPED_TRACE(::testing::Message()
+                 << cell.width << 'x' << cell.height << " at (" << row.point.x << ',' << row.point.y << ')');
     show(row.shown);
-    EXPECT_EQ(content->hitTest(row.point, row.cell), row.target);
+    EXPECT_EQ(row.cell ? content->hitTest(row.point, cell) : content->hitTest(row.point), row.target);
     bool handled = false;
-    const auto [printed, sent] = outputOf([&] { handled = content->click(row.point, row.cell); });
+    EXPECT_EQ(
+        outputOf([&] { handled = row.cell ? content->click(row.point, cell) : content->click(row.point); }),
+        output.at(row.target));
     EXPECT_EQ(handled, row.target != HitTarget::none);
-    switch (row.target) {
-      case HitTarget::timerButton:
-        EXPECT_EQ(printed, "Toggling timer\n");
-        EXPECT_EQ(sent, Lines{toggleTimer});
-        break;
-      case HitTarget::trailingButton:
-        EXPECT_EQ(printed, "Toggling main app\n");
-        EXPECT_EQ(sent, Lines{toggleApp});
-        break;
-      case HitTarget::none:
-        EXPECT_EQ(printed, "");
-        EXPECT_EQ(sent, Lines{});
-        break;
-    }
   }
 }
 
-TEST_F(StatusItemCompactForm, MenuOffersBothActionsWithTranslatedTitles) {
+// The menu runs both actions; its titles and the texts shown go through translation, the time does not.
+TEST_F(StatusItemContent, MenuRunsBothActionsAndTextsButNotTheTimeAreTranslated) {
   installContent([](std::string_view text) { return "[" + std::string(text) + "]"; });
   const std::vector<platform::MenuEntry> expected{{"[Toggle Timer]", HitTarget::timerButton},
                                                   {"[Show or Hide Pellmor]", HitTarget::trailingButton}};
   EXPECT_EQ(content->menu(), expected);
-  const auto [printed, sent] = outputOf([&] {
-    for (const platform::MenuEntry& entry : content->menu())
-      content->activate(entry.target);
-    content->activate(HitTarget::none);
+  EXPECT_EQ(outputOf([&] {
+              for (const platform::MenuEntry& entry : content->menu())
+                content->activate(entry.target);
+              content->activate(HitTarget::none);
+            }),
+            std::pair(std::string("Toggling timer\nToggling main app\n"), Lines{toggleTimer, toggleApp}));
+  EXPECT_EQ(content->render().text, "[-:--]");
+  apply([](FIFOManager& f) { f.setAuthenticated(false); });
+  EXPECT_EQ(content->render().text, "[Sign In]");
+  apply([](FIFOManager& f) {
+    f.setAuthenticated(true);
+    f.setHoursWithoutTimer(1.0);
   });
-  EXPECT_EQ(printed, "Toggling timer\nToggling main app\n");
-  EXPECT_EQ(sent, (Lines{toggleTimer, toggleApp}));
+  EXPECT_EQ(content->render().text, "1:00");
 }
 
 }  // namespace

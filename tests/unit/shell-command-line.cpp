@@ -42,12 +42,6 @@ const ArgumentsCase argumentsCases[] = {
     {"help", {"--help"}, 0, "<usage>", ""},
     {"version", {"--version"}, 0, version, ""},
     {"help_wins_over_version", {"--version", "--help"}, 0, "<usage>", ""},
-    {"help_among_foreign_arguments", {"-psn_0_42", "--help"}, 0, "<usage>", ""},
-    {"foreign",
-     {"-psn_0_42"},
-     std::nullopt,
-     "",
-     "PellmorStatus: ignoring argument '-psn_0_42' (see --help)\n"},
     {"several_foreign_in_one_line",
      {"--verbose", "x y", ""},
      std::nullopt,
@@ -58,23 +52,10 @@ const ArgumentsCase argumentsCases[] = {
      std::nullopt,
      "",
      "PellmorStatus: ignoring argument 'a?b?[2J?' (see --help)\n"},
-    {"near_miss_is_foreign",
-     {"-help"},
-     std::nullopt,
-     "",
-     "PellmorStatus: ignoring argument '-help' (see --help)\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, Arguments, ::testing::ValuesIn(argumentsCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Usage, NamesTheChannelDirectoryAndBothOptions) {
-  const std::string usage = answerCommandLine({"--help"}).standardOutput;
-  for (const char* part : {"$XDG_RUNTIME_DIR/" PELLMOR_APP_GROUP_IDENTIFIER "/", "--help", "--version",
-                           "ignored with a warning"}) {
-    EXPECT_NE(usage.find(part), std::string::npos) << part;
-  }
-}
 
 }  // namespace
 }  // namespace pellmor
