@@ -117,43 +117,6 @@ class SignalRecorder : public QObject {
   }
 };
 
-struct MenuEntryOnBus {
-  int id;
-  QString label;
-};
-
-// (ia{sv}av): the root's children, each a variant holding a node.
-std::vector<MenuEntryOnBus> decodeMenuChildren(const QDBusArgument& argument) {
-  std::vector<MenuEntryOnBus> entries;
-  int id = 0;
-  QVariantMap properties;
-  argument.beginStructure();
-  argument >> id >> properties;
-  argument.beginArray();
-  while (!argument.atEnd()) {
-    QDBusVariant child;
-    argument >> child;
-    const QDBusArgument node = child.variant().value<QDBusArgument>();
-    int childId = 0;
-    QVariantMap childProperties;
-    node.beginStructure();
-    node >> childId >> childProperties;
-    node.endStructure();
-    entries.push_back({childId, childProperties.value(QStringLiteral("label")).toString()});
-  }
-  argument.endArray();
-  argument.endStructure();
-  return entries;
-}
-
-std::string showTimer(double startedAt) {
-  return R"({"action":"showTimer","startedAt":)" + std::to_string(startedAt) + R"(,"hoursWithoutTimer":0})";
-}
-
-double now() {
-  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-}
-
 // The content the companion shows, computed here by the same core, for the pixmaps the host must get.
 class ExpectedContent {
  public:
@@ -169,11 +132,6 @@ class ExpectedContent {
   }
   ~ExpectedContent() { content_.reset(); }
 
-  void receive(const std::string& line, const std::string& expectedText) {
-    ASSERT_TRUE(writeConnection(channel_.fifo().fromMainPath(), line + '\n'));
-    ASSERT_TRUE(mainThread_.waitFor([&] { return content_->render().text == expectedText; }, deadline));
-  }
-
   // Compact squares at 16 to 64 pixels, then the full row at 3x, as ARGB32.
   std::vector<QImage> pixmaps() const {
     std::vector<QImage> images;
@@ -187,8 +145,6 @@ class ExpectedContent {
     images.push_back(x11::renderItemImage(row, rowSize, 3.0).convertToFormat(QImage::Format_ARGB32));
     return images;
   }
-
-  std::vector<platform::MenuEntry> menu() const { return content_->menu(); }
 
  private:
   ManualMainThread mainThread_;
@@ -339,20 +295,6 @@ TEST_F(StatusNotifierItemEndToEnd, HostReadsTheItemAndItsPixmaps) {
         << name;
   }
   if (const char* keep = std::getenv("PELLMOR_SNI_PICTURE")) pixmaps.back().save(QString::fromUtf8(keep));
-
-  // After signing out, the host reads the new state.
-  send({R"({"action":"setAuthenticated","value":false})"});
-  content.receive(R"({"action":"setAuthenticated","value":false})", "Sign In");
-  ASSERT_TRUE(pumpUntil([&] {
-    return allProperties(service).value(QStringLiteral("XAyatanaLabel")) == QStringLiteral("Sign In");
-  }));
-  const std::vector<QImage> signedOut =
-      decodeIconPixmaps(allProperties(service).value(QStringLiteral("IconPixmap")).value<QDBusArgument>());
-  const std::vector<QImage> expectedSignedOut = content.pixmaps();
-  ASSERT_EQ(signedOut.size(), expectedSignedOut.size());
-  for (std::size_t i = 0; i < signedOut.size(); ++i)
-    EXPECT_TRUE(signedOut[i] == expectedSignedOut[i]) << "pixmap " << i;
-  EXPECT_EQ(signedOut.back().size(), QSize(228, 48)) << "the full 76 x 16 row at 3x";
 }
 
 TEST_F(StatusNotifierItemEndToEnd, ClicksAndMenuRunTheItemsActions) {
@@ -367,24 +309,16 @@ TEST_F(StatusNotifierItemEndToEnd, ClicksAndMenuRunTheItemsActions) {
   callItem(service, item, itemInterface, QStringLiteral("SecondaryActivate"), {0, 0});
   EXPECT_EQ(nextOutgoing(), R"({"action":"toggleTimer"})");
 
-  const QDBusMessage layout =
-      callItem(service, QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
-               QStringLiteral("GetLayout"), {0, -1, QStringList()});
-  ASSERT_EQ(layout.arguments().size(), 2);
-  const std::vector<MenuEntryOnBus> entries =
-      decodeMenuChildren(layout.arguments().at(1).value<QDBusArgument>());
-  ExpectedContent content;
-  const std::vector<platform::MenuEntry> expectedMenu = content.menu();
-  ASSERT_EQ(entries.size(), expectedMenu.size());
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    SCOPED_TRACE(expectedMenu[i].title);
-    EXPECT_EQ(entries[i].label.toStdString(), expectedMenu[i].title);
+  // The menu's entries by their dbusmenu ids, as a host clicks them.
+  const struct {
+    int id;
+    const char* message;
+  } menu[] = {{1, R"({"action":"toggleTimer"})"}, {2, R"({"action":"toggleApp"})"}};
+  for (const auto& entry : menu) {
     callItem(service, QStringLiteral("/MenuBar"), QStringLiteral("com.canonical.dbusmenu"),
              QStringLiteral("Event"),
-             {entries[i].id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
-    EXPECT_EQ(nextOutgoing(), expectedMenu[i].target == platform::HitTarget::timerButton
-                                  ? R"({"action":"toggleTimer"})"
-                                  : R"({"action":"toggleApp"})");
+             {entry.id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+    EXPECT_EQ(nextOutgoing(), entry.message) << entry.id;
   }
 
   // No geometry on this front end: a position request goes unanswered, and the next line is a click's.
@@ -396,11 +330,8 @@ TEST_F(StatusNotifierItemEndToEnd, ClicksAndMenuRunTheItemsActions) {
 
   std::vector<std::string> lines = companion_->out().lines();
   lines.pop_back();  // the unknown action's line
-  std::vector<std::string> expectedLines = {"Toggling timer"};
-  for (const platform::MenuEntry& entry : expectedMenu)
-    expectedLines.push_back(entry.target == platform::HitTarget::timerButton ? "Toggling timer"
-                                                                             : "Toggling main app");
-  EXPECT_EQ(lines, expectedLines) << "Activate is the item's own silent action";
+  EXPECT_EQ(lines, (std::vector<std::string>{"Toggling timer", "Toggling timer", "Toggling main app"}))
+      << "Activate is the item's own silent action";
 }
 
 TEST_F(StatusNotifierItemEndToEnd, ChangeSignalsOnlyForChanges) {
@@ -420,7 +351,11 @@ TEST_F(StatusNotifierItemEndToEnd, ChangeSignalsOnlyForChanges) {
   EXPECT_EQ(recorder.count(QStringLiteral("NewStatus")), 0);
 
   // A running timer ticks every second; the text changes once, when the total reaches half a minute.
-  send({R"({"action":"setAuthenticated","value":true})", showTimer(now() - 20)});
+  const auto epoch = std::chrono::system_clock::now().time_since_epoch();
+  const double twentySecondsAgo = std::chrono::duration<double>(epoch).count() - 20;
+  send({R"({"action":"setAuthenticated","value":true})", R"({"action":"showTimer","startedAt":)" +
+                                                             std::to_string(twentySecondsAgo) +
+                                                             R"(,"hoursWithoutTimer":0})"});
   ASSERT_TRUE(pumpUntil([&] { return recorder.labels.contains(QStringLiteral("0:01")); }));
   const QStringList tail = recorder.labels.mid(recorder.labels.indexOf(QStringLiteral("0:00")));
   EXPECT_EQ(tail, (QStringList{QStringLiteral("0:00"), QStringLiteral("0:01")}));

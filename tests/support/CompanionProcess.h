@@ -1,7 +1,7 @@
 #pragma once
 
 // Runs the companion as a child process in a private runtime directory, without a display, and reads
-// what it prints. Used by the process-level benchmarks.
+// what it prints. Used by the StatusNotifierItem test and the footprint benchmark.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -90,7 +90,6 @@ class LineCollector {
   }
 
   const std::vector<std::string>& lines() const { return lines_; }
-  void clear() { lines_.clear(); }
 
  private:
   int descriptor_;
@@ -101,17 +100,14 @@ class LineCollector {
 class CompanionProcess {
  public:
   struct Options {
-    std::string executable = PELLMOR_STATUS_PATH;
     bool keepDisplay = false;  // pass DISPLAY on, so the desktop backend runs
     // Added to the environment, e.g. a private session bus's DBUS_SESSION_BUS_ADDRESS; the caller's own
     // bus and host choice are never passed on.
     std::vector<std::string> environment{};
   };
 
-  explicit CompanionProcess(const std::filesystem::path& runtimeDirectory)
-      : CompanionProcess(runtimeDirectory, Options{}) {}
   CompanionProcess(const std::filesystem::path& runtimeDirectory, Options options) {
-    std::string executable = options.executable;
+    std::string executable = PELLMOR_STATUS_PATH;
     int out[2];
     int err[2];
     if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
@@ -152,7 +148,6 @@ class CompanionProcess {
   CompanionProcess(const CompanionProcess&) = delete;
   CompanionProcess& operator=(const CompanionProcess&) = delete;
 
-  pid_t pid() const { return pid_; }
   LineCollector& out() { return *stdout_; }
   LineCollector& err() { return *stderr_; }
 
@@ -181,37 +176,13 @@ class CompanionProcess {
 
   bool isAlive() {
     if (pid_ <= 0) return false;
-    int status = 0;
-    const pid_t result = waitpid(pid_, &status, WNOHANG);
-    if (result == pid_) {
-      exitStatus_ = status;
-      pid_ = -1;
-      return false;
-    }
-    return true;
-  }
-
-  // Waits for the process to end; returns its wait status, or nothing if it is still running.
-  std::optional<int> waitForExit(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (isAlive()) {
-      if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-      stdout_->pump(10ms);
-      stderr_->pump(0ms);
-    }
-    while (stdout_->pump(10ms)) {
-    }
-    while (stderr_->pump(10ms)) {
-    }
-    return exitStatus_;
-  }
-
-  void signal(int number) const {
-    if (pid_ > 0) kill(pid_, number);
+    if (waitpid(pid_, nullptr, WNOHANG) != pid_) return true;
+    pid_ = -1;
+    return false;
   }
 
   // Resident set size in kilobytes, from /proc.
-  long residentKilobytes() const { return statusField("VmRSS:"); }
+  long residentKilobytes() const { return fieldOf("/proc/" + std::to_string(pid_) + "/status", "VmRSS:"); }
   long voluntaryContextSwitches() const {
     long total = 0;
     for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid_) + "/task")) {
@@ -239,10 +210,6 @@ class CompanionProcess {
     return environment;
   }
 
-  long statusField(std::string_view name) const {
-    return fieldOf("/proc/" + std::to_string(pid_) + "/status", name);
-  }
-
   static long fieldOf(const std::filesystem::path& file, std::string_view name) {
     std::ifstream stream(file);
     std::string line;
@@ -253,7 +220,6 @@ class CompanionProcess {
   }
 
   pid_t pid_ = -1;
-  std::optional<int> exitStatus_;
   std::unique_ptr<LineCollector> stdout_;
   std::unique_ptr<LineCollector> stderr_;
 };
