@@ -23,8 +23,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using pellmor::testing::CompanionProcess;
-using pellmor::testing::FifoWriter;
-using pellmor::testing::RuntimeDirectory;
+using pellmor::testing::TempDirectory;
+using pellmor::testing::writeConnection;
 namespace fs = std::filesystem;
 
 struct Settings {
@@ -48,8 +48,8 @@ Settings parse(int argc, char** argv) {
   return settings;
 }
 
-fs::path containerOf(const RuntimeDirectory& runtime) {
-  return runtime.path() / PELLMOR_APP_GROUP_IDENTIFIER;
+fs::path containerOf(const TempDirectory& runtime) {
+  return fs::path(runtime.path()) / PELLMOR_APP_GROUP_IDENTIFIER;
 }
 
 bool waitForBothFifos(const fs::path& container) {
@@ -63,10 +63,7 @@ bool waitForBothFifos(const fs::path& container) {
 
 // Sends a line the companion reports, and waits for the report: everything sent before has been applied.
 bool roundTrip(CompanionProcess& companion, const fs::path& container, const std::string& tag) {
-  {
-    FifoWriter writer(container / "from_main.fifo");
-    writer.write(R"({"action":"sentinel","tag":")" + tag + "\"}\n");
-  }
+  writeConnection(container / "from_main.fifo", R"({"action":"sentinel","tag":")" + tag + "\"}\n");
   return companion
       .waitForLine([&](const std::string& line) { return line.find(tag) != std::string::npos; }, 120s)
       .has_value();
@@ -81,7 +78,7 @@ CompanionProcess::Options optionsFor(const Settings& settings) {
 void measureStartup(const Settings& settings) {
   std::vector<double> milliseconds;
   for (int run = 0; run < settings.runs; ++run) {
-    RuntimeDirectory runtime;
+    TempDirectory runtime;
     const auto started = std::chrono::steady_clock::now();
     CompanionProcess companion(runtime.path(), optionsFor(settings));
     if (!waitForBothFifos(containerOf(runtime))) {
@@ -101,20 +98,18 @@ void floodAndReconnect(const fs::path& container) {
   for (int i = 0; i < 1000; ++i)
     batch += R"({"action":"setTimestampsMode","value":true})"
              "\n";
-  {
-    FifoWriter writer(container / "from_main.fifo");
-    for (int i = 0; i < 1000; ++i)
-      writer.write(batch);
-  }
+  std::string flood;
+  for (int i = 0; i < 1000; ++i)
+    flood += batch;
+  writeConnection(container / "from_main.fifo", flood);
   for (int i = 0; i < 10'000; ++i) {
-    FifoWriter writer(container / "from_main.fifo");
-    writer.write(R"({"action":"setAuthenticated","value":true})"
-                 "\n");
+    writeConnection(container / "from_main.fifo", R"({"action":"setAuthenticated","value":true})"
+                                                  "\n");
   }
 }
 
 void measureMemoryAndIdle(const Settings& settings) {
-  RuntimeDirectory runtime;
+  TempDirectory runtime;
   const fs::path container = containerOf(runtime);
   CompanionProcess companion(runtime.path(), optionsFor(settings));
   if (!waitForBothFifos(container) || !roundTrip(companion, container, "ready")) {
@@ -143,17 +138,12 @@ void measureMemoryAndIdle(const Settings& settings) {
     std::printf("wake-ups while idle, %s: %.2f per second over %d s\n", what,
                 static_cast<double>(after - before) / settings.idleSeconds, settings.idleSeconds);
   };
-  {
-    FifoWriter writer(container / "from_main.fifo");
-    writer.write(R"({"action":"clearTimer"})"
-                 "\n");
-  }
+  writeConnection(container / "from_main.fifo", R"({"action":"clearTimer"})"
+                                                "\n");
   idle("no label shown");
-  {
-    FifoWriter writer(container / "from_main.fifo");
-    writer.write(R"({"action":"showTimer","startedAt":1700000000,"hoursWithoutTimer":0})"
-                 "\n");
-  }
+  writeConnection(container / "from_main.fifo",
+                  R"({"action":"showTimer","startedAt":1700000000,"hoursWithoutTimer":0})"
+                  "\n");
   idle(settings.desktop ? "a running total shown"
                         : "a running total set (no item is shown without a display)");
 }

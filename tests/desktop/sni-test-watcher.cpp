@@ -30,10 +30,7 @@ QImage largestPixmapOf(const QString& service) {
                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("Get"));
   call << QStringLiteral("org.kde.StatusNotifierItem") << QStringLiteral("IconPixmap");
-  const QDBusMessage reply =
-      QDBusConnection::connectToBus(QString::fromLocal8Bit(std::getenv("DBUS_SESSION_BUS_ADDRESS")),
-                                    QStringLiteral("reader"))
-          .call(call);
+  const QDBusMessage reply = readerBus().call(call);
   if (reply.arguments().isEmpty()) return {};
   const QDBusArgument pixmaps =
       reply.arguments().front().value<QDBusVariant>().variant().value<QDBusArgument>();

@@ -27,33 +27,13 @@
 #include <thread>
 #include <vector>
 
+#include "support/Channel.h"
+
 extern char** environ;
 
 namespace pellmor::testing {
 
 using namespace std::chrono_literals;
-
-// A fresh XDG_RUNTIME_DIR, removed with everything in it on destruction.
-class RuntimeDirectory {
- public:
-  RuntimeDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pellmor-bench-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-    chmod(path_.c_str(), 0700);
-  }
-  ~RuntimeDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  RuntimeDirectory(const RuntimeDirectory&) = delete;
-  RuntimeDirectory& operator=(const RuntimeDirectory&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // The text a child printed on one stream, cut into lines as it arrives.
 class LineCollector {
@@ -222,36 +202,6 @@ class CompanionProcess {
   pid_t pid_ = -1;
   std::unique_ptr<LineCollector> stdout_;
   std::unique_ptr<LineCollector> stderr_;
-};
-
-// Plays the main application's writing side of "/from_main.fifo".
-class FifoWriter {
- public:
-  explicit FifoWriter(const std::filesystem::path& fifo)
-      : descriptor_(open(fifo.c_str(), O_WRONLY | O_CLOEXEC)) {
-    if (descriptor_ < 0) throw std::runtime_error("cannot open " + fifo.string());
-  }
-  ~FifoWriter() {
-    if (descriptor_ >= 0) close(descriptor_);
-  }
-  FifoWriter(const FifoWriter&) = delete;
-  FifoWriter& operator=(const FifoWriter&) = delete;
-
-  // Writes all of the bytes; false when the reader is gone.
-  bool write(std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t count = ::write(descriptor_, bytes.data(), bytes.size());
-      if (count < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      bytes.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return true;
-  }
-
- private:
-  int descriptor_;
 };
 
 inline bool waitForPath(const std::filesystem::path& path, std::chrono::milliseconds timeout) {
