@@ -87,12 +87,10 @@ class SignalRecorder : public QObject {
 
  public:
   SignalRecorder(QDBusConnection bus, const QString& service) {
-    for (const char* name : {"NewTitle", "NewIcon", "NewToolTip", "NewStatus"}) {
+    for (const char* name : {"NewTitle", "NewIcon", "NewToolTip", "NewStatus", "XAyatanaNewLabel"}) {
       bus.connect(service, QStringLiteral("/StatusNotifierItem"), itemInterface, QString::fromLatin1(name),
                   this, SLOT(changed(QDBusMessage)));
     }
-    bus.connect(service, QStringLiteral("/StatusNotifierItem"), itemInterface,
-                QStringLiteral("XAyatanaNewLabel"), this, SLOT(changed(QDBusMessage)));
   }
 
   int count(const QString& member) const { return static_cast<int>(members.count(member)); }

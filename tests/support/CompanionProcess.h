@@ -136,21 +136,15 @@ class CompanionProcess {
                                          std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::size_t checked = 0;
-    for (;;) {
-      const auto& lines = stdout_->lines();
-      for (; checked < lines.size(); ++checked) {
-        if (matches(lines[checked])) return lines[checked];
+    for (bool ended = false;;) {
+      for (; checked < stdout_->lines().size(); ++checked) {
+        if (matches(stdout_->lines()[checked])) return stdout_->lines()[checked];
       }
       const auto now = std::chrono::steady_clock::now();
-      if (now >= deadline) return std::nullopt;
+      if (ended || now >= deadline) return std::nullopt;
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
-      if (!stdout_->pump(std::min(left, std::chrono::milliseconds(100))) && !isAlive()) {
-        // One last look at what arrived before the end of file.
-        for (; checked < stdout_->lines().size(); ++checked) {
-          if (matches(stdout_->lines()[checked])) return stdout_->lines()[checked];
-        }
-        return std::nullopt;
-      }
+      // At the end of the output, one last look at what arrived before it.
+      ended = !stdout_->pump(std::min(left, std::chrono::milliseconds(100))) && !isAlive();
     }
   }
 
