@@ -99,9 +99,17 @@ TEST(HostChoice, CellGivesWidthOnlyToTheRowsOwnWidth) {
     bool expected;
   };
   const Case table[] = {
-      {"trayer", 63, 22, true},          {"trayer at height 18", 63, 16, true},  {"rounded up", 64, 22, true},
-      {"rounded down", 62, 22, true},    {"trayer at height 15", 63, 15, false}, {"icewm", 32, 24, false},
+      {"trayer", 63, 22, true},
+      {"mate-panel", 63, 25, true},
+      {"trayer at height 18", 63, 16, true},
+      {"rounded up", 64, 22, true},
+      {"rounded down", 62, 22, true},
+      {"trayer at height 15", 63, 15, false},
+      {"polybar", 16, 16, false},
+      {"xfce4-panel", 22, 22, false},
+      {"icewm", 32, 24, false},
       {"xembedsniproxy", 32, 32, false},
+      {"lxqt-panel", 128, 128, false},
   };
   for (const Case& row : table) {
     SCOPED_TRACE(row.tray);
