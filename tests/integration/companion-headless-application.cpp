@@ -34,19 +34,16 @@ class RecordingDelegate : public platform::ApplicationDelegate {
   std::function<void()> onLaunch_;
 };
 
-// A request (0 here) or any termination signal ends the loop, through the delegate's last callback.
-TEST(HeadlessApplication, LaunchesFirstAndTerminatesOnRequestOrSignal) {
+// Any termination signal ends the loop, through the delegate's last callback.
+TEST(HeadlessApplication, LaunchesFirstAndTerminatesOnASignal) {
   blockTerminationSignals();  // as the process entry does, before any thread starts
-  for (const int signal : {0, SIGTERM, SIGINT, SIGHUP}) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(signal);
     HeadlessApplication application;
     EXPECT_EQ(application.activationPolicy(), platform::ActivationPolicy::regular);
     RecordingDelegate delegate([&] {
       application.setActivationPolicy(platform::ActivationPolicy::accessory);
-      if (signal == 0)
-        application.requestTermination();
-      else
-        raise(signal);
+      raise(signal);
     });
     application.setDelegate(&delegate);
     EXPECT_EQ(application.run(), 0);
@@ -56,6 +53,7 @@ TEST(HeadlessApplication, LaunchesFirstAndTerminatesOnRequestOrSignal) {
 }
 
 TEST(HeadlessApplication, TasksFromOtherThreadsRunInOrderOnTheLoopThread) {
+  blockTerminationSignals();
   HeadlessApplication application;
   std::vector<int> ran;
   std::vector<std::thread::id> threads;
@@ -65,7 +63,7 @@ TEST(HeadlessApplication, TasksFromOtherThreadsRunInOrderOnTheLoopThread) {
         application.mainThread().post([&, task] {
           threads.push_back(std::this_thread::get_id());
           ran.push_back(task);
-          if (task == 99) application.requestTermination();
+          if (task == 99) raise(SIGTERM);  // ends the loop
         });
       }
     });
@@ -80,6 +78,7 @@ TEST(HeadlessApplication, TasksFromOtherThreadsRunInOrderOnTheLoopThread) {
 }
 
 TEST(HeadlessApplication, TickersRepeatUntilTheirHandleIsDropped) {
+  blockTerminationSignals();
   HeadlessApplication application;
   std::unique_ptr<platform::Ticker> ticker;
   int ticks = 0;
@@ -87,7 +86,7 @@ TEST(HeadlessApplication, TickersRepeatUntilTheirHandleIsDropped) {
     ticker = application.tickers().startRepeating(std::chrono::milliseconds(1), [&] {
       if (++ticks < 3) return;
       ticker.reset();  // a tick may stop its own ticker
-      application.mainThread().post([&] { application.requestTermination(); });
+      application.mainThread().post([] { raise(SIGTERM); });
     });
   });
   application.setDelegate(&delegate);

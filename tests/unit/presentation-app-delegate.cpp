@@ -11,13 +11,14 @@
 #include "Backends/Headless/HeadlessStatusBar.h"
 #include "StatusItemManager.h"
 #include "support/Channel.h"
+#include "support/MenuBar.h"
 
 namespace pellmor {
 namespace {
 
-class RecordingApplication : public platform::Application, public HeadlessStatusBar {
+class RecordingApplication : public platform::Application, public testing::MenuBar {
  public:
-  RecordingApplication() : HeadlessStatusBar(VirtualMenuBar{platform::makeRect(0, 1056, 1920, 24), {}}) {}
+  RecordingApplication() : MenuBar(platform::makeRect(0, 1056, 1920, 24), {}) {}
 
   void setDelegate(platform::ApplicationDelegate*) override {}
   void setActivationPolicy(platform::ActivationPolicy policy) override {
@@ -26,7 +27,7 @@ class RecordingApplication : public platform::Application, public HeadlessStatus
   int run() override { return 0; }
   std::unique_ptr<platform::StatusBarItem> statusItemWithLength(double length) override {
     log.push_back("statusItemWithLength");
-    return HeadlessStatusBar::statusItemWithLength(length);
+    return MenuBar::statusItemWithLength(length);
   }
 
   platform::MainThread& mainThread() override { return mainThread_; }

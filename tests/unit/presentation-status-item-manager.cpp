@@ -13,6 +13,7 @@
 #include "Backends/Headless/HeadlessStatusBar.h"
 #include "StatusItemManager.h"
 #include "support/Channel.h"
+#include "support/MenuBar.h"
 
 namespace pellmor {
 namespace {
@@ -26,7 +27,7 @@ const Rect firstScreen = makeRect(0, 0, 1920, 1080);
 class StatusItemController : public ::testing::Test {
  protected:
   // A controller on `bar`, set up; `printed` holds what setting up wrote to standard output.
-  std::unique_ptr<StatusItemManager> setUp(HeadlessStatusBar& bar, const HeadlessScreens& screens) {
+  std::unique_ptr<StatusItemManager> setUp(platform::StatusBar& bar, const HeadlessScreens& screens) {
     const auto fifo = [this]() -> FIFOManager& { return channel.fifo(); };
     auto manager = std::make_unique<StatusItemManager>(StatusItemManager::Environment{
         &bar,
@@ -40,9 +41,9 @@ class StatusItemController : public ::testing::Test {
   }
 
   // Where a set-up controller puts its item once the content is that wide.
-  std::optional<PositionRecord> positionOf(HeadlessStatusBar::VirtualMenuBar menuBar,
+  std::optional<PositionRecord> positionOf(Rect window, platform::Point buttonOrigin,
                                            std::vector<Rect> screenList, double buttonWidth) {
-    HeadlessStatusBar positioned(menuBar);
+    testing::MenuBar positioned(window, buttonOrigin);
     const HeadlessScreens screensThere(std::move(screenList));
     auto manager = setUp(positioned, screensThere);
     mainThread.drain();
@@ -55,14 +56,14 @@ class StatusItemController : public ::testing::Test {
   testing::FakeTickerFactory tickers;
   HeadlessScreens screens{{firstScreen}};
   testing::TempChannel channel{mainThread};
-  HeadlessStatusBar bar{{.windowFrame = makeRect(0, 1056, 1920, 24), .buttonOrigin = {1500, 0}}};
+  testing::MenuBar bar{makeRect(0, 1056, 1920, 24), {1500, 0}};
   std::string printed;
 };
 
 TEST_F(StatusItemController, SetsUpTheContentInTheButtonAt80By22AndFollowsItsWidth) {
   auto manager = setUp(bar, screens);
   EXPECT_EQ(printed, "");
-  auto& button = dynamic_cast<HeadlessButton&>(*manager->statusItem()->button());
+  auto& button = dynamic_cast<testing::FakeButton&>(*manager->statusItem()->button());
   ASSERT_NE(manager->hostingView(), nullptr);
   EXPECT_EQ(button.subviews(), (std::vector<platform::View*>{manager->hostingView()}));
   EXPECT_EQ(button.frame(), makeRect(0, 0, 80, 22));
@@ -111,11 +112,11 @@ TEST_F(StatusItemController, PositionMeasuresTheButtonAndItsBar) {
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.buttonX);
-    EXPECT_EQ(positionOf({row.window, {row.buttonX, 0}}, {firstScreen, makeRect(1920, 0, 2560, 1440)},
+    EXPECT_EQ(positionOf(row.window, {row.buttonX, 0}, {firstScreen, makeRect(1920, 0, 2560, 1440)},
                          row.buttonWidth),
               row.expected);
   }
-  EXPECT_EQ(positionOf({makeRect(0, 1056, 1920, 24), {}}, {}, 63), std::nullopt);  // no screen
+  EXPECT_EQ(positionOf(makeRect(0, 1056, 1920, 24), {}, {}, 63), std::nullopt);  // no screen
 }
 
 }  // namespace

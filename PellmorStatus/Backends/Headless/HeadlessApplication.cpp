@@ -1,27 +1,16 @@
 #include "Backends/Headless/HeadlessApplication.h"
 
-#include <atomic>
-
 #include "Backends/Headless/HeadlessEventLoop.h"
 #include "Support/SystemClock.h"
 #include "Support/TerminationSignals.h"
 
 namespace pellmor {
-namespace {
-
-HeadlessStatusBar makeStatusBar(const HeadlessApplication::Options& options) {
-  return options.menuBar ? HeadlessStatusBar(*options.menuBar) : HeadlessStatusBar();
-}
-
-}  // namespace
 
 class HeadlessApplication::Impl {
  public:
-  explicit Impl(const Options& options) : statusBar(makeStatusBar(options)), screens(options.screens) {}
-
-  // Runs until a termination signal arrives or termination is requested.
+  // Runs until a termination signal arrives.
   void loopUntilTermination() {
-    while (!terminationRequested.load()) {
+    for (;;) {
       const bool signalled = loop.waitAndDispatch(signals.descriptor());
       if (signalled && signals.consume()) return;
     }
@@ -34,12 +23,9 @@ class HeadlessApplication::Impl {
   HeadlessScreens screens;
   platform::ApplicationDelegate* delegate = nullptr;
   platform::ActivationPolicy activationPolicy = platform::ActivationPolicy::regular;
-  std::atomic<bool> terminationRequested{false};
 };
 
-HeadlessApplication::HeadlessApplication() : HeadlessApplication(Options{}) {}
-
-HeadlessApplication::HeadlessApplication(Options options) : impl_(std::make_unique<Impl>(options)) {}
+HeadlessApplication::HeadlessApplication() : impl_(std::make_unique<Impl>()) {}
 
 HeadlessApplication::~HeadlessApplication() = default;
 
@@ -63,12 +49,6 @@ int HeadlessApplication::run() {
   if (impl_->delegate != nullptr) impl_->delegate->applicationWillTerminate();
   return 0;
 }
-
-void HeadlessApplication::requestTermination() {
-  impl_->terminationRequested.store(true);
-  impl_->loop.wake();
-}
-
 
 platform::MainThread& HeadlessApplication::mainThread() {
   return impl_->loop;

@@ -16,19 +16,11 @@ namespace pellmor {
 // and a status bar whose items have no button.
 class HeadlessApplication : public platform::Application {
  public:
-  struct Options {
-    // Gives status items a button in a virtual menu bar; without it they have none.
-    std::optional<HeadlessStatusBar::VirtualMenuBar> menuBar;
-    std::vector<platform::Rect> screens;
-  };
-
   HeadlessApplication();
-  explicit HeadlessApplication(Options options);
   ~HeadlessApplication() override;
 
   void setDelegate(platform::ApplicationDelegate* delegate) override;
   void setActivationPolicy(platform::ActivationPolicy policy) override;
-  // Also returns, as after a termination signal, once requestTermination() has been called.
   int run() override;
 
   platform::MainThread& mainThread() override;
@@ -39,8 +31,6 @@ class HeadlessApplication : public platform::Application {
 
   // The policy last set; regular until then.
   platform::ActivationPolicy activationPolicy() const;
-  // Callable from any thread: the loop ends as if a termination signal had arrived.
-  void requestTermination();
 
  private:
   class Impl;
