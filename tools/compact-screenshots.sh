@@ -29,13 +29,7 @@ for host in "${hosts[@]}"; do
   eval "${host%%|*}"
   wait_for_slot "${host#*|}" >/dev/null
   for state in "${states[@]}"; do
-    IFS='|' read -r name image text commands <<<"$state"
-    IFS=';' read -r -a steps <<<"$commands"
-    for step in "${steps[@]}"; do
-      # shellcheck disable=SC2086  # the step is words on purpose
-      ctl $step
-    done
-    wait_for_title "$image|$text" >/dev/null
+    enter_state "$state"
     # A tray with slots of its own size gets a second to follow a new size before the item settles back
     # into the slot; then one paint.
     sleep 1.5

@@ -15,3 +15,16 @@ mkdir -p "$images"
 # shellcheck source=tests/e2e/harness.sh
 source "$root/tests/e2e/harness.sh"
 start_display
+
+# enter_state "name|image|text|command;command...": sends the commands with pellmorctl and waits until
+# the item's title shows the image and the text. Sets `name`, `image` and `text`.
+enter_state() {
+  local commands step steps
+  IFS='|' read -r name image text commands <<<"$1"
+  IFS=';' read -r -a steps <<<"$commands"
+  for step in "${steps[@]}"; do
+    # shellcheck disable=SC2086  # the step is words on purpose
+    ctl $step
+  done
+  wait_for_title "$image|$text" >/dev/null
+}

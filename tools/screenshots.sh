@@ -19,13 +19,7 @@ states=(
   "timestamps|StopButton|1:06|set-time-format hours_minutes;set-decimal-symbol .;set-timestamps-mode true"
 )
 for state in "${states[@]}"; do
-  IFS='|' read -r name image text commands <<<"$state"
-  IFS=';' read -r -a steps <<<"$commands"
-  for step in "${steps[@]}"; do
-    # shellcheck disable=SC2086  # the step is words on purpose
-    ctl $step
-  done
-  wait_for_title "$image|$text" >/dev/null
+  enter_state "$state"
   # The item paints after its title changes: the picture is taken once it differs from the last state's
   # and two in a row agree.
   read -r px py pw ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"
