@@ -198,6 +198,17 @@ TEST_F(Bundle, ItemImageIsTheCellWithTheItemCentredAndTransparentAroundIt) {
   EXPECT_EQ(fitted.pixelColor(2, 18), artwork);
   EXPECT_EQ(fitted.pixelColor(33, 18), artwork);
   EXPECT_EQ(fitted.pixelColor(18, 2), segment);
+
+  // At 2x the 2x artwork is drawn pixel for pixel: its glyph, away from the rounded corners, at the timer
+  // button's place (2, 3) points into the cell. The 1x artwork enlarged would differ there.
+  const QRect glyph(8, 4, 28, 24);
+  const QImage doubled = renderItemImage(fullRow(), {63, 22}, 2).copy(glyph.translated(4, 6));
+  const auto glyphOf = [&](double ratio) {
+    const QImage artwork = bundleImage("PlayButton", ratio).toImage().convertToFormat(QImage::Format_ARGB32);
+    return artwork.scaled(40, 32).copy(glyph);  // the 1x image doubled, pixel for pixel
+  };
+  EXPECT_TRUE(doubled == glyphOf(2));
+  EXPECT_FALSE(doubled == glyphOf(1));
 }
 
 }  // namespace

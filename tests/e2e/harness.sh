@@ -184,15 +184,15 @@ wait_for_slot() {
   pass "docked in a $1 slot"
 }
 
-# check_position WHAT [SCALE]: the position answer is the item's left edge and width and its panel's top
-# and height, in pixels divided by the screen's scale (1 when not given).
+# check_position WHAT: the position answer is the item's left edge and width and its panel's top and
+# height, as X reports them.
 check_position() {
   local answer ix iw py ph
   answer=$(ctl position --timeout "$(patience)") || fail "no position answer"
   read -r ix _ iw _ <<<"$(geometry_of "$(item_window)")"
   read -r _ py _ ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"
   expect_eq "$1: x, y, width, height" "$(field x "$answer") $(field y "$answer") $(field width "$answer") $(field height "$answer")" \
-    "$(awk -v s="${2:-1}" "BEGIN {print $ix / s, $py / s, $iw / s, $ph / s}")"
+    "$ix $py $iw $ph"
 }
 
 # listen_after ACTION...: the outgoing line that the action causes. The companion's write waits in its

@@ -3,8 +3,7 @@
 # 32 x 24 slots) and a StatusNotifierWatcher on a private session bus: the item docks, finds its slot too
 # narrow for the row and moves to the StatusNotifierItem host, leaving the tray; when the watcher goes
 # away it docks into the tray again, in its compact form. The tray never went away, so nothing is missing
-# and the companion prints nothing on standard error. Then PELLMOR_STATUS_HOST=xembed keeps the item in
-# the tray although a watcher runs.
+# and the companion prints nothing on standard error.
 # shellcheck source=tests/e2e/harness.sh
 source "$(dirname "$0")/harness.sh"
 : "${SNI_WATCHER:?SNI_WATCHER must name the sni-test-watcher executable}"
@@ -61,13 +60,3 @@ ctl show-timer --started-ago 3930 --hours 0
 wait_for_title "PauseButton|1:06"
 
 expect_eq "standard error" "$(cat "$COMPANION_ERR")" ""
-
-# Forced XEmbed: the item stays in the squashing tray and never goes near the session bus. (The companion
-# of the first part goes first: it would register with the new watcher.)
-stop_process "$COMPANION_PID"
-start_watcher
-PELLMOR_STATUS_HOST=xembed start_companion
-wait_for_slot 32x24
-ctl set-authenticated false
-wait_for_title "PlayButton|Sign In"
-expect_eq "registrations while XEmbed is forced" "$(grep -c '^registered' "$E2E_DIR/watcher.out")" "0"

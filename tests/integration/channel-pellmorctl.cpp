@@ -1,10 +1,9 @@
-// pellmorctl against a live channel: each command's effect, its output and its failures, in the order
-// of a session: before any companion, with one running, and after it has gone (its FIFOs stay).
+// pellmorctl against a live channel: the commands the end-to-end tests do not use, and the failures, in
+// the order of a session: before any companion, with one running, and after it has gone (its FIFOs stay).
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <cmath>
 #include <fstream>
 #include <functional>
 #include <future>
@@ -21,10 +20,6 @@ namespace {
 std::string contentsOf(const std::string& path) {
   std::ifstream file(path);
   return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-double now() {
-  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
 enum class Companion { none, running, gone };
@@ -68,28 +63,17 @@ TEST(Pellmorctl, CommandsReachTheChannelAndFailuresAreExactAndBounded) {
        [](const FIFOManager& c) {
          return c.timerStartedAt() == 1700000000.5 && c.hoursWithoutTimer() == 1.25;
        }},
-      {Companion::running, "show-timer --started-ago 60", 0, "", "",
-       [](const FIFOManager& c) {
-         return c.timerStartedAt() && std::abs(now() - 60 - *c.timerStartedAt()) < 5 &&
-                !c.hoursWithoutTimer();
-       }},
       {Companion::running, "clear-timer", 0, "", "",
        [](const FIFOManager& c) { return !c.timerStartedAt() && !c.hoursWithoutTimer(); }},
-      {Companion::running, "set-authenticated false", 0, "", "",
-       [](const FIFOManager& c) { return !c.authenticated(); }},
       {Companion::running, "set-time-format hours_minutes", 0, "", "",
        [](const FIFOManager& c) { return c.timeFormat() == "hours_minutes"; }},
-      {Companion::running, "position --timeout 600", 0,
-       "{\"action\":\"menubarPosition\",\"height\":24.0,\"width\":63.0,\"x\":1500.0,\"y\":0.0}\n", ""},
       {Companion::gone, "clear-timer", 1, "",
        "pellmorctl: no companion is reading " + container + "/from_main.fifo\n"},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.command);
     if (row.companion == Companion::running && !channel) {
-      FIFOManager::Environment environment = testing::environmentFor("", mainThread, [] {
-        return std::optional(PositionRecord{1500, 0, 63, 24});
-      });
+      FIFOManager::Environment environment = testing::environmentFor("", mainThread);
       environment.containerLookup = [] { return appGroupContainerPath(PELLMOR_APP_GROUP_IDENTIFIER); };
       channel = std::make_unique<FIFOManager>(std::move(environment));
     }

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "Backends/Headless/HeadlessApplication.h"
 #include "FIFOManager.h"
 #include "Support/Container.h"
 #include "support/Channel.h"
@@ -203,19 +202,6 @@ TEST(FatalStop, MissingContainerEndsTheProcess) {
   environment.mainThread = &mainThread;
   EXPECT_DEATH(FIFOManager{environment},
                "^PellmorStatus/FIFOManager:14: Fatal error: Could not find App Group container\n$");
-}
-
-// The process-wide channel makes its FIFOs in the group's directory under the runtime directory and reads.
-TEST(SharedChannel, UsesTheGroupsContainer) {
-  TempDirectory runtime;
-  const ScopedRuntimeDirectory variable(runtime.path().c_str());
-  HeadlessApplication application;
-  FIFOManager& channel = FIFOManager::shared();
-  EXPECT_EQ(&FIFOManager::shared(), &channel);
-  EXPECT_EQ(channel.toMainPath(), runtime.path() + "/" PELLMOR_APP_GROUP_IDENTIFIER "/to_main.fifo");
-  EXPECT_EQ(describe(channel.fromMainPath()), "fifo");
-  EXPECT_TRUE(channel.isReading());
-  channel.stop();  // this process goes on with other tests; end the threads of the shared channel
 }
 
 }  // namespace

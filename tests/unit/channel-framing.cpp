@@ -1,11 +1,10 @@
-// Line framing of the bytes read from "/from_main.fifo", and the UTF-8 check of each line's decoding.
+// Line framing of the bytes read from "/from_main.fifo".
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "MessageProtocol.h"
 #include "Support/LineFramer.h"
 
 namespace pellmor {
@@ -54,27 +53,6 @@ TEST(Framing, DefaultBoundIsOneMebibyteAndPendingBytesStayWithinIt) {
   EXPECT_EQ(largestPending, std::size_t{1} << 20);
   framer.push("tail\n{\"action\":\"clearTimer\"}\n", collect);
   EXPECT_EQ(lines, std::vector<std::string>{"{\"action\":\"clearTimer\"}"});
-}
-
-// Ill-formed UTF-8 anywhere in a line drops the line: the JSON decoder checks every string strictly.
-TEST(Utf8, OnlyWellFormedTextDecodes) {
-  const struct {
-    std::string bytes;
-    bool valid;
-  } cases[] = {
-      {"\xC2\x80", true},           // lowest two-byte sequence
-      {"\xF4\x8F\xBF\xBF", true},   // highest code point
-      {"\x80", false},              // lone continuation byte
-      {"\xC0\xAF", false},          // overlong
-      {"\xED\xA0\x80", false},      // surrogate
-      {"\xF4\x90\x80\x80", false},  // above the highest code point
-      {"a\xC3", false},             // truncated
-  };
-  for (const auto& c : cases) {
-    const std::string line = R"({"action":"toggleApp","text":")" + c.bytes + R"("})";
-    EXPECT_EQ(protocol::decodeObject(line).has_value(), c.valid) << ::testing::PrintToString(c.bytes);
-  }
-  EXPECT_FALSE(protocol::decodeObject("{\"a\":\"\xC3\xA9\"}\xFE").has_value());
 }
 
 }  // namespace
