@@ -80,36 +80,29 @@ TEST(WindowAndScreenConversion, ButtonBoundsReachTheScreenAtTheButtonsPlace) {
   }
 }
 
-TEST(ContinuousRoundedRect, RoundsOnlyTheCornersThatHaveARadius) {
-  const QRectF frame(0, 0, 20, 16);
-  const QPainterPath leading = continuousRoundedRect(frame, {.topLeading = 2, .bottomLeading = 2});
+// Only the corners with a radius are cut, and each eases in further than a circular arc of that radius:
+// the arc has reached the edges 2 from the corner, the continuous curve still cuts away what it keeps.
+TEST(ContinuousRoundedRect, RoundsOnlyItsCornersEasingInFurtherThanAnArc) {
+  const QRectF frame(0, 0, 40, 16);
+  const QPainterPath path = continuousRoundedRect(frame, {.topLeading = 2, .bottomLeading = 2});
+  QPainterPath circular;
+  circular.addRoundedRect(frame, 2, 2);
   struct Case {
     QPointF point;
     bool inside;
   } const cases[] = {
-      {{0.2, 0.2}, false},   // cut off: top-left corner
       {{0.2, 15.8}, false},  // cut off: bottom-left corner
-      {{19.9, 0.1}, true},   // square: top-right corner
-      {{19.9, 15.9}, true},  // square: bottom-right corner
+      {{39.9, 0.1}, true},   // square: top-right corner
+      {{39.9, 15.9}, true},  // square: bottom-right corner
       {{1.2, 1.2}, true},    // inside the curve
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(leading.contains(c.point), c.inside) << c.point.x() << "," << c.point.y();
-  }
-}
-
-TEST(ContinuousRoundedRect, EasesInFurtherThanACircularArc) {
-  // A circular corner of radius 2 has reached the edges at 2 from the corner; the continuous one is still
-  // curving there, so near the edges it cuts away what the arc keeps.
-  const QRectF frame(0, 0, 40, 16);
-  const QPainterPath continuous = continuousRoundedRect(frame, {.topLeading = 2});
-  QPainterPath circular;
-  circular.addRoundedRect(frame, 2, 2);
+  for (const Case& c : cases)
+    EXPECT_EQ(path.contains(c.point), c.inside) << c.point.x() << "," << c.point.y();
   for (const QPointF point : {QPointF(1.5, 0.1), QPointF(0.1, 1.5), QPointF(2.4, 0.01)}) {
     EXPECT_TRUE(circular.contains(point)) << point.x() << "," << point.y();
-    EXPECT_FALSE(continuous.contains(point)) << point.x() << "," << point.y();
+    EXPECT_FALSE(path.contains(point)) << point.x() << "," << point.y();
   }
-  EXPECT_EQ(continuous.boundingRect(), frame);
+  EXPECT_EQ(path.boundingRect(), frame);
 }
 
 class Bundle : public ::testing::Test {

@@ -13,49 +13,38 @@
 namespace pellmor {
 namespace {
 
-struct ArgumentsCase {
-  const char* name;
-  std::vector<std::string_view> arguments;
-  std::optional<int> exitStatus;
-  std::string standardOutput;  // "<usage>" stands for the usage text
-  std::string standardError;
-};
-
-class Arguments : public ::testing::TestWithParam<ArgumentsCase> {};
-
-TEST_P(Arguments, AnswerExactly) {
-  const CommandLineAnswer answer = answerCommandLine(GetParam().arguments);
-  EXPECT_EQ(answer.exitStatus, GetParam().exitStatus);
-  if (GetParam().standardOutput == "<usage>") {
-    EXPECT_TRUE(answer.standardOutput.starts_with("usage: PellmorStatus [--help | --version]\n"))
-        << answer.standardOutput;
-  } else {
-    EXPECT_EQ(answer.standardOutput, GetParam().standardOutput);
+TEST(Arguments, AnswerExactly) {
+  const std::string usage = "usage: PellmorStatus [--help | --version]\n";
+  const std::string version = "PellmorStatus " PELLMOR_VERSION "\n";
+  const struct {
+    std::vector<std::string_view> arguments;
+    std::optional<int> exitStatus;
+    std::string standardOutput;  // the usage text starts with `usage`
+    std::string standardError;
+  } table[] = {
+      {{}, std::nullopt, "", ""},
+      {{"--help"}, 0, usage, ""},
+      {{"--version"}, 0, version, ""},
+      {{"--version", "--help"}, 0, usage, ""},
+      {{"--verbose", "x y", ""},
+       std::nullopt,
+       "",
+       "PellmorStatus: ignoring arguments '--verbose' 'x y' '' (see --help)\n"},
+      // Control characters stay on the line.
+      {{"a\nb\x1b[2J\x7f"}, std::nullopt, "", "PellmorStatus: ignoring argument 'a?b?[2J?' (see --help)\n"},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(::testing::PrintToString(row.arguments));
+    const CommandLineAnswer answer = answerCommandLine(row.arguments);
+    EXPECT_EQ(answer.exitStatus, row.exitStatus);
+    if (row.standardOutput == usage) {
+      EXPECT_TRUE(answer.standardOutput.starts_with(usage)) << answer.standardOutput;
+    } else {
+      EXPECT_EQ(answer.standardOutput, row.standardOutput);
+    }
+    EXPECT_EQ(answer.standardError, row.standardError);
   }
-  EXPECT_EQ(answer.standardError, GetParam().standardError);
 }
-
-const std::string version = "PellmorStatus " PELLMOR_VERSION "\n";
-
-const ArgumentsCase argumentsCases[] = {
-    {"none", {}, std::nullopt, "", ""},
-    {"help", {"--help"}, 0, "<usage>", ""},
-    {"version", {"--version"}, 0, version, ""},
-    {"help_wins_over_version", {"--version", "--help"}, 0, "<usage>", ""},
-    {"several_foreign_in_one_line",
-     {"--verbose", "x y", ""},
-     std::nullopt,
-     "",
-     "PellmorStatus: ignoring arguments '--verbose' 'x y' '' (see --help)\n"},
-    {"control_characters_stay_on_the_line",
-     {"a\nb\x1b[2J\x7f"},
-     std::nullopt,
-     "",
-     "PellmorStatus: ignoring argument 'a?b?[2J?' (see --help)\n"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Table, Arguments, ::testing::ValuesIn(argumentsCases),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace pellmor
