@@ -17,12 +17,13 @@
 #include <thread>
 #include <vector>
 
-#include "support/CompanionProcess.h"
+#include "CompanionProcess.h"
+#include "support/Channel.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using pellmor::testing::CompanionProcess;
+using pellmor::bench::CompanionProcess;
 using pellmor::testing::TempDirectory;
 using pellmor::testing::writeConnection;
 namespace fs = std::filesystem;
@@ -64,15 +65,8 @@ bool waitForBothFifos(const fs::path& container) {
 // Sends a line the companion reports, and waits for the report: everything sent before has been applied.
 bool roundTrip(CompanionProcess& companion, const fs::path& container, const std::string& tag) {
   writeConnection(container / "from_main.fifo", R"({"action":"sentinel","tag":")" + tag + "\"}\n");
-  return companion
-      .waitForLine([&](const std::string& line) { return line.find(tag) != std::string::npos; }, 120s)
-      .has_value();
-}
-
-CompanionProcess::Options optionsFor(const Settings& settings) {
-  CompanionProcess::Options options;
-  options.keepDisplay = settings.desktop;
-  return options;
+  return companion.waitForLine([&](const std::string& line) { return line.find(tag) != std::string::npos; },
+                               120s);
 }
 
 void measureStartup(const Settings& settings) {
@@ -80,7 +74,7 @@ void measureStartup(const Settings& settings) {
   for (int run = 0; run < settings.runs; ++run) {
     TempDirectory runtime;
     const auto started = std::chrono::steady_clock::now();
-    CompanionProcess companion(runtime.path(), optionsFor(settings));
+    CompanionProcess companion(runtime.path(), settings.desktop);
     if (!waitForBothFifos(containerOf(runtime))) {
       std::printf("start-up: the FIFOs did not appear\n");
       return;
@@ -111,7 +105,7 @@ void floodAndReconnect(const fs::path& container) {
 void measureMemoryAndIdle(const Settings& settings) {
   TempDirectory runtime;
   const fs::path container = containerOf(runtime);
-  CompanionProcess companion(runtime.path(), optionsFor(settings));
+  CompanionProcess companion(runtime.path(), settings.desktop);
   if (!waitForBothFifos(container) || !roundTrip(companion, container, "ready")) {
     std::printf("memory: the companion did not answer\n");
     return;

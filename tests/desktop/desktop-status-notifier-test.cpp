@@ -15,7 +15,11 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QObject>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
+
+#include <signal.h>
 
 #include <chrono>
 #include <cstdio>
@@ -30,7 +34,7 @@
 
 #include "Backends/X11/ItemPainter.h"
 #include "StatusItem.h"
-#include "support/CompanionProcess.h"
+#include "support/Channel.h"
 #include "support/Fakes.h"
 #include "support/StatusNotifierWatcher.h"
 
@@ -119,7 +123,6 @@ class ExpectedContent {
     content_->install([] {});
     mainThread_.drain();
   }
-  ~ExpectedContent() { content_.reset(); }
 
   // Compact squares at 16 to 64 pixels, then the full row at 3x, as ARGB32.
   std::vector<QImage> pixmaps() const {
@@ -152,7 +155,8 @@ class StatusNotifierItemEndToEnd : public ::testing::Test {
     ASSERT_TRUE(host_.isConnected());
   }
   void TearDown() override {
-    companion_.reset();
+    companion_.kill();
+    companion_.waitForFinished();
     watcher_.reset();
     host_ = QDBusConnection(QString());
     QDBusConnection::disconnectFromBus(QStringLiteral("test-host"));
@@ -163,10 +167,25 @@ class StatusNotifierItemEndToEnd : public ::testing::Test {
     ASSERT_TRUE(watcher_->registeredName());
   }
 
+  // The companion without a display, in the test's runtime directory, on the private bus.
   void startCompanion() {
-    CompanionProcess::Options options;
-    options.environment = {"DBUS_SESSION_BUS_ADDRESS=" + bus_.address()};
-    companion_ = std::make_unique<CompanionProcess>(runtime_.path(), options);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "PELLMOR_STATUS_HOST"})
+      environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime_.path()));
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromStdString(bus_.address()));
+    companion_.setProcessEnvironment(environment);
+    companion_.start(QStringLiteral(PELLMOR_STATUS_PATH), {});
+    ASSERT_TRUE(companion_.waitForStarted()) << companion_.errorString().toStdString();
+  }
+
+  // The whole lines the companion has printed so far on one of its streams.
+  const std::vector<std::string>& printed(QProcess::ProcessChannel channel) {
+    std::vector<std::string>& lines = channel == QProcess::StandardOutput ? out_ : err_;
+    companion_.setReadChannel(channel);
+    while (companion_.canReadLine())
+      lines.push_back(companion_.readLine().chopped(1).toStdString());
+    return lines;
   }
 
   // A watcher, then the companion: the service name the item registered with.
@@ -201,23 +220,24 @@ class StatusNotifierItemEndToEnd : public ::testing::Test {
     return reply;
   }
 
-  fs::path container() const { return fs::path(runtime_.path()) / PELLMOR_APP_GROUP_IDENTIFIER; }
+  // The path of one of the companion's FIFOs, once it exists.
+  std::string fifo(const char* name) const {
+    const fs::path path = fs::path(runtime_.path()) / PELLMOR_APP_GROUP_IDENTIFIER / name;
+    EXPECT_TRUE(pumpUntil([&] { return fs::is_fifo(path); })) << name << " did not appear";
+    return path.string();
+  }
 
   // The next line the companion sends to the main application.
   std::optional<std::string> nextOutgoing() {
-    if (!outgoing_) {
-      if (!waitForPath(container() / "to_main.fifo", deadline)) return std::nullopt;
-      outgoing_ = std::make_unique<MainAppReader>((container() / "to_main.fifo").string());
-    }
+    if (!outgoing_) outgoing_ = std::make_unique<MainAppReader>(fifo("to_main.fifo"));
     return outgoing_->readLine(deadline);
   }
 
   void send(const std::vector<std::string>& lines) {
-    ASSERT_TRUE(waitForPath(container() / "from_main.fifo", deadline));
     std::string bytes;
     for (const std::string& line : lines)
       bytes += line + '\n';
-    ASSERT_TRUE(writeConnection((container() / "from_main.fifo").string(), bytes));
+    ASSERT_TRUE(writeConnection(fifo("from_main.fifo"), bytes));
   }
 
   PrivateSessionBus bus_;
@@ -225,7 +245,9 @@ class StatusNotifierItemEndToEnd : public ::testing::Test {
   QDBusConnection host_{QString()};
   std::unique_ptr<Watcher> watcher_;
   int watchers_ = 0;
-  std::unique_ptr<CompanionProcess> companion_;
+  QProcess companion_;
+  std::vector<std::string> out_;
+  std::vector<std::string> err_;
   std::unique_ptr<MainAppReader> outgoing_;
 };
 
@@ -275,7 +297,6 @@ TEST_F(StatusNotifierItemEndToEnd, HostReadsTheItemAndItsPixmaps) {
     EXPECT_TRUE(pixmaps[i] == expectedPixmaps[i]) << "pixels differ from the expected rendering";
   }
   EXPECT_EQ(pixmaps.back().size(), QSize(189, 48)) << "the full 63 x 16 row at 3x, last";
-  if (const char* keep = std::getenv("PELLMOR_SNI_PICTURE")) pixmaps.back().save(QString::fromUtf8(keep));
 }
 
 TEST_F(StatusNotifierItemEndToEnd, ClicksAndMenuRunTheItemsActions) {
@@ -302,12 +323,14 @@ TEST_F(StatusNotifierItemEndToEnd, ClicksAndMenuRunTheItemsActions) {
 
   // No geometry on this front end: a position request goes unanswered, and the next line is a click's.
   send({R"({"action":"requestMenubarPosition"})", R"({"action":"bogus"})"});
-  ASSERT_TRUE(companion_->waitForLine(
-      [](const std::string& line) { return line.starts_with("Received unknown"); }, deadline));
+  ASSERT_TRUE(pumpUntil([&] {
+    const auto& lines = printed(QProcess::StandardOutput);
+    return !lines.empty() && lines.back().starts_with("Received unknown");
+  }));
   callItem(service, item, itemInterface, QStringLiteral("Activate"), {0, 0});
   EXPECT_EQ(nextOutgoing(), R"({"action":"toggleApp"})");
 
-  std::vector<std::string> lines = companion_->out().lines();
+  std::vector<std::string> lines = printed(QProcess::StandardOutput);
   lines.pop_back();  // the unknown action's line
   EXPECT_EQ(lines, (std::vector<std::string>{"Toggling timer", "Toggling timer", "Toggling main app"}))
       << "Activate is the item's own silent action";
@@ -345,13 +368,9 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersAgainWithEachNewWatcher) {
   // No watcher yet: the companion says so once and keeps serving its channel.
   const std::string missing =
       "No tray to show the status item in: no X display, no StatusNotifierWatcher with a host on the session "
-      "bus; "
-      "the item appears as soon as one starts";
-  ASSERT_TRUE(pumpUntil([&] {
-    companion_->err().pump(10ms);
-    return !companion_->err().lines().empty();
-  }));
-  EXPECT_EQ(companion_->err().lines(), std::vector<std::string>{missing});
+      "bus; the item appears as soon as one starts";
+  ASSERT_TRUE(pumpUntil([&] { return !printed(QProcess::StandardError).empty(); }));
+  EXPECT_EQ(printed(QProcess::StandardError), std::vector<std::string>{missing});
 
   startWatcher();
   const QString first = awaitRegistration();
@@ -365,8 +384,8 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersAgainWithEachNewWatcher) {
   EXPECT_EQ(allProperties(again).value(QStringLiteral("XAyatanaLabel")), QStringLiteral("-:--"));
 
   // One line each time the item is left without a host (before the first watcher, during the restart).
-  companion_->err().pump(100ms);
-  EXPECT_EQ(companion_->err().lines(), (std::vector<std::string>{missing, missing}));
+  ASSERT_TRUE(pumpUntil([&] { return printed(QProcess::StandardError).size() >= 2; }));
+  EXPECT_EQ(printed(QProcess::StandardError), (std::vector<std::string>{missing, missing}));
 }
 
 }  // namespace
