@@ -16,51 +16,61 @@
 namespace pellmor {
 namespace {
 
-using testing::ChangeRecorder;
 using testing::MainAppReader;
-using testing::ManualMainThread;
-using testing::RecordingSyscalls;
 using testing::writeConnection;
 
 const std::string timestampsOn = "{\"action\":\"setTimestampsMode\",\"value\":true}\n";
 
-std::string showTimerLine(int startedAt) {
-  return R"({"action":"showTimer","startedAt":)" + std::to_string(startedAt) + "}\n";
-}
-
-// The second signal of each showTimer sees the line's own startedAt: every line arrived, in order.
-void expectEveryShowTimerInOrder(const ChangeRecorder& recorder, int lines) {
-  const auto& seen = recorder.timerStartedAtDuringSignals;
-  ASSERT_EQ(seen.size(), 2u * lines);
-  for (int i = 0; i < lines; ++i)
-    ASSERT_EQ(seen[2 * i + 1], double(i)) << "line " << i;
+// `count` showTimer lines, each starting at its own index.
+std::string showTimerLines(int count, int first = 0) {
+  std::string lines;
+  for (int i = first; i < first + count; ++i)
+    lines += R"({"action":"showTimer","startedAt":)" + std::to_string(i) + "}\n";
+  return lines;
 }
 
 class Transport : public ::testing::Test {
  protected:
-  ManualMainThread mainThread;
-  RecordingSyscalls syscalls;
+  // Each showTimer line signals twice; the second signal sees the line's own startedAt, so a line lost or
+  // out of order shows here.
+  bool everyShowTimerArrivedInOrder(int lines, std::chrono::milliseconds timeout = testing::patience()) {
+    if (!mainThread.waitFor([&] { return startedAtDuringSignals.size() == 2u * lines; }, timeout))
+      return false;
+    for (int i = 0; i < lines; ++i)
+      if (startedAtDuringSignals[2 * i + 1] != double(i)) return false;
+    return true;
+  }
+
+  testing::ManualMainThread mainThread;
+  testing::RecordingSyscalls syscalls;
   testing::TempChannel temp{mainThread,
                             [] {
                               return std::optional(PositionRecord{1500, 0, 63.5, 24});
                             },
                             &syscalls};
   FIFOManager& channel = temp.fifo();
+  std::vector<std::optional<double>> startedAtDuringSignals;
+  const Subscription recording = channel.objectWillChange().subscribe(
+      [this] { startedAtDuringSignals.push_back(channel.timerStartedAt()); });
 };
 
-TEST_F(Transport, FragmentAtEndOfFileIsDroppedAndReadingGoesOn) {
+// The fragment, the ill-formed line and the overlong line would each take effect if they were parsed.
+TEST_F(Transport, FragmentAtEndOfFileAndOverlongLinesAreDroppedAndReadingGoesOn) {
+  const std::string overlong = R"({"action":"setTimestampsMode","value":true,"pad":")" +
+                               std::string(LineFramer::defaultMaxLineBytes, 'x') + "\"}\n";
   ::testing::internal::CaptureStdout();
   ASSERT_TRUE(
       writeConnection(channel.fromMainPath(),
                       "{\"action\":\"setTimeFormat\",\"value\":\"decimal\"}\n{\"action\":\"setDecimalSym"));
   // The reader opens its next descriptor at end of file; only then does the next connection begin.
   ASSERT_TRUE(syscalls.waitForCount("open", 2, "from_main"));
-  ASSERT_TRUE(writeConnection(
-      channel.fromMainPath(),
-      "bol\",\"value\":\",\"}\n\xFF\xFE{}\n{\"action\":\"setAuthenticated\",\"value\":false}\n"));
+  ASSERT_TRUE(
+      writeConnection(channel.fromMainPath(), "bol\",\"value\":\",\"}\n\xFF\xFE{}\n" + overlong +
+                                                  "{\"action\":\"setAuthenticated\",\"value\":false}\n"));
   ASSERT_TRUE(mainThread.waitFor([&] { return !channel.authenticated(); }));
   EXPECT_EQ(channel.timeFormat(), "decimal");
   EXPECT_EQ(channel.decimalSymbol(), ".");
+  EXPECT_FALSE(channel.timestampsMode());
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_TRUE(channel.isReading());
 }
@@ -72,22 +82,18 @@ TEST_F(Transport, FragmentAtEndOfFileIsDroppedAndReadingGoesOn) {
 // Fewer rounds in the slower sanitizer builds; the volume itself is the benchmarks' business.
 TEST_F(Transport, WriterReconnectingOverAndOverLosesNoLine) {
   const int connections = static_cast<int>(2000 / testing::timeScale());
-  syscalls.pauseAtEndOfFile(std::chrono::microseconds(200));
-  ChangeRecorder recorder(channel);
+  syscalls.pauseAtEndOfFile = std::chrono::microseconds(200);
   std::atomic<bool> giveUp{false};
   std::thread peer([&] {
     for (int i = 0; i < connections && !giveUp; ++i) {
       const std::size_t readsBefore = syscalls.count("read data");
-      writeConnection(channel.fromMainPath(), showTimerLine(i));
+      writeConnection(channel.fromMainPath(), showTimerLines(1, i));
       syscalls.waitForCount("read data", readsBefore + 1);
     }
   });
-  const bool all =
-      mainThread.waitFor([&] { return recorder.count() == 2u * connections; }, testing::patience(90));
+  EXPECT_TRUE(everyShowTimerArrivedInOrder(connections, testing::patience(90)));
   giveUp = true;
   peer.join();
-  ASSERT_TRUE(all) << recorder.count() / 2 << " of " << connections << " lines arrived";
-  expectEveryShowTimerInOrder(recorder, connections);
   EXPECT_GT(syscalls.count("read end"), 0u);  // the reader did move on to new descriptors
   EXPECT_TRUE(channel.isReading());
 }
@@ -96,37 +102,18 @@ TEST_F(Transport, WriterReconnectingOverAndOverLosesNoLine) {
 // fills up and the peer's write waits, instead of the backlog growing.
 TEST_F(Transport, BusyMainThreadHoldsTheReaderBackWithoutLosingLines) {
   constexpr int lines = 3 * static_cast<int>(FIFOManager::maxMessagesAwaitingMainThread);
-  ChangeRecorder recorder(channel);
-  std::string flood;
-  for (int i = 0; i < lines; ++i)
-    flood += showTimerLine(i);
-  std::thread peer([&] { writeConnection(channel.fromMainPath(), flood); });
-  const auto heldBack = [this] {
+  std::thread peer([&] { writeConnection(channel.fromMainPath(), showTimerLines(lines)); });
+  const bool heldBack = testing::eventually([this] {
     const FileDescriptor probe(::open(channel.fromMainPath().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
     int unread = 0;
     ::ioctl(probe.get(), FIONREAD, &unread);
     const bool full = unread > ::fcntl(probe.get(), F_GETPIPE_SZ) - 4096;
     return full && mainThread.queued() == FIFOManager::maxMessagesAwaitingMainThread;
-  };
-  const auto deadline = std::chrono::steady_clock::now() + testing::patience();
-  while (!heldBack() && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  EXPECT_TRUE(heldBack());
+  });
+  EXPECT_TRUE(heldBack);
   EXPECT_EQ(mainThread.mostQueued(), FIFOManager::maxMessagesAwaitingMainThread);
-
-  const bool all = mainThread.waitFor([&] { return recorder.count() == 2u * lines; });
+  EXPECT_TRUE(everyShowTimerArrivedInOrder(lines));
   peer.join();
-  ASSERT_TRUE(all);
-  expectEveryShowTimerInOrder(recorder, lines);
-}
-
-// The overlong line would take effect if it were parsed; the reader discards it and handles the next.
-TEST_F(Transport, OverlongLineIsSkippedAndTheNextLineWorks) {
-  const std::string overlong = R"({"action":"setTimeFormat","value":"decimal","pad":")" +
-                               std::string(LineFramer::defaultMaxLineBytes, 'x') + "\"}\n";
-  ASSERT_TRUE(writeConnection(channel.fromMainPath(), overlong + timestampsOn));
-  ASSERT_TRUE(mainThread.waitFor([&] { return channel.timestampsMode(); }));
-  EXPECT_EQ(channel.timeFormat(), "hours_minutes");
 }
 
 TEST_F(Transport, LateReaderGetsQueuedLinesInOrderEachInItsOwnConnection) {
@@ -141,10 +128,7 @@ TEST_F(Transport, LateReaderGetsQueuedLinesInOrderEachInItsOwnConnection) {
       R"({"action":"menubarPosition","height":24.0,"width":63.5,"x":1500.0,"y":0.0})"};
   MainAppReader reader(channel.toMainPath());
   EXPECT_EQ(reader.readLines(4), expected);
-  std::vector<std::string> expectedWrites;
-  for (const std::string& line : expected)
-    expectedWrites.push_back(line + "\n");
-  EXPECT_EQ(syscalls.details("write"), expectedWrites);  // each line whole in one write
+  EXPECT_EQ(syscalls.count("write"), 4u);  // each line whole in one write
   EXPECT_EQ(syscalls.count("open", "to_main"), 4u);
 }
 

@@ -10,10 +10,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
-#include <map>
 #include <string_view>
 #include <thread>
 
@@ -53,8 +53,7 @@ class ScopedRuntimeDirectory {
 
  private:
   static void set(const char* value) {
-    if (value != nullptr) ::setenv("XDG_RUNTIME_DIR", value, 1);
-    if (value == nullptr) ::unsetenv("XDG_RUNTIME_DIR");
+    value != nullptr ? ::setenv("XDG_RUNTIME_DIR", value, 1) : ::unsetenv("XDG_RUNTIME_DIR");
   }
   std::optional<std::string> old_;
 };
@@ -119,21 +118,18 @@ class MainAppReader {
   // The next line, without its newline; none once the patience runs out.
   std::optional<std::string> readLine(std::chrono::milliseconds timeout = patience()) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-      if (const auto newline = pending_.find('\n'); newline != std::string::npos) {
-        std::string line = pending_.substr(0, newline);
-        pending_.erase(0, newline + 1);
-        return line;
-      }
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return std::nullopt;
+    std::size_t newline;
+    while ((newline = pending_.find('\n')) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
       pollfd readable{fifo_.get(), POLLIN, 0};
-      if (::poll(&readable, 1, static_cast<int>(left.count())) <= 0) continue;
+      if (::poll(&readable, 1, 10) <= 0) continue;
       char chunk[4096];
       const ssize_t got = ::read(fifo_.get(), chunk, sizeof chunk);
       if (got > 0) pending_.append(chunk, static_cast<std::size_t>(got));
     }
+    std::string line = pending_.substr(0, newline);
+    pending_.erase(0, newline + 1);
+    return line;
   }
 
   std::vector<std::string> readLines(std::size_t count) {
@@ -163,20 +159,16 @@ inline std::vector<std::string> linesSentBy(FIFOManager& channel, const std::fun
   return lines;
 }
 
-// What the channel's observers see: `timerStartedAt` as read during each change signal (the old value,
-// since the signal precedes the store).
-class ChangeRecorder {
- public:
-  explicit ChangeRecorder(FIFOManager& channel)
-      : subscription_(channel.objectWillChange().subscribe(
-            [this, &channel] { timerStartedAtDuringSignals.push_back(channel.timerStartedAt()); })) {}
-  std::size_t count() const { return timerStartedAtDuringSignals.size(); }
-
-  std::vector<std::optional<double>> timerStartedAtDuringSignals;
-
- private:
-  Subscription subscription_;
-};
+// Polls `done` until it holds or the patience runs out, without running the main thread's tasks.
+template <typename Predicate>
+bool eventually(Predicate done) {
+  const auto deadline = std::chrono::steady_clock::now() + patience();
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 // The real system calls, recorded by name with a detail (the path of open and mkfifo, the bytes of
 // write), with failures to inject. Thread-safe: the reader and the writer thread call it at once.
@@ -189,20 +181,16 @@ class RecordingSyscalls : public Syscalls {
   }
   // Holds the reader a moment after each end of file, widening the window in which a writer can come
   // and go before the reader has moved on to its next descriptor.
-  void pauseAtEndOfFile(std::chrono::microseconds pause) { pauseAtEndOfFile_ = pause; }
+  std::atomic<std::chrono::microseconds> pauseAtEndOfFile{};
 
-  std::vector<std::string> details(std::string_view name) const {
-    std::lock_guard lock(mutex_);
-    const auto found = calls_.find(name);
-    return found == calls_.end() ? std::vector<std::string>{} : found->second;
-  }
   std::size_t count(std::string_view name, std::string_view match = "") const {
     std::lock_guard lock(mutex_);
-    return countLocked(name, match);
+    return static_cast<std::size_t>(std::ranges::count_if(calls_, [&](const auto& call) {
+      return call.first == name && call.second.find(match) != std::string::npos;
+    }));
   }
   bool waitForCount(std::string_view name, std::size_t n, std::string_view match = "") const {
-    std::unique_lock lock(mutex_);
-    return recorded_.wait_for(lock, patience(), [&] { return countLocked(name, match) >= n; });
+    return eventually([&] { return count(name, match) >= n; });
   }
 
   int open(const char* path, int flags) override {
@@ -212,12 +200,12 @@ class RecordingSyscalls : public Syscalls {
     if (failed("read", "")) return -1;
     const ssize_t result = Syscalls::read(fd, buffer, count);
     failed(result > 0 ? "read data" : result == 0 ? "read end" : "read error", "");
-    if (result == 0) std::this_thread::sleep_for(pauseAtEndOfFile_.load());
+    if (result == 0) std::this_thread::sleep_for(pauseAtEndOfFile.load());
     return result;
   }
   ssize_t write(int fd, const void* buffer, size_t count) override {
-    const std::string bytes(static_cast<const char*>(buffer), count);
-    return failed("write", bytes) ? -1 : Syscalls::write(fd, buffer, count);
+    return failed("write", {static_cast<const char*>(buffer), count}) ? -1
+                                                                      : Syscalls::write(fd, buffer, count);
   }
   int poll(pollfd* fds, nfds_t count, int timeout) override {
     return failed("poll", "") ? -1 : Syscalls::poll(fds, count, timeout);
@@ -232,39 +220,23 @@ class RecordingSyscalls : public Syscalls {
     int error, times;
   };
 
-  std::size_t countLocked(std::string_view name, std::string_view match) const {
-    const auto found = calls_.find(name);
-    if (found == calls_.end()) return 0;
-    if (match.empty()) return found->second.size();
-    return static_cast<std::size_t>(
-        std::count_if(found->second.begin(), found->second.end(),
-                      [&](const auto& detail) { return detail.find(match) != std::string::npos; }));
-  }
-
   // Records the call and reports whether an injected failure applies to it (errno set).
   bool failed(std::string name, std::string detail) {
-    int error = 0;
-    {
-      std::lock_guard lock(mutex_);
-      for (Failure& f : failures_) {
-        if (f.name == name && f.times > 0 && detail.find(f.match) != std::string::npos) {
-          --f.times;
-          error = f.error;
-          break;
-        }
+    std::lock_guard lock(mutex_);
+    calls_.emplace_back(name, detail);
+    for (Failure& f : failures_) {
+      if (f.name == name && f.times > 0 && detail.find(f.match) != std::string::npos) {
+        --f.times;
+        errno = f.error;
+        return true;
       }
-      calls_[std::move(name)].push_back(std::move(detail));
     }
-    recorded_.notify_all();
-    errno = error != 0 ? error : errno;
-    return error != 0;
+    return false;
   }
 
   mutable std::mutex mutex_;
-  mutable std::condition_variable recorded_;
-  std::map<std::string, std::vector<std::string>, std::less<>> calls_;  // the details, by name
+  std::vector<std::pair<std::string, std::string>> calls_;  // name and detail, in order
   std::vector<Failure> failures_;
-  std::atomic<std::chrono::microseconds> pauseAtEndOfFile_{std::chrono::microseconds(0)};
 };
 
 }  // namespace pellmor::testing

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "FIFOManager.h"
 #include "support/Channel.h"
@@ -25,27 +26,17 @@ struct State {
   std::string format = "hours_minutes";
   std::string symbol = ".";
   bool connected = true;
-  friend bool operator==(const State&, const State&) = default;
-  friend std::ostream& operator<<(std::ostream& out, const State& s) {
-    const auto optional = [](std::optional<double> value) { return value ? std::to_string(*value) : "none"; };
-    return out << "{authenticated " << s.authenticated << ", timerStartedAt " << optional(s.startedAt)
-               << ", hoursWithoutTimer " << optional(s.hours) << ", timestampsMode " << s.timestamps
-               << ", timeFormat " << s.format << ", decimalSymbol " << s.symbol << ", isConnected "
-               << s.connected << "}";
+  auto fields() const {
+    return std::tie(authenticated, startedAt, hours, timestamps, format, symbol, connected);
   }
+  friend bool operator==(const State& a, const State& b) { return a.fields() == b.fields(); }
+  friend void PrintTo(const State& s, std::ostream* out) { *out << ::testing::PrintToString(s.fields()); }
 };
 
 State stateOf(const FIFOManager& channel) {
   return {channel.authenticated(),  channel.timerStartedAt(), channel.hoursWithoutTimer(),
-          channel.timestampsMode(), channel.timeFormat(),     channel.decimalSymbol(),
-          channel.isConnected()};
+          channel.timestampsMode(), channel.timeFormat(),     channel.decimalSymbol()};
 }
-
-struct LiveChannel {
-  ManualMainThread mainThread;
-  testing::TempChannel temp{mainThread};
-  FIFOManager& channel = temp.fifo();
-};
 
 // A decimal-format message carrying `depth` nested arrays under an extra key.
 std::string nestedMessage(std::size_t depth) {
@@ -53,19 +44,15 @@ std::string nestedMessage(std::size_t depth) {
          std::string(depth, ']') + "}";
 }
 
-// An action-less message whose only value is `depth` nested objects.
-std::string nestedObjects(std::size_t depth) {
-  std::string line;
-  for (std::size_t level = 0; level < depth; ++level)
-    line += R"({"a":)";
-  return line + "1" + std::string(depth, '}');
-}
-
 // Each incoming line on a fresh channel: the state it leaves, the change signals it emits and what it
 // prints. Every setter signals before it stores, once per assignment, equal value or not: the first
 // signal finds the fresh channel's state.
 TEST(Incoming, EveryKindOfLine) {
   const std::size_t deepest = protocol::maxNesting - 1;
+  std::string nestedObjects;  // an action-less message whose only value is 85,000 nested objects
+  for (int level = 0; level < 85'000; ++level)
+    nestedObjects += R"({"a":)";
+  nestedObjects += "1" + std::string(85'000, '}');
   const struct {
     std::string line;
     std::size_t signals;
@@ -97,19 +84,21 @@ TEST(Incoming, EveryKindOfLine) {
       {nestedMessage(deepest), 1, {.format = "decimal"}},
       {nestedMessage(deepest + 1), 0, {}},
       {nestedMessage(85'000), 0, {}},
-      {nestedObjects(85'000), 0, {}},
+      {nestedObjects, 0, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line.substr(0, 200));
-    LiveChannel live;
+    ManualMainThread mainThread;
+    testing::TempChannel temp{mainThread};
+    FIFOManager& channel = temp.fifo();
     std::vector<State> seenDuringSignals;
-    const Subscription subscription = live.channel.objectWillChange().subscribe(
-        [&] { seenDuringSignals.push_back(stateOf(live.channel)); });
+    const Subscription subscription =
+        channel.objectWillChange().subscribe([&] { seenDuringSignals.push_back(stateOf(channel)); });
     ::testing::internal::CaptureStdout();
-    live.channel.processLine(c.line);
-    live.mainThread.drain();
+    channel.processLine(c.line);
+    mainThread.drain();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), c.printed);
-    EXPECT_EQ(stateOf(live.channel), c.expected);
+    EXPECT_EQ(stateOf(channel), c.expected);
     EXPECT_EQ(seenDuringSignals.size(), c.signals);
     if (!seenDuringSignals.empty()) {
       EXPECT_EQ(seenDuringSignals.front(), State{});
