@@ -109,6 +109,7 @@ TEST_F(StatusItemContent, PublishesTheSizeOnTheNextPassThenOnEachWidthChangeAndR
   EXPECT_EQ(content->render(), drawn("PauseButton", "Sign In"));
   apply([](FIFOManager& f) { f.setAuthenticated(true); });
   EXPECT_EQ(content->render(), drawn("PauseButton", "1:06"));
+  EXPECT_EQ(displayChanges, 3);  // the new label's first text is part of the rebuild's one redraw
   apply([](FIFOManager& f) { f.setHoursWithoutTimer(1.0); });
   EXPECT_EQ(published, (Sizes{{76, 16}, {63, 16}}));
 }
