@@ -23,8 +23,7 @@ namespace pellmor::testing {
 // which the sanitizer builds set. A slow machine makes a test slower, never red.
 inline double timeScale() {
   const char* scale = std::getenv("PELLMOR_TEST_TIME_SCALE");
-  const double value = scale != nullptr ? std::atof(scale) : 1.0;
-  return value >= 1.0 ? value : 1.0;
+  return std::max(1.0, scale != nullptr ? std::atof(scale) : 1.0);
 }
 inline std::chrono::milliseconds patience(double seconds = 30) {
   return std::chrono::milliseconds(static_cast<long>(seconds * 1000 * timeScale()));
@@ -60,7 +59,6 @@ class FakeTickerFactory : public platform::TickerFactory {
     return static_cast<std::size_t>(
         std::count_if(tickers_.begin(), tickers_.end(), [](const auto& entry) { return entry->running; }));
   }
-  int startedCount() const { return static_cast<int>(tickers_.size()); }
   std::chrono::milliseconds lastInterval() const { return tickers_.back()->interval; }
 
  private:

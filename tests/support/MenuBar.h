@@ -3,7 +3,6 @@
 // A status bar for tests whose items get a button shown in a window of a given place in a menu bar, so the
 // controller's set-up, size following, click and position can be checked with no display.
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -19,22 +18,12 @@ inline platform::Rect offsetBy(platform::Rect rect, platform::Point offset) {
   return rect;
 }
 
-class FakeWindow : public platform::Window {
+// An item that is its own button, at `origin` in its window.
+class FakeButton : public platform::Button, public platform::StatusBarItem {
  public:
-  explicit FakeWindow(platform::Rect frame) : frame_(frame) {}
-  platform::Rect frame() const override { return frame_; }
-  platform::Rect convertRectToScreen(platform::Rect rect) const override {
-    return offsetBy(rect, frame_.origin);
-  }
+  FakeButton(const platform::Window& window, platform::Point origin) : window_(window), origin_(origin) {}
 
- private:
-  platform::Rect frame_;
-};
-
-class FakeButton : public platform::Button {
- public:
-  FakeButton(platform::Rect windowFrame, platform::Point origin) : window_(windowFrame), origin_(origin) {}
-
+  platform::Button* button() override { return this; }
   platform::Rect frame() const override { return frame_; }
   void setFrame(platform::Rect frame) override { frame_ = frame; }
   platform::Rect bounds() const override { return platform::Rect{{}, frame_.size}; }
@@ -50,34 +39,29 @@ class FakeButton : public platform::Button {
   const std::vector<platform::View*>& subviews() const { return subviews_; }
 
  private:
-  FakeWindow window_;
-  platform::Point origin_;  // in the window
+  const platform::Window& window_;
+  platform::Point origin_;
   platform::Rect frame_;
   std::function<void()> action_;
   std::vector<platform::View*> subviews_;
 };
 
-// Items with a button at `buttonOrigin` in a menu-bar window at `windowFrame` (global coordinates,
-// bottom-left origin); the host views are the headless backend's.
-class MenuBar : public HeadlessStatusBar {
+// A menu-bar window at `windowFrame` (global coordinates, bottom-left origin) whose items have a button at
+// `buttonOrigin`; the host views are the headless backend's.
+class MenuBar : public HeadlessStatusBar, public platform::Window {
  public:
   MenuBar(platform::Rect windowFrame, platform::Point buttonOrigin)
       : windowFrame_(windowFrame), buttonOrigin_(buttonOrigin) {}
 
   std::unique_ptr<platform::StatusBarItem> statusItemWithLength(double) override {
-    return std::make_unique<Item>(windowFrame_, buttonOrigin_);
+    return std::make_unique<FakeButton>(*this, buttonOrigin_);
+  }
+  platform::Rect frame() const override { return windowFrame_; }
+  platform::Rect convertRectToScreen(platform::Rect rect) const override {
+    return offsetBy(rect, windowFrame_.origin);
   }
 
  private:
-  class Item : public platform::StatusBarItem {
-   public:
-    Item(platform::Rect windowFrame, platform::Point origin) : button_(windowFrame, origin) {}
-    platform::Button* button() override { return &button_; }
-
-   private:
-    FakeButton button_;
-  };
-
   platform::Rect windowFrame_;
   platform::Point buttonOrigin_;
 };
