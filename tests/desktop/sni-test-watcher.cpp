@@ -5,65 +5,29 @@
 // time. Runs until it is killed.
 
 #include <QCoreApplication>
-#include <QDBusMessage>
-#include <QDBusVariant>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <utility>
 #include <vector>
 
 #include "support/StatusNotifierWatcher.h"
 
 namespace {
 
-const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
+using namespace pellmor::testing;
 
-QDBusConnection readerBus() {
-  return QDBusConnection::connectToBus(QString::fromLocal8Bit(std::getenv("DBUS_SESSION_BUS_ADDRESS")),
-                                       QStringLiteral("reader"));
+void saveLargestPixmap(const QString& service, const QString& path) {
+  const std::vector<QImage> pixmaps = decodeIconPixmaps(itemProperties(QDBusConnection::sessionBus(), service)
+                                                            .value(QStringLiteral("IconPixmap"))
+                                                            .value<QDBusArgument>());
+  const auto largest = std::max_element(pixmaps.begin(), pixmaps.end(), [](const QImage& a, const QImage& b) {
+    return static_cast<qint64>(a.width()) * a.height() < static_cast<qint64>(b.width()) * b.height();
+  });
+  if (largest != pixmaps.end() && largest->save(path)) std::printf("saved %s\n", qPrintable(path));
+  std::fflush(stdout);
 }
-
-QImage largestPixmapOf(const QString& service) {
-  QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
-                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("Get"));
-  call << QStringLiteral("org.kde.StatusNotifierItem") << QStringLiteral("IconPixmap");
-  const QDBusMessage reply = readerBus().call(call);
-  if (reply.arguments().isEmpty()) return {};
-  const QDBusArgument pixmaps =
-      reply.arguments().front().value<QDBusVariant>().variant().value<QDBusArgument>();
-  QImage largest;
-  for (const QImage& image : pellmor::testing::decodeIconPixmaps(pixmaps)) {
-    if (static_cast<qint64>(image.width()) * image.height() >
-        static_cast<qint64>(largest.width()) * largest.height())
-      largest = image;
-  }
-  return largest;
-}
-
-// Saves the item's largest pixmap now and after each of its NewIcon signals.
-class IconSaver : public QObject {
-  Q_OBJECT
-
- public:
-  IconSaver(QString service, QString path) : service_(std::move(service)), path_(std::move(path)) {
-    readerBus().connect(service_, QStringLiteral("/StatusNotifierItem"), itemInterface,
-                        QStringLiteral("NewIcon"), this, SLOT(save()));
-    save();
-  }
-
- public Q_SLOTS:
-  void save() {
-    if (largestPixmapOf(service_).save(path_)) std::printf("saved %s\n", qPrintable(path_));
-    std::fflush(stdout);
-  }
-
- private:
-  QString service_;
-  QString path_;
-};
 
 }  // namespace
 
@@ -75,20 +39,22 @@ int main(int argc, char** argv) {
     return 1;
   }
   const QString iconPath = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-  pellmor::testing::Watcher watcher(address, QStringLiteral("watcher"));
+  Watcher watcher(address, QStringLiteral("watcher"));
   if (!watcher.registeredName()) {
     std::fprintf(stderr, "cannot own org.kde.StatusNotifierWatcher\n");
     return 1;
   }
-  std::vector<std::unique_ptr<IconSaver>> savers;
+  std::vector<std::unique_ptr<ItemSignalListener>> newIcons;
   watcher.onRegistered = [&](const QString& service) {
     std::printf("registered %s\n", qPrintable(service));
     std::fflush(stdout);
-    if (!iconPath.isEmpty()) savers.push_back(std::make_unique<IconSaver>(service, iconPath));
+    if (iconPath.isEmpty()) return;
+    const auto save = [service, iconPath](const QDBusMessage&) { saveLargestPixmap(service, iconPath); };
+    newIcons.push_back(std::make_unique<ItemSignalListener>(QDBusConnection::sessionBus(), service,
+                                                            QStringLiteral("NewIcon"), save));
+    save({});
   };
   std::printf("ready\n");
   std::fflush(stdout);
   return QCoreApplication::exec();
 }
-
-#include "sni-test-watcher.moc"

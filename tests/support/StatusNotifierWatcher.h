@@ -1,38 +1,44 @@
 #pragma once
 
-// A StatusNotifierWatcher as a panel runs it, and the decoding a host does of an item's pixmaps, written
-// from the freedesktop StatusNotifierItem specification on QtDBus, for the tests that play the host.
+// A StatusNotifierWatcher as a panel runs it, and what a host does with an item: read its properties,
+// decode its pixmaps, follow its signals. Written from the freedesktop StatusNotifierItem specification
+// on QtDBus, for the tests that play the host.
 
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QImage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
+#include <QtEndian>
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pellmor::testing {
 
 inline const QString watcherName = QStringLiteral("org.kde.StatusNotifierWatcher");
+inline const QString itemPath = QStringLiteral("/StatusNotifierItem");
+inline const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 
 // org.kde.StatusNotifierWatcher as a panel runs it, with a host registered: records the items that
 // register. Restarting it means dropping this object and its connection and making a new one.
 class Watcher : public QObject {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-  Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ registeredItems)
-  Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
-  Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+  Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+  Q_PROPERTY(bool IsStatusNotifierHostRegistered MEMBER hostRegistered_ CONSTANT)
+  Q_PROPERTY(int ProtocolVersion MEMBER protocolVersion_ CONSTANT)
 
  public:
   Watcher(const std::string& address, const QString& connectionName)
       : connection_(QDBusConnection::connectToBus(QString::fromStdString(address), connectionName)) {
     connection_.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
-                               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
-                                   QDBusConnection::ExportAllProperties);
+                               QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties);
     registered_ = connection_.registerService(watcherName);
   }
   ~Watcher() override {
@@ -43,9 +49,6 @@ class Watcher : public QObject {
 
   bool registeredName() const { return registered_; }
   const QStringList& items() const { return items_; }
-  QStringList registeredItems() const { return items_; }
-  bool hostRegistered() const { return true; }
-  int protocolVersion() const { return 0; }
 
   std::function<void(const QString& service)> onRegistered;
 
@@ -53,21 +56,42 @@ class Watcher : public QObject {
   void RegisterStatusNotifierItem(const QString& service) {
     items_.push_back(service);
     if (onRegistered) onRegistered(service);
-    Q_EMIT StatusNotifierItemRegistered(service);
   }
-  void RegisterStatusNotifierHost(const QString&) {}
-
- Q_SIGNALS:
-  void StatusNotifierItemRegistered(const QString& service);
-  void StatusNotifierItemUnregistered(const QString& service);
-  void StatusNotifierHostRegistered();
-  void StatusNotifierHostUnregistered();
 
  private:
   QDBusConnection connection_;
   bool registered_ = false;
+  bool hostRegistered_ = true;
+  int protocolVersion_ = 0;
   QStringList items_;
 };
+
+// Runs a function for each signal an item sends by that name, or for all of them when the name is empty.
+class ItemSignalListener : public QObject {
+  Q_OBJECT
+
+ public:
+  ItemSignalListener(QDBusConnection bus, const QString& service, const QString& name,
+                     std::function<void(const QDBusMessage&)> heard)
+      : heard_(std::move(heard)) {
+    bus.connect(service, itemPath, itemInterface, name, this, SLOT(receive(QDBusMessage)));
+  }
+
+ public Q_SLOTS:
+  void receive(const QDBusMessage& message) { heard_(message); }
+
+ private:
+  std::function<void(const QDBusMessage&)> heard_;
+};
+
+// Every property of the item, as a host reads them; none if the item does not answer.
+inline QVariantMap itemProperties(QDBusConnection bus, const QString& service) {
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      service, itemPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
+  call << itemInterface;
+  const QDBusMessage reply = bus.call(call);
+  return reply.arguments().isEmpty() ? QVariantMap{} : qdbus_cast<QVariantMap>(reply.arguments().front());
+}
 
 // a(iiay) read as the StatusNotifierItem protocol lays it out: width, height, then ARGB32 pixels in network
 // byte order.
@@ -81,13 +105,10 @@ inline std::vector<QImage> decodeIconPixmaps(const QDBusArgument& argument) {
     argument.beginStructure();
     argument >> width >> height >> bytes;
     argument.endStructure();
-    QImage image(width, height, QImage::Format_ARGB32);
     if (bytes.size() != static_cast<qsizetype>(width) * height * 4) return {};
-    const auto* pixel = reinterpret_cast<const uchar*>(bytes.constData());
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x, pixel += 4)
-        image.setPixel(x, y, qRgba(pixel[1], pixel[2], pixel[3], pixel[0]));
-    }
+    QImage image(width, height, QImage::Format_ARGB32);
+    // Network byte order to the native 0xAARRGGBB words of ARGB32.
+    qFromBigEndian<quint32>(bytes.constData(), bytes.size() / 4, image.bits());
     images.push_back(image);
   }
   argument.endArray();
