@@ -109,21 +109,23 @@ TEST(ContainerSafety, OnlyAPrivateDirectoryIsUsed) {
     bool usable;
   } cases[] = {
       {groupId, [](const std::string&) { return true; }, true},  // missing: created
-      {groupId, [](const std::string& path) { return madeDirectory(path, 0700); }, true},
-      {groupId, [](const std::string& path) { return madeDirectory(path, 0770); }, false},
-      {groupId,
+      {groupId, [](const std::string& path) { return madeDirectory(path, 0700); },
+       true},  // existing, private
+      {groupId, [](const std::string& path) { return madeDirectory(path, 0770); }, false},  // group-writable
+      {groupId,  // a link to a private directory
        [](const std::string& path) {
          fs::create_symlink(path + ".real", path);
          return madeDirectory(path + ".real", 0700);
        },
        false},
-      {groupId, [](const std::string& path) { return static_cast<bool>(std::ofstream(path) << "x"); }, false},
-      {groupId,
+      {groupId,  // a regular file
+       [](const std::string& path) { return static_cast<bool>(std::ofstream(path) << "x"); }, false},
+      {groupId,  // someone else's
        [](const std::string& path) {
          return madeDirectory(path, 0700) && ::chown(path.c_str(), ::geteuid() + 1, ::getegid()) == 0;
        },
        false},
-      {"../escape", [](const std::string&) { return true; }, false},
+      {"../escape", [](const std::string&) { return true; }, false},  // names with a separator, or none
       {"", [](const std::string&) { return true; }, false},
   };
   for (std::size_t row = 0; row < std::size(cases); ++row) {
