@@ -80,7 +80,11 @@ platform::RenderDescription imageAlone(double side) {
           .imageFitted = true,
           .trailingFrame = makeRect(0, 0, side, side),
           .trailingCorners = {2, 2, 2, 2},
-          .trailingBackgroundColour = "StatusItemBackground"};
+          .trailingBackgroundColour = "StatusItemBackground",
+          .text = "-:--",
+          .textFrame = {},
+          .fontSize = 0,
+          .textColour = "white"};
 }
 
 // Points are in the cell; the image has the device pixel ratio's pixels per point.

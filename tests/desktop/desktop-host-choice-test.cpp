@@ -40,7 +40,10 @@ TEST(HostChoice, PicksTheFrontEndThatShowsTheWholeItem) {
         .sessionBus = true,
         .watcher = true},
        Host::statusNotifier},
-      {"a watcher without a session bus is no watcher", HostMode::automatic, {.watcher = true}, Host::none},
+      {"a watcher without a session bus is no watcher",
+       HostMode::automatic,
+       {.trayGivesWidth = std::nullopt, .watcher = true},
+       Host::none},
       {"forced XEmbed into a square tray", HostMode::xembed, x11(true, false, true), Host::xembed},
       {"forced XEmbed, no tray", HostMode::xembed, x11(false, std::nullopt, true), Host::none},
       {"forced StatusNotifierItem beside a wide tray", HostMode::statusNotifier, x11(true, true, true),
@@ -68,7 +71,8 @@ TEST(HostChoice, MissingHostLineNamesWhatIsMissing) {
           "no XEmbed system tray on the X display, no StatusNotifierWatcher with a host on the session bus");
   EXPECT_EQ(missingHostLine(HostMode::xembed, x11(false, std::nullopt, false)),
             start + "no XEmbed system tray on the X display");
-  EXPECT_EQ(missingHostLine(HostMode::statusNotifier, {.xDisplay = true}), start + "no session bus");
+  EXPECT_EQ(missingHostLine(HostMode::statusNotifier, {.xDisplay = true, .trayGivesWidth = std::nullopt}),
+            start + "no session bus");
 }
 
 TEST(HostChoice, CellGivesWidthOnlyToTheRowsOwnWidth) {

@@ -126,11 +126,7 @@ item_window() {
 item_titles() { xprop -id "$(item_window)" _NET_WM_NAME WM_NAME | sed -n -E 's/^[^=]*= "(.*)"$/\1/p'; }
 item_viewable() { xwininfo -id "$(item_window)" | grep -q 'Map State: IsViewable'; }
 # The item's window is off the screen and out of any tray.
-item_withdrawn() {
-  local window
-  window=$(item_window)
-  [ -n "$window" ] && ! item_viewable && [ "$(panel_of "$window")" = "$window" ]
-}
+item_withdrawn() { [ -n "$(item_window)" ] && [ "$(panel_of "$(item_window)")" = "$(item_window)" ] && ! item_viewable; }
 # Both title properties say TITLE.
 title_is() { [ "$(item_titles)" = "$1"$'\n'"$1" ]; }
 wait_for_title() {
@@ -165,11 +161,7 @@ docked_at() {
 }
 
 # Docked: the item's window sits inside a tray's panel, mapped (any tray).
-in_a_panel() {
-  local window
-  window=$(item_window)
-  [ -n "$window" ] && [ "$(panel_of "$window")" != "$window" ] && item_viewable
-}
+in_a_panel() { [ -n "$(item_window)" ] && [ "$(panel_of "$(item_window)")" != "$(item_window)" ] && item_viewable; }
 # Docked in a slot of WIDTHxHEIGHT.
 in_slot() { in_a_panel && [ "$(geometry_of "$(item_window)" | awk '{print $3 "x" $4}')" = "$1" ]; }
 # wait_for_slot WIDTHxHEIGHT [CHECK]: until the check (in_slot unless named) passes for that size.

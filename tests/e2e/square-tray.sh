@@ -24,7 +24,6 @@ wait_for_slot 32x24
 check_position "in the slot"
 ctl set-authenticated true
 wait_for_title "PauseButton|1:06"
-wait_for_slot 32x24
 
 # The item settles into the slot a moment after the tray resized it: drawn over the whole slot once its
 # bottom row shows the coloured background.
