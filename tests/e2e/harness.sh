@@ -123,10 +123,20 @@ start_companion() {
 item_window() {
   xwininfo -root -tree | sed -n -E 's/^ *(0x[0-9a-f]+) "(Play|Pause|Stop)Button\|.*/\1/p' | head -n 1
 }
-item_titles() { xprop -id "$(item_window)" _NET_WM_NAME WM_NAME | sed -n -E 's/^[^=]*= "(.*)"$/\1/p'; }
-item_viewable() { xwininfo -id "$(item_window)" | grep -q 'Map State: IsViewable'; }
+# xwininfo about one window. Given no window id, xwininfo and xprop wait for a click on the screen.
+window_info() { [ -n "$1" ] && xwininfo -id "$@"; }
+item_titles() {
+  local window
+  window=$(item_window)
+  [ -n "$window" ] && xprop -id "$window" _NET_WM_NAME WM_NAME | sed -n -E 's/^[^=]*= "(.*)"$/\1/p'
+}
+item_viewable() { window_info "$(item_window)" | grep -q 'Map State: IsViewable'; }
 # The item's window is off the screen and out of any tray.
-item_withdrawn() { [ -n "$(item_window)" ] && [ "$(panel_of "$(item_window)")" = "$(item_window)" ] && ! item_viewable; }
+item_withdrawn() {
+  local window
+  window=$(item_window)
+  [ -n "$window" ] && [ "$(panel_of "$window")" = "$window" ] && ! item_viewable
+}
 # Both title properties say TITLE.
 title_is() { [ "$(item_titles)" = "$1"$'\n'"$1" ]; }
 wait_for_title() {
@@ -136,7 +146,7 @@ wait_for_title() {
 
 # Geometry of a window as xwininfo reports it: "X Y WIDTH HEIGHT" (absolute position).
 geometry_of() {
-  xwininfo -id "$1" | awk '
+  window_info "$1" | awk '
     /Absolute upper-left X:/ {x = $4} /Absolute upper-left Y:/ {y = $4}
     /Width:/ {w = $2} /Height:/ {h = $2} END {print x, y, w, h}'
 }
@@ -145,7 +155,7 @@ geometry_of() {
 panel_of() {
   local window=$1 root parent
   root=$(xwininfo -root | awk '/Window id:/ {print $4}')
-  while parent=$(xwininfo -children -id "$window" | awk '/Parent window id:/ {print $4}') &&
+  while parent=$(window_info "$window" -children | awk '/Parent window id:/ {print $4}') &&
     [ -n "$parent" ] && [ "$parent" != "$root" ]; do
     window=$parent
   done
@@ -161,7 +171,11 @@ docked_at() {
 }
 
 # Docked: the item's window sits inside a tray's panel, mapped (any tray).
-in_a_panel() { [ -n "$(item_window)" ] && [ "$(panel_of "$(item_window)")" != "$(item_window)" ] && item_viewable; }
+in_a_panel() {
+  local window
+  window=$(item_window)
+  [ -n "$window" ] && [ "$(panel_of "$window")" != "$window" ] && item_viewable
+}
 # Docked in a slot of WIDTHxHEIGHT.
 in_slot() { in_a_panel && [ "$(geometry_of "$(item_window)" | awk '{print $3 "x" $4}')" = "$1" ]; }
 # wait_for_slot WIDTHxHEIGHT [CHECK]: until the check (in_slot unless named) passes for that size.
