@@ -21,18 +21,14 @@ lose_display() {
   STATUS=0
   wait "$COMPANION_PID" || STATUS=$?
   COMPANION_PID=""
-  kill "$TRAY_PID" 2>/dev/null || true  # it may have ended with its display already
-  wait "$TRAY_PID" 2>/dev/null || true
-  TRAY_PID=""
+  stop_tray  # it may have ended with its display already
 }
 
 process_ended() { ! kill -0 "$1" 2>/dev/null; }
 display_lines() { grep -c 'lost the connection to the X display' "$COMPANION_ERR" || true; }
 
 lose_display
-expect_eq "exit status after losing the display" "$STATUS" 1
-expect_eq "display lines on standard error" "$(display_lines)" 1
-expect_eq "standard output" "$(companion_lines)" ""
+expect_eq "exit status, display lines, standard output" "$STATUS $(display_lines) '$(companion_lines)'" "1 1 ''"
 grep -q 'X11 connection broke' "$COMPANION_ERR" && fail "Qt's own exit ran"
 fifos_in_place
 

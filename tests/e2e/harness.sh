@@ -23,7 +23,7 @@ COMPANION_ERR="$E2E_DIR/companion.err"
 XVFB_PID="" TRAY_PID="" COMPANION_PID=""
 
 # stop_process PID: asks the process to end, and makes it end after 10 s (fluxbox has been seen to hang
-# on SIGTERM here).
+# on SIGTERM here). An empty PID is no process.
 stop_process() {
   kill "$1" 2>/dev/null || return 0
   local deadline=$(($(date +%s%N) + 10 * 1000000000))
@@ -33,10 +33,7 @@ stop_process() {
 }
 
 e2e_cleanup() {
-  local pid
-  for pid in "$COMPANION_PID" "$TRAY_PID" "$XVFB_PID"; do
-    [ -z "$pid" ] || stop_process "$pid"
-  done
+  for pid in "$COMPANION_PID" "$TRAY_PID" "$XVFB_PID"; do stop_process "$pid"; done
   rm -rf "$E2E_DIR"
 }
 trap e2e_cleanup EXIT
@@ -79,7 +76,7 @@ start_display() {
   wait_until xdpyinfo || fail "Xvfb on $DISPLAY does not answer"
 }
 
-tray_running() { xwininfo -root -tree | grep -q '"panel": ("panel" "trayer")'; }
+has_window() { xwininfo -root -tree | grep -qF "$1"; }
 
 # The tray's height in pixels comes from TRAY_HEIGHT (24 when unset).
 launch_tray() {
@@ -89,16 +86,15 @@ launch_tray() {
 }
 start_tray() {
   launch_tray
-  wait_until tray_running || fail "trayer did not start"
+  wait_until has_window '"panel": ("panel" "trayer")' || fail "trayer did not start"
 }
 # A tray whose slots are squares of its own size, whatever the item asks for: icewm's taskbar, whose tray
 # gives each icon 32 x 24. Its settings and state stay in the test's directory.
-square_tray_running() { xwininfo -root -tree | grep -q '"SystemTray": ()'; }
 start_square_tray() {
   mkdir -p "$E2E_DIR/home"
   HOME="$E2E_DIR/home" icewm >"$E2E_DIR/icewm.log" 2>&1 &
   TRAY_PID=$!
-  wait_until square_tray_running || fail "icewm's tray did not start"
+  wait_until has_window '"SystemTray": ()' || fail "icewm's tray did not start"
 }
 
 # fluxbox's slots are squares of its toolbar's height: start_fluxbox HEIGHT. Its settings live in a home
@@ -127,21 +123,30 @@ start_companion() {
 item_window() {
   xwininfo -root -tree | sed -n -E 's/^ *(0x[0-9a-f]+) "(Play|Pause|Stop)Button\|.*/\1/p' | head -n 1
 }
-item_title() { xprop -id "$(item_window)" _NET_WM_NAME | sed -n -E 's/^[^=]*= "(.*)"$/\1/p'; }
-item_viewable() { xwininfo -id "$(item_window)" | grep -q 'Map State: IsViewable'; }
-
-# Both title properties say TITLE.
-title_is() {
-  [ "$(item_title)" = "$1" ] && [ "$(xprop -id "$(item_window)" WM_NAME | sed -n -E 's/^[^=]*= "(.*)"$/\1/p')" = "$1" ]
+# xwininfo about one window. Given no window id, xwininfo and xprop wait for a click on the screen.
+window_info() { [ -n "$1" ] && xwininfo -id "$@"; }
+item_titles() {
+  local window
+  window=$(item_window)
+  [ -n "$window" ] && xprop -id "$window" _NET_WM_NAME WM_NAME | sed -n -E 's/^[^=]*= "(.*)"$/\1/p'
 }
+item_viewable() { window_info "$(item_window)" | grep -q 'Map State: IsViewable'; }
+# The item's window is off the screen and out of any tray.
+item_withdrawn() {
+  local window
+  window=$(item_window)
+  [ -n "$window" ] && [ "$(panel_of "$window")" = "$window" ] && ! item_viewable
+}
+# Both title properties say TITLE.
+title_is() { [ "$(item_titles)" = "$1"$'\n'"$1" ]; }
 wait_for_title() {
-  wait_until title_is "$1" || fail "title: expected '$1', got '$(item_title)'"
+  wait_until title_is "$1" || fail "title: expected '$1', got '$(item_titles)'"
   pass "title '$1'"
 }
 
 # Geometry of a window as xwininfo reports it: "X Y WIDTH HEIGHT" (absolute position).
 geometry_of() {
-  xwininfo -id "$1" | awk '
+  window_info "$1" | awk '
     /Absolute upper-left X:/ {x = $4} /Absolute upper-left Y:/ {y = $4}
     /Width:/ {w = $2} /Height:/ {h = $2} END {print x, y, w, h}'
 }
@@ -150,25 +155,19 @@ geometry_of() {
 panel_of() {
   local window=$1 root parent
   root=$(xwininfo -root | awk '/Window id:/ {print $4}')
-  while parent=$(xwininfo -children -id "$window" | awk '/Parent window id:/ {print $4}') &&
+  while parent=$(window_info "$window" -children | awk '/Parent window id:/ {print $4}') &&
     [ -n "$parent" ] && [ "$parent" != "$root" ]; do
     window=$parent
   done
   echo "$window"
 }
 
-# Docked at WIDTHxHEIGHT in a settled panel: the item is in a panel 2 pixels wider than itself, which has
-# reached the screen's right edge.
+# Docked at WIDTHxHEIGHT in trayer's settled panel: 2 pixels wider than the item, at the screen's right edge.
 docked_at() {
-  local iw ih px pw
-  in_a_panel || return 1
-  read -r _ _ iw ih <<<"$(geometry_of "$(item_window)")"
+  local px pw
+  in_slot "$1" || return 1
   read -r px _ pw _ <<<"$(geometry_of "$(panel_of "$(item_window)")")"
-  [ "${iw}x${ih}" = "$1" ] && [ "$pw" -eq $((iw + 2)) ] && [ $((px + pw)) -eq "$(xwininfo -root | awk '/Width:/ {print $2}')" ]
-}
-wait_for_docked_size() {
-  wait_until docked_at "$1" || fail "not docked at $1: item $(geometry_of "$(item_window)"), panel $(geometry_of "$(panel_of "$(item_window)")")"
-  pass "docked at $1"
+  [ "$pw" -eq $((${1%x*} + 2)) ] && [ $((px + pw)) -eq "$(xwininfo -root | awk '/Width:/ {print $2}')" ]
 }
 
 # Docked: the item's window sits inside a tray's panel, mapped (any tray).
@@ -179,10 +178,13 @@ in_a_panel() {
 }
 # Docked in a slot of WIDTHxHEIGHT.
 in_slot() { in_a_panel && [ "$(geometry_of "$(item_window)" | awk '{print $3 "x" $4}')" = "$1" ]; }
+# wait_for_slot WIDTHxHEIGHT [CHECK]: until the check (in_slot unless named) passes for that size.
 wait_for_slot() {
-  wait_until in_slot "$1" || fail "not docked in a $1 slot: item $(geometry_of "$(item_window)")"
+  wait_until "${2:-in_slot}" "$1" ||
+    fail "not docked in a $1 slot: item $(geometry_of "$(item_window)"), panel $(geometry_of "$(panel_of "$(item_window)")")"
   pass "docked in a $1 slot"
 }
+wait_for_docked_size() { wait_for_slot "$1" docked_at; }
 
 # check_position WHAT: the position answer is the item's left edge and width and its panel's top and
 # height, as X reports them.
@@ -211,9 +213,8 @@ choose_from_menu() {
   read -r x y w h <<<"$(geometry_of "$(item_window)")"
   xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3
   wait_until menu_open || fail "no menu after a right click"
-  local downs=()
-  for ((i = 0; i < $1; i++)); do downs+=(Down); done
-  xdotool key "${downs[@]}" Return
+  xdotool key --repeat "$1" Down
+  xdotool key Return
   wait_until menu_closed || fail "the menu stayed open"
 }
 
@@ -239,18 +240,32 @@ pixel_at() {
 
 # colour_near "R G B" "R G B" TOLERANCE: every channel within the tolerance.
 colour_near() {
-  local r1 g1 b1 r2 g2 b2 d
-  read -r r1 g1 b1 <<<"$1"
-  read -r r2 g2 b2 <<<"$2"
-  for d in $((r1 - r2)) $((g1 - g2)) $((b1 - b2)); do
-    [ "${d#-}" -le "$3" ] || return 1
+  awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN {split(a, x); split(b, y); for (i = 1; i <= 3; i++) if ((x[i] - y[i]) ^ 2 > t ^ 2) exit 1}'
+}
+
+# mismatches TOLERANCE "WHAT|DX DY|R G B"...: takes a screenshot and names each place, relative to the
+# item's top-left corner, whose colour is not within the tolerance of the one expected; "tray" expects the
+# tray's own colour, just left of the item.
+mismatches() {
+  local tolerance=$1 x y tray what where expected dx dy actual
+  shift
+  read -r x y _ _ <<<"$(geometry_of "$(item_window)")"
+  screenshot
+  tray=$(pixel_at "$E2E_DIR/shot.png" $((x - 1)) $((y + 11)))
+  for case in "$@"; do
+    IFS='|' read -r what where expected <<<"$case"
+    read -r dx dy <<<"$where"
+    [ "$expected" != tray ] || expected=$tray
+    actual=$(pixel_at "$E2E_DIR/shot.png" $((x + dx)) $((y + dy)))
+    colour_near "$actual" "$expected" "$tolerance" || echo "$what at +$dx+$dy: expected $expected, got $actual;"
   done
+}
+painted() { [ -z "$(mismatches "$@")" ]; }
+# wait_for_paint TOLERANCE CASE...: screenshots until the item's paint shows every case.
+wait_for_paint() {
+  wait_until painted "$@" || fail "$(mismatches "$@")"
+  pass "painted as expected"
 }
 
 # The coloured segment's colour from the resource bundle, as "R G B".
-segment_colour() {
-  local hex
-  hex=$(cat "$RESOURCES/StatusItemBackground.colour")
-  hex=${hex#\#}
-  echo "$((16#${hex:0:2})) $((16#${hex:2:2})) $((16#${hex:4:2}))"
-}
+segment_colour() { pixel_at "xc:$(cat "$RESOURCES/StatusItemBackground.colour")" 0 0; }

@@ -6,9 +6,8 @@
 source "$(dirname "$0")/harness.sh"
 unset DISPLAY
 start_companion
-
 reading() { grep -qx "Failed to create NSStatusItem button" "$COMPANION_OUT"; }  # set-up is done
-wait_until reading || fail "no failure line; standard output: $(cat "$COMPANION_OUT")"
+wait_until reading || fail "no failure line; standard output: $(companion_lines)"
 ctl send '{"action":"bogus"}'
 answered() { grep -q '^Received unknown action: .*"bogus"' "$COMPANION_OUT"; }
 wait_until answered || fail "the channel did not answer"
@@ -19,9 +18,8 @@ Received unknown action: ..."
 expect_eq "standard error" "$(cat "$COMPANION_ERR")" \
   "No tray to show the status item in: no X display, no session bus"
 
-fifo=$(find "$XDG_RUNTIME_DIR" -name from_main.fifo)
 # `yes` writes the line again and again; it ends with the companion, on a broken pipe.
-yes '{"action":"setAuthenticated","value":false}' >"$fifo" 2>/dev/null &
+yes '{"action":"setAuthenticated","value":false}' >"$(find "$XDG_RUNTIME_DIR" -name from_main.fifo)" 2>/dev/null &
 flood=$!
 read_a_lot() { [ "$(awk '/^rchar/ {print $2}' "/proc/$COMPANION_PID/io")" -gt 4000000 ]; }
 wait_until read_a_lot || fail "the companion does not read the flood"
