@@ -1,7 +1,7 @@
 #pragma once
 
 // The channel's surroundings: temporary directories, a channel over real FIFOs in one, the main
-// application's ends of both FIFOs, and the system calls with failures to inject.
+// application's ends of both FIFOs, and the system calls as recorded.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -170,15 +170,10 @@ bool eventually(Predicate done) {
   return true;
 }
 
-// The real system calls, recorded by name with a detail (the path of open and mkfifo, the bytes of
-// write), with failures to inject. Thread-safe: the reader and the writer thread call it at once.
+// The real system calls, recorded by name (open with its path). Thread-safe: the reader and the writer
+// thread call it at once.
 class RecordingSyscalls : public Syscalls {
  public:
-  // The next `times` calls named `name` whose detail contains `match` fail with `error`.
-  void failNext(std::string name, int error, int times = 1, std::string match = "") {
-    std::lock_guard lock(mutex_);
-    failures_.push_back({std::move(name), std::move(match), error, times});
-  }
   // Holds the reader a moment after each end of file, widening the window in which a writer can come
   // and go before the reader has moved on to its next descriptor.
   std::atomic<std::chrono::microseconds> pauseAtEndOfFile{};
@@ -194,49 +189,28 @@ class RecordingSyscalls : public Syscalls {
   }
 
   int open(const char* path, int flags) override {
-    return failed("open", path) ? -1 : Syscalls::open(path, flags);
+    record("open", path);
+    return Syscalls::open(path, flags);
   }
   ssize_t read(int fd, void* buffer, size_t count) override {
-    if (failed("read", "")) return -1;
     const ssize_t result = Syscalls::read(fd, buffer, count);
-    failed(result > 0 ? "read data" : result == 0 ? "read end" : "read error", "");
+    record(result > 0 ? "read data" : result == 0 ? "read end" : "read error");
     if (result == 0) std::this_thread::sleep_for(pauseAtEndOfFile.load());
     return result;
   }
   ssize_t write(int fd, const void* buffer, size_t count) override {
-    return failed("write", {static_cast<const char*>(buffer), count}) ? -1
-                                                                      : Syscalls::write(fd, buffer, count);
-  }
-  int poll(pollfd* fds, nfds_t count, int timeout) override {
-    return failed("poll", "") ? -1 : Syscalls::poll(fds, count, timeout);
-  }
-  int mkfifo(const char* path, mode_t mode) override {
-    return failed("mkfifo", path) ? -1 : Syscalls::mkfifo(path, mode);
+    record("write");
+    return Syscalls::write(fd, buffer, count);
   }
 
  private:
-  struct Failure {
-    std::string name, match;
-    int error, times;
-  };
-
-  // Records the call and reports whether an injected failure applies to it (errno set).
-  bool failed(std::string name, std::string detail) {
+  void record(std::string name, std::string detail = "") {
     std::lock_guard lock(mutex_);
-    calls_.emplace_back(name, detail);
-    for (Failure& f : failures_) {
-      if (f.name == name && f.times > 0 && detail.find(f.match) != std::string::npos) {
-        --f.times;
-        errno = f.error;
-        return true;
-      }
-    }
-    return false;
+    calls_.emplace_back(std::move(name), std::move(detail));
   }
 
   mutable std::mutex mutex_;
   std::vector<std::pair<std::string, std::string>> calls_;  // name and detail, in order
-  std::vector<Failure> failures_;
 };
 
 }  // namespace pellmor::testing

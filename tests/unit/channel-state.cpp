@@ -15,7 +15,6 @@ namespace pellmor {
 namespace {
 
 using testing::ManualMainThread;
-using testing::TempDirectory;
 
 // The channel's observable properties, with the defaults of a fresh instance.
 struct State {
@@ -45,14 +44,9 @@ std::string nestedMessage(std::size_t depth) {
 }
 
 // Each incoming line on a fresh channel: the state it leaves, the change signals it emits and what it
-// prints. Every setter signals before it stores, once per assignment, equal value or not: the first
-// signal finds the fresh channel's state.
+// prints. Every setter signals before it stores: the first signal finds the fresh channel's state.
 TEST(Incoming, EveryKindOfLine) {
   const std::size_t deepest = protocol::maxNesting - 1;
-  std::string nestedObjects;  // an action-less message whose only value is 85,000 nested objects
-  for (int level = 0; level < 85'000; ++level)
-    nestedObjects += R"({"a":)";
-  nestedObjects += "1" + std::string(85'000, '}');
   const struct {
     std::string line;
     std::size_t signals;
@@ -62,29 +56,18 @@ TEST(Incoming, EveryKindOfLine) {
       {R"({"action":"showTimer","startedAt":-5,"hoursWithoutTimer":1.5})",
        2,
        {.startedAt = -5, .hours = 1.5}},
-      {R"({"action":"showTimer","startedAt":"1700000000","hoursWithoutTimer":2})", 2, {.hours = 2}},
-      {R"({"action":"showTimer","StartedAt":5,"hoursWithoutTimer":null})", 2, {}},
-      // The JSON layer refuses a number outside the double range, so the whole line is dropped.
-      {R"({"action":"showTimer","startedAt":1e400})", 0, {}},
-      {"{\"action\":\"clearTimer\"}\r", 2, {}},
+      {R"({"action":"clearTimer"})", 2, {}},
       {R"({"action":"setAuthenticated","value":false})", 1, {.authenticated = false}},
       {R"({"action":"setAuthenticated","value":"false"})", 0, {}},
       {R"({"action":"setTimestampsMode","value":true})", 1, {.timestamps = true}},
-      {R"({"action":"set\u0054imeFormat","value":"decimal","x":[1]})", 1, {.format = "decimal"}},
-      {R"({"action":"setTimeFormat","value":"Decimal"})", 0, {}},
       {R"({"action":"setDecimalSymbol","value":","})", 1, {.symbol = ","}},
-      {R"({"action":"setDecimalSymbol","value":".."})", 0, {}},
-      {"{\"action\":\"bogus\xC0\xAE\"}", 0, {}},          // ill-formed UTF-8: dropped, not reported
-      {R"({"action":"requestMenubarPosition"})", 0, {}},  // no position to answer with
       {R"({"action":"toggleApp"})", 0, {}, "Received unknown action: {\"action\":\"toggleApp\"}\n"},
       {R"({"Action":"clearTimer"})", 0, {}, "Received message without action: {\"Action\":\"clearTimer\"}\n"},
-      {R"([{"action":"clearTimer"}])", 0, {}},
       {R"({"action":"clearTimer"}x)", 0, {}},
       // Nesting within the bound is a message like any other; deeper, or absurdly deep, drops the line.
       {nestedMessage(deepest), 1, {.format = "decimal"}},
       {nestedMessage(deepest + 1), 0, {}},
       {nestedMessage(85'000), 0, {}},
-      {nestedObjects, 0, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line.substr(0, 200));
@@ -106,23 +89,16 @@ TEST(Incoming, EveryKindOfLine) {
   }
 }
 
-TEST(ChannelInstances, AreIndependentAndStopCleanly) {
-  TempDirectory first;
-  TempDirectory second;
+// The task posted by a destroyed channel is dropped instead of touching it.
+TEST(ChannelInstances, TaskOfADestroyedChannelIsDropped) {
   ManualMainThread mainThread;
-  FIFOManager one(testing::environmentFor(first.path(), mainThread));
+  testing::TempChannel survivor{mainThread};
   {
-    FIFOManager two(testing::environmentFor(second.path(), mainThread));
-    two.processLine(R"({"action":"setTimeFormat","value":"decimal"})");
-    two.sendToggleAppMessage();  // nobody reads: the write task waits in its open until stop()
-    two.stop();
-    two.stop();
-    EXPECT_FALSE(two.isReading());
+    testing::TempChannel destroyed{mainThread};
+    destroyed.fifo().processLine(R"({"action":"setTimeFormat","value":"decimal"})");
   }
-  // The task posted by the destroyed channel is dropped instead of touching it.
   EXPECT_EQ(mainThread.drain(), 1);
-  EXPECT_EQ(one.timeFormat(), "hours_minutes");
-  EXPECT_TRUE(one.isReading());
+  EXPECT_EQ(survivor.fifo().timeFormat(), "hours_minutes");
 }
 
 }  // namespace
