@@ -120,6 +120,7 @@ TEST_F(Transport, LateReaderGetsQueuedLinesInOrder) {
   channel.sendToggleAppMessage();
   channel.processLine(R"({"action":"requestMenubarPosition"})");
   mainThread.drain();
+  ASSERT_TRUE(syscalls.waitForCount("open", 1, "to_main"));  // the writer waits for a reader
 
   const std::vector<std::string> expected = {
       R"({"n":1})", R"({"action":"toggleTimer"})", R"({"action":"toggleApp"})",
