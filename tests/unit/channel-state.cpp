@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -24,10 +23,7 @@ struct State {
   bool timestamps = false;
   std::string format = "hours_minutes";
   std::string symbol = ".";
-  bool connected = true;
-  auto fields() const {
-    return std::tie(authenticated, startedAt, hours, timestamps, format, symbol, connected);
-  }
+  auto fields() const { return std::tie(authenticated, startedAt, hours, timestamps, format, symbol); }
   friend bool operator==(const State& a, const State& b) { return a.fields() == b.fields(); }
   friend void PrintTo(const State& s, std::ostream* out) { *out << ::testing::PrintToString(s.fields()); }
 };
