@@ -14,7 +14,6 @@
 namespace pellmor {
 namespace {
 
-constexpr double infinity = std::numeric_limits<double>::infinity();
 // The largest hour count "%d" takes, in seconds.
 constexpr double maximumHours = 2147483647.0 * 3600;
 
@@ -35,7 +34,7 @@ TEST(ElapsedTimeFormat, FormatsEachTotalWhateverTheProcessLocale) {
   } table[] = {
       {"hours_minutes", ",", {{29.99, "0:00"}, {3930, "1:06"}, {maximumHours + 3569, "2147483647:59"}}},
       {"hours_minutes", ".", {{-5400, "0:00"}, {maximumHours + 3570, "-:--"}, {9.3e18, "-:--"}}},
-      {"Decimal", ".", {{3930, "1:06"}, {-infinity, "-:--"}}},
+      {"Decimal", ".", {{3930, "1:06"}, {-std::numeric_limits<double>::infinity(), "-:--"}}},
       {"decimal", ".", {{18, "0.01"}, {450, "0.12"}, {1350, "0.38"}, {3.6e21, "1000000000000000000.00"}}},
       {"decimal", " h ", {{3930, "1 h 09"}, {std::numeric_limits<double>::quiet_NaN(), "-:--"}}},
   };

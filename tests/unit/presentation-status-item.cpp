@@ -22,7 +22,6 @@ using platform::makeRect;
 using platform::Rect;
 using platform::Size;
 using Lines = std::vector<std::string>;
-using Sizes = std::vector<Size>;
 
 constexpr double now = 1'700'000'000.0;
 
@@ -69,7 +68,7 @@ class StatusItemContent : public ::testing::Test {
   testing::TempChannel channel{mainThread};
   FIFOManager& fifo = channel.fifo();
   std::shared_ptr<SizeSubject> sizePassthrough = std::make_shared<SizeSubject>();
-  Sizes published;
+  std::vector<Size> published;
   Subscription sizes = sizePassthrough->subscribe([this](Size size) { published.push_back(size); });
   int displayChanges = 0;
   std::unique_ptr<StatusItem> content;
@@ -82,10 +81,10 @@ TEST_F(StatusItemContent, PublishesTheSizeOnTheNextPassAndRebuildsOncePerPass) {
   EXPECT_EQ(mainThread.queued(), 1u);
   mainThread.drain();
   EXPECT_EQ(displayChanges, 2);  // installed, then one rebuild
-  EXPECT_EQ(published, (Sizes{{76, 16}}));
+  EXPECT_EQ(published, (std::vector<Size>{{76, 16}}));
   show({.timerStartedAt = now - 3930, .hoursWithoutTimer = 0.0});
   EXPECT_EQ(displayChanges, 3);  // the new label's first text is part of the rebuild's one redraw
-  EXPECT_EQ(published, (Sizes{{76, 16}, {63, 16}}));
+  EXPECT_EQ(published, (std::vector<Size>{{76, 16}, {63, 16}}));
 }
 
 // "Sign In" takes a wider segment; the elapsed time keeps two points of padding on either side.

@@ -15,7 +15,6 @@ namespace pellmor {
 namespace {
 
 TEST(Arguments, AnswerExactly) {
-  using ::testing::StartsWith;
   const std::string usage = "usage: PellmorStatus [--help | --version]\n";
   const std::string version = "PellmorStatus " PELLMOR_VERSION "\n";
   const struct {
@@ -25,9 +24,9 @@ TEST(Arguments, AnswerExactly) {
     std::string standardError;
   } table[] = {
       {{}, std::nullopt, "", ""},
-      {{"--help"}, 0, StartsWith(usage), ""},
+      {{"--help"}, 0, ::testing::StartsWith(usage), ""},
       {{"--version"}, 0, version, ""},
-      {{"--version", "--help"}, 0, StartsWith(usage), ""},
+      {{"--version", "--help"}, 0, ::testing::StartsWith(usage), ""},
       {{"--verbose", "x y", ""},
        std::nullopt,
        "",
