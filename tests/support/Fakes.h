@@ -34,56 +34,46 @@ class FakeClock : public platform::Clock {
  public:
   explicit FakeClock(double now = 0) : now_(now) {}
   double now() const override { return now_; }
-  void set(double now) { now_ = now; }
-  void advance(double seconds) { now_ += seconds; }
 
  private:
-  double now_;
+  const double now_;
 };
 
 // Tickers that fire only when the test says so. A handle's destruction stops its ticker.
 class FakeTickerFactory : public platform::TickerFactory {
  public:
-  std::unique_ptr<platform::Ticker> startRepeating(std::chrono::milliseconds interval,
+  std::unique_ptr<platform::Ticker> startRepeating(std::chrono::milliseconds,
                                                    std::function<void()> onTick) override {
-    tickers_.push_back(std::make_shared<Entry>(Entry{interval, std::move(onTick)}));
-    return std::make_unique<Handle>(tickers_.back());
+    auto handle = std::make_unique<Handle>(std::make_shared<std::function<void()>>(std::move(onTick)));
+    tickers_.push_back(handle->onTick);
+    return handle;
   }
 
   // One tick of every running ticker, in the order they were started.
   void tick() {
-    for (const auto& entry : std::vector(tickers_))  // copies survive stopping themselves
-      if (entry->running) entry->onTick();
+    for (const auto& ticker : std::vector(tickers_))  // a copy: a ticker may start or stop others
+      if (const auto onTick = ticker.lock()) (*onTick)();
   }
   std::size_t runningCount() const {
-    return static_cast<std::size_t>(
-        std::count_if(tickers_.begin(), tickers_.end(), [](const auto& entry) { return entry->running; }));
+    return static_cast<std::size_t>(std::count_if(tickers_.begin(), tickers_.end(),
+                                                  [](const auto& ticker) { return !ticker.expired(); }));
   }
-  std::chrono::milliseconds lastInterval() const { return tickers_.back()->interval; }
 
  private:
-  struct Entry {
-    std::chrono::milliseconds interval;
-    std::function<void()> onTick;
-    bool running = true;
-  };
   struct Handle : platform::Ticker {
-    explicit Handle(std::shared_ptr<Entry> entry) : entry(std::move(entry)) {}
-    ~Handle() override { entry->running = false; }
-    std::shared_ptr<Entry> entry;
+    explicit Handle(std::shared_ptr<std::function<void()>> onTick) : onTick(std::move(onTick)) {}
+    std::shared_ptr<std::function<void()>> onTick;
   };
-  std::vector<std::shared_ptr<Entry>> tickers_;
+  std::vector<std::weak_ptr<std::function<void()>>> tickers_;
 };
 
 // The main thread's queue: any thread may post; the test thread runs the tasks when it drains.
 class ManualMainThread final : public platform::MainThread {
  public:
   void post(std::function<void()> task) override {
-    {
-      std::lock_guard lock(mutex_);
-      tasks_.push_back(std::move(task));
-      mostQueued_ = std::max(mostQueued_, tasks_.size());
-    }
+    std::lock_guard lock(mutex_);
+    tasks_.push_back(std::move(task));
+    mostQueued_ = std::max(mostQueued_, tasks_.size());
     posted_.notify_all();
   }
 

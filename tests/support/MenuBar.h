@@ -1,11 +1,10 @@
 #pragma once
 
 // A status bar for tests whose items get a button shown in a window of a given place in a menu bar, so the
-// controller's set-up, size following, click and position can be checked with no display.
+// controller's set-up, size following and position can be checked with no display.
 
 #include <functional>
 #include <memory>
-#include <vector>
 
 #include "Backends/Headless/HeadlessStatusBar.h"
 #include "Platform/StatusBar.h"
@@ -29,21 +28,13 @@ class FakeButton : public platform::Button, public platform::StatusBarItem {
   platform::Rect bounds() const override { return platform::Rect{{}, frame_.size}; }
   const platform::Window* window() const override { return &window_; }
   platform::Rect convertRectToWindow(platform::Rect rect) const override { return offsetBy(rect, origin_); }
-  void addSubview(platform::View& child) override { subviews_.push_back(&child); }
-  void setAction(std::function<void()> action) override { action_ = std::move(action); }
-
-  // Runs the action as a click on the button itself would.
-  void performClick() const {
-    if (action_) action_();
-  }
-  const std::vector<platform::View*>& subviews() const { return subviews_; }
+  void addSubview(platform::View&) override {}
+  void setAction(std::function<void()>) override {}
 
  private:
   const platform::Window& window_;
   platform::Point origin_;
   platform::Rect frame_;
-  std::function<void()> action_;
-  std::vector<platform::View*> subviews_;
 };
 
 // A menu-bar window at `windowFrame` (global coordinates, bottom-left origin) whose items have a button at
