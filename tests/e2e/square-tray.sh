@@ -10,11 +10,6 @@ start_display
 start_square_tray
 start_companion
 wait_for_slot 32x24
-ctl set-authenticated false
-wait_for_title "PlayButton|Sign In"
-# The item asks for 76 x 22; icewm keeps its slot, and the item takes the slot's size again.
-wait_for_slot 32x24
-check_position "in the slot"
 
 # The item settles into the slot a moment after the tray resized it: drawn over the whole slot once its
 # bottom row shows the coloured background.
@@ -26,6 +21,11 @@ expect_eq "left click on the image" "$(listen_after xdotool mousemove $((x + 16)
 expect_eq "left click on the text" "$(listen_after xdotool mousemove $((x + 16)) $((y + 18)) click 1)" \
   '{"action":"toggleApp"}'
 expect_eq "menu entry 2" "$(listen_after choose_from_menu 2)" '{"action":"toggleApp"}'
+ctl set-authenticated false
+wait_for_title "PlayButton|Sign In"
+# The item asks for 76 x 22; icewm keeps its slot, and the item takes the slot's size again.
+wait_for_slot 32x24
+check_position "in the slot"
 
 stop_tray
 wait_until item_withdrawn || fail "the item's window stays on screen after the tray exited"
