@@ -153,7 +153,7 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersWithEachNewWatcherAndServesTheHost) 
   toolTip >> toolTipIcon;
   decodeIconPixmaps(toolTip);
   toolTip >> toolTipTitle;
-  EXPECT_EQ(toolTipTitle, words);
+  EXPECT_EQ(toolTipTitle.toStdString(), words.toStdString());
 
   const QDBusArgument pixmaps = properties.value(QStringLiteral("IconPixmap")).value<QDBusArgument>();
   EXPECT_TRUE(decodeIconPixmaps(pixmaps) == expectedPixmaps()) << "the pixmaps differ from the rendering";
