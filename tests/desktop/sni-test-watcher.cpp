@@ -5,11 +5,10 @@
 // time. Runs until it is killed.
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <vector>
 
 #include "support/StatusNotifierWatcher.h"
@@ -22,39 +21,34 @@ void saveLargestPixmap(const QString& service, const QString& path) {
   const std::vector<QImage> pixmaps = decodeIconPixmaps(itemProperties(QDBusConnection::sessionBus(), service)
                                                             .value(QStringLiteral("IconPixmap"))
                                                             .value<QDBusArgument>());
-  const auto largest = std::max_element(pixmaps.begin(), pixmaps.end(), [](const QImage& a, const QImage& b) {
-    return static_cast<qint64>(a.width()) * a.height() < static_cast<qint64>(b.width()) * b.height();
-  });
+  // A D-Bus array holds at most 64 MiB, so the area of a decoded pixmap fits an int.
+  const auto largest = std::ranges::max_element(
+      pixmaps, {}, [](const QImage& image) { return image.width() * image.height(); });
   if (largest != pixmaps.end() && largest->save(path)) std::printf("saved %s\n", qPrintable(path));
-  std::fflush(stdout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
-  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-  if (address == nullptr) {
-    std::fprintf(stderr, "DBUS_SESSION_BUS_ADDRESS is not set\n");
-    return 1;
-  }
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each line reaches the scripts as it is printed
   const QString iconPath = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-  Watcher watcher(address, QStringLiteral("watcher"));
-  if (!watcher.registeredName()) {
-    std::fprintf(stderr, "cannot own org.kde.StatusNotifierWatcher\n");
+  Watcher watcher(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("watcher"));
+  if (!watcher.ownName()) {
+    std::fprintf(stderr, "cannot own org.kde.StatusNotifierWatcher on the session bus\n");
     return 1;
   }
-  std::vector<std::unique_ptr<ItemSignalListener>> newIcons;
   watcher.onRegistered = [&](const QString& service) {
     std::printf("registered %s\n", qPrintable(service));
-    std::fflush(stdout);
     if (iconPath.isEmpty()) return;
-    const auto save = [service, iconPath](const QDBusMessage&) { saveLargestPixmap(service, iconPath); };
-    newIcons.push_back(std::make_unique<ItemSignalListener>(QDBusConnection::sessionBus(), service,
-                                                            QStringLiteral("NewIcon"), save));
-    save({});
+    // QtDBus hands signals only to slots: NewIcon starts a single-shot timer whose timeout saves.
+    auto* save = new QTimer(&application);
+    save->setSingleShot(true);
+    QObject::connect(save, &QTimer::timeout, [service, iconPath] { saveLargestPixmap(service, iconPath); });
+    QDBusConnection::sessionBus().connect(service, itemPath, itemInterface, QStringLiteral("NewIcon"), save,
+                                          SLOT(start()));
+    save->start();
   };
   std::printf("ready\n");
-  std::fflush(stdout);
   return QCoreApplication::exec();
 }

@@ -1,22 +1,19 @@
 #pragma once
 
-// A StatusNotifierWatcher as a panel runs it, and what a host does with an item: read its properties,
-// decode its pixmaps, follow its signals. Written from the freedesktop StatusNotifierItem specification
-// on QtDBus, for the tests that play the host.
+// A StatusNotifierWatcher as a panel runs it, and what a host does with an item: read its properties and
+// decode its pixmaps. Written from the freedesktop StatusNotifierItem specification on QtDBus, for the
+// tests that play the host.
 
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QImage>
 #include <QObject>
-#include <QString>
 #include <QStringList>
 #include <QVariantMap>
 #include <QtEndian>
 
 #include <functional>
-#include <string>
-#include <utility>
 #include <vector>
 
 namespace pellmor::testing {
@@ -25,29 +22,23 @@ inline const QString watcherName = QStringLiteral("org.kde.StatusNotifierWatcher
 inline const QString itemPath = QStringLiteral("/StatusNotifierItem");
 inline const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 
-// org.kde.StatusNotifierWatcher as a panel runs it, with a host registered: records the items that
-// register. Restarting it means dropping this object and its connection and making a new one.
+// org.kde.StatusNotifierWatcher with a host registered: records the items that register. Restarting it
+// means dropping this object and its connection and making a new one.
 class Watcher : public QObject {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-  Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
   Q_PROPERTY(bool IsStatusNotifierHostRegistered MEMBER hostRegistered_ CONSTANT)
-  Q_PROPERTY(int ProtocolVersion MEMBER protocolVersion_ CONSTANT)
 
  public:
-  Watcher(const std::string& address, const QString& connectionName)
-      : connection_(QDBusConnection::connectToBus(QString::fromStdString(address), connectionName)) {
+  Watcher(const QString& address, const QString& connectionName)
+      : connection_(QDBusConnection::connectToBus(address, connectionName)) {
     connection_.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
                                QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties);
-    registered_ = connection_.registerService(watcherName);
   }
-  ~Watcher() override {
-    const QString name = connection_.name();
-    connection_ = QDBusConnection(QString());
-    QDBusConnection::disconnectFromBus(name);
-  }
+  // The connection closes when connection_, its last user, goes.
+  ~Watcher() override { QDBusConnection::disconnectFromBus(connection_.name()); }
 
-  bool registeredName() const { return registered_; }
+  bool ownName() { return connection_.registerService(watcherName); }
   const QStringList& items() const { return items_; }
 
   std::function<void(const QString& service)> onRegistered;
@@ -60,28 +51,8 @@ class Watcher : public QObject {
 
  private:
   QDBusConnection connection_;
-  bool registered_ = false;
   bool hostRegistered_ = true;
-  int protocolVersion_ = 0;
   QStringList items_;
-};
-
-// Runs a function for each signal an item sends by that name, or for all of them when the name is empty.
-class ItemSignalListener : public QObject {
-  Q_OBJECT
-
- public:
-  ItemSignalListener(QDBusConnection bus, const QString& service, const QString& name,
-                     std::function<void(const QDBusMessage&)> heard)
-      : heard_(std::move(heard)) {
-    bus.connect(service, itemPath, itemInterface, name, this, SLOT(receive(QDBusMessage)));
-  }
-
- public Q_SLOTS:
-  void receive(const QDBusMessage& message) { heard_(message); }
-
- private:
-  std::function<void(const QDBusMessage&)> heard_;
 };
 
 // Every property of the item, as a host reads them; none if the item does not answer.
