@@ -31,6 +31,7 @@ stop_process() {
 }
 
 e2e_cleanup() {
+  local pid
   for pid in "$COMPANION_PID" "$TRAY_PID" "$XVFB_PID"; do stop_process "$pid"; done
   rm -rf "$E2E_DIR"
 }
