@@ -40,7 +40,6 @@ class ElapsedTimeLabel {
 
   void updateElapsedTime();
   const std::string& elapsedTime() const { return elapsedTime_; }
-  const Inputs& inputs() const { return inputs_; }
 
   // Seconds elapsed since startTime (when present) plus the hours without timer.
   static double elapsedSeconds(std::optional<double> startTime, double hoursWithoutTimer, double now);

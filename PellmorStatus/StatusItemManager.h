@@ -45,7 +45,6 @@ class StatusItemManager {
   std::optional<PositionRecord> menubarPositionInfo() const;
 
   platform::HostingView* hostingView() const { return hostingView_.get(); }
-  platform::StatusBarItem* statusItem() const { return statusItem_.get(); }
   const std::shared_ptr<SizeSubject>& sizePassthrough() const { return sizePassthrough_; }
 
  private:

@@ -23,8 +23,6 @@ class LineFramer {
   void reset();
 
   std::size_t pendingSize() const { return pending_.size(); }
-  // True while the rest of an overlong line is being skipped.
-  bool isDiscarding() const { return discarding_; }
 
  private:
   void keep(std::string_view piece);

@@ -63,8 +63,6 @@ class Signal {
     }
   }
 
-  std::size_t subscriberCount() const { return slots_->size(); }
-
  private:
   struct Slot {
     std::uint64_t id;
