@@ -15,10 +15,10 @@
 #include "Platform/Application.h"
 #include "Support/TerminationSignals.h"
 #if defined(PELLMOR_DESKTOP_PROCESS)
-#include "Backends/X11/DesktopApplication.h"
+#include "Backends/Desktop/DesktopApplication.h"
 #elif defined(PELLMOR_DESKTOP_EXECUTABLE)
+#include "Backends/Desktop/DisplayProbe.h"
 #include "Backends/Desktop/HostChoice.h"
-#include "Backends/X11/DisplayProbe.h"
 #endif
 
 namespace {
@@ -45,11 +45,11 @@ void continueAsDesktopProcess(char** argv) {
 
 std::unique_ptr<pellmor::platform::Application> makeApplication(int& argc, char** argv) {
 #if defined(PELLMOR_DESKTOP_PROCESS)
-  if (auto desktop = pellmor::makeDesktopApplication(argc, argv)) return desktop;
+  if (auto desktop = pellmor::desktop::makeDesktopApplication(argc, argv)) return desktop;
 #elif defined(PELLMOR_DESKTOP_EXECUTABLE)
   const pellmor::desktop::HostMode mode = pellmor::desktop::hostModeFrom(std::getenv("PELLMOR_STATUS_HOST"));
-  const bool xDisplay = pellmor::displayAvailable();
-  const bool sessionBus = pellmor::sessionBusAvailable();
+  const bool xDisplay = pellmor::desktop::displayAvailable();
+  const bool sessionBus = pellmor::desktop::sessionBusAvailable();
   if (pellmor::desktop::desktopReachable(mode, xDisplay, sessionBus)) {
     continueAsDesktopProcess(argv);  // returns only when the exec failed, which it has reported
   } else {

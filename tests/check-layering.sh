@@ -1,11 +1,33 @@
 #!/usr/bin/env bash
-# Fails when a core or platform-interface file includes Qt or X11 headers.
+# Fails when a core or platform-interface file includes Qt or X11 headers, or when a backend folder
+# includes a header of a layer that is not below it: Qt/ stands on the core; XEmbed/ and StatusNotifier/
+# stand on Qt/ and never include each other; Desktop/ chooses between them; Headless/ stands alone.
 set -u
 root=$1
+status=0
 files=$(find "$root" -maxdepth 1 -name '*.cpp' -o -maxdepth 1 -name '*.h' | grep -v -e AppDelegate -e main.cpp)
 files="$files $(find "$root/Support" "$root/Platform" -name '*.cpp' -o -name '*.h')"
 hits=$(grep -nE '^\s*#\s*include\s*[<"](Q[A-Za-z]*|xcb/|X11/|qt)' $files)
 if [ -n "$hits" ]; then
-  echo "core files include display headers:"; echo "$hits"; exit 1
+  echo "core files include display headers:"; echo "$hits"; status=1
 fi
 echo "core is display-free ($(echo $files | wc -w) files checked)"
+
+# allowed FOLDER LAYERS...: the backend folders FOLDER's files may include.
+allowed() {
+  local folder=$1 pattern hits
+  shift
+  pattern=$(printf '|%s' "$@")
+  hits=$(grep -nE '^\s*#\s*include\s*"Backends/' "$root/Backends/$folder"/* |
+    grep -vE "\"Backends/(BackendLayer.h|(${pattern:1})/)")
+  if [ -n "$hits" ]; then
+    echo "Backends/$folder includes a layer it does not stand on:"; echo "$hits"; status=1
+  fi
+}
+allowed Headless Headless
+allowed Qt Qt
+allowed XEmbed XEmbed Qt
+allowed StatusNotifier StatusNotifier Qt
+allowed Desktop Desktop XEmbed StatusNotifier Qt
+[ "$status" -eq 0 ] && echo "every backend folder includes only itself and the layers below it"
+exit "$status"

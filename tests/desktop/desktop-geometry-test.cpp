@@ -6,12 +6,12 @@
 #include <QGuiApplication>
 #include <QPainterPath>
 
-#include "Backends/X11/Artwork.h"
-#include "Backends/X11/ContinuousCorners.h"
-#include "Backends/X11/GlobalCoordinates.h"
-#include "Backends/X11/ItemPainter.h"
+#include "Backends/Qt/Artwork.h"
+#include "Backends/Qt/ContinuousCorners.h"
+#include "Backends/Qt/GlobalCoordinates.h"
+#include "Backends/Qt/ItemPainter.h"
 
-namespace pellmor::x11 {
+namespace pellmor::qt {
 namespace {
 
 using platform::makeRect;
@@ -71,4 +71,4 @@ TEST(ItemImage, IsTheRowCentredInTheCellWithTheArtworkOfItsPixelRatio) {
 }
 
 }  // namespace
-}  // namespace pellmor::x11
+}  // namespace pellmor::qt

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Backends/Desktop/HostChoice.h"
+#include "Backends/XEmbed/TrayCell.h"
 
 namespace pellmor::desktop {
 namespace {
@@ -72,7 +73,7 @@ TEST(HostChoice, CellGivesWidthOnlyToTheRowsOwnWidth) {
       {"lxqt-panel", 128, 128, false},
   };
   for (const Case& row : table) {
-    EXPECT_EQ(cellGivesWidth(row.width, row.height, 63, 16), row.expected) << row.tray;
+    EXPECT_EQ(xembed::cellGivesWidth(row.width, row.height, 63, 16), row.expected) << row.tray;
   }
 }
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "Backends/X11/ItemPainter.h"
+#include "Backends/Qt/ItemPainter.h"
 #include "StatusItem.h"
 #include "support/Channel.h"
 #include "support/StatusNotifierWatcher.h"
@@ -48,10 +48,10 @@ std::vector<QImage> expectedPixmaps() {
   for (int side : {16, 22, 24, 32, 48, 64}) {
     const platform::RenderDescription square = content.render({1.0 * side, 1.0 * side});
     images.push_back(
-        x11::renderItemImage(square, QSize(side, side), 1.0).convertToFormat(QImage::Format_ARGB32));
+        qt::renderItemImage(square, QSize(side, side), 1.0).convertToFormat(QImage::Format_ARGB32));
   }
   images.push_back(
-      x11::renderItemImage(content.render(), QSize(63, 16), 3.0).convertToFormat(QImage::Format_ARGB32));
+      qt::renderItemImage(content.render(), QSize(63, 16), 3.0).convertToFormat(QImage::Format_ARGB32));
   return images;
 }
 

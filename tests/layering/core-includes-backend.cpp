@@ -1,2 +1,2 @@
 // Built with the core's flags by the layering test, which expects this include to stop the build.
-#include "Backends/X11/GlobalCoordinates.h"
+#include "Backends/Qt/GlobalCoordinates.h"

@@ -5,12 +5,12 @@
 #include <string>
 #include <utility>
 
+#include "Backends/Qt/QtHostingView.h"
+#include "Backends/Qt/QtScreens.h"
 #include "Backends/StatusNotifier/StatusNotifierButton.h"
 #include "Backends/StatusNotifier/StatusNotifierWatcherTracker.h"
-#include "Backends/X11/QtHostingView.h"
-#include "Backends/X11/TrayButton.h"
-#include "Backends/X11/TrayTracker.h"
-#include "Backends/X11/X11Screens.h"
+#include "Backends/XEmbed/TrayButton.h"
+#include "Backends/XEmbed/TrayTracker.h"
 
 namespace pellmor::desktop {
 namespace {
@@ -20,11 +20,11 @@ namespace {
 // switch needs nothing from the controller.
 class DesktopButton final : public platform::Button {
  public:
-  DesktopButton(HostMode mode, HostSituation situation, x11::TrayTracker* tray,
+  DesktopButton(HostMode mode, HostSituation situation, xembed::TrayTracker* tray,
                 std::optional<QDBusConnection> bus, sni::StatusNotifierWatcherTracker* watcher)
       : mode_(mode), situation_(situation), watcher_(watcher) {
     if (tray != nullptr) {
-      tray_ = std::make_unique<x11::TrayButton>(*tray, x11::currentScreenLayout);
+      tray_ = std::make_unique<xembed::TrayButton>(*tray, qt::currentScreenLayout);
       tray_->setDockingEnabled(false);  // until the choice below
       tray_->setTrayObserver([this] { reconsider(); });
     }
@@ -88,7 +88,7 @@ class DesktopButton final : public platform::Button {
   HostMode mode_;
   HostSituation situation_;
   sni::StatusNotifierWatcherTracker* watcher_;  // null without a session bus
-  std::unique_ptr<x11::TrayButton> tray_;
+  std::unique_ptr<xembed::TrayButton> tray_;
   std::unique_ptr<sni::StatusNotifierButton> sni_;
   QMetaObject::Connection watcherConnection_;
   Host host_ = Host::none;
@@ -109,7 +109,7 @@ class DesktopStatusBarItem final : public platform::StatusBarItem {
 
 DesktopStatusBar::DesktopStatusBar(Options options) : options_(options) {
   if (options_.xDisplay && options_.mode != HostMode::statusNotifier)
-    tray_ = std::make_unique<x11::TrayTracker>();
+    tray_ = std::make_unique<xembed::TrayTracker>();
   if (options_.mode != HostMode::xembed) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
@@ -133,7 +133,7 @@ std::unique_ptr<platform::StatusBarItem> DesktopStatusBar::statusItemWithLength(
 
 std::unique_ptr<platform::HostingView> DesktopStatusBar::makeHostingView(
     std::shared_ptr<platform::HostedContent> root) {
-  return std::make_unique<x11::QtHostingView>(std::move(root));
+  return std::make_unique<qt::QtHostingView>(std::move(root));
 }
 
 }  // namespace pellmor::desktop

@@ -9,7 +9,7 @@
 #include "Backends/Desktop/HostChoice.h"
 #include "Platform/StatusBar.h"
 
-namespace pellmor::x11 {
+namespace pellmor::xembed {
 class TrayTracker;
 }
 namespace pellmor::sni {
@@ -39,7 +39,7 @@ class DesktopStatusBar final : public platform::StatusBar {
 
  private:
   Options options_;
-  std::unique_ptr<x11::TrayTracker> tray_;
+  std::unique_ptr<xembed::TrayTracker> tray_;
   std::optional<QDBusConnection> bus_;
   std::unique_ptr<sni::StatusNotifierWatcherTracker> watcher_;
 };

@@ -40,7 +40,4 @@ bool desktopReachable(HostMode mode, bool xDisplay, bool sessionBus);
 // The one line for standard error when no host can show the item, naming what is missing.
 std::string missingHostLine(HostMode mode, const HostSituation& situation);
 
-// Whether a cell (in pixels) shows the whole item row (in pixels) unsquashed.
-bool cellGivesWidth(int cellWidth, int cellHeight, int rowWidth, int rowHeight);
-
 }  // namespace pellmor::desktop

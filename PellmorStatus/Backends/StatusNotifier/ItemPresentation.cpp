@@ -3,8 +3,8 @@
 #include <QImage>
 #include <cmath>
 
-#include "Backends/X11/ItemDescription.h"
-#include "Backends/X11/ItemPainter.h"
+#include "Backends/Qt/ItemDescription.h"
+#include "Backends/Qt/ItemPainter.h"
 
 namespace pellmor::sni {
 namespace {
@@ -17,9 +17,9 @@ IconPixmapList iconOf(const platform::HostedContent& content, const platform::Re
   IconPixmapList icon;
   for (int side : compactIconSizes) {
     const platform::Size cell{static_cast<double>(side), static_cast<double>(side)};
-    icon.push_back(iconPixmapFrom(x11::renderItemImage(content.render(cell), QSize(side, side), 1.0)));
+    icon.push_back(iconPixmapFrom(qt::renderItemImage(content.render(cell), QSize(side, side), 1.0)));
   }
-  icon.push_back(iconPixmapFrom(x11::renderItemImage(fullRow, pixelsOf(fullRow.size), fullRowScale)));
+  icon.push_back(iconPixmapFrom(qt::renderItemImage(fullRow, pixelsOf(fullRow.size), fullRowScale)));
   return icon;
 }
 
@@ -27,7 +27,7 @@ IconPixmapList iconOf(const platform::HostedContent& content, const platform::Re
 
 Presentation presentationOf(const platform::HostedContent& content) {
   const platform::RenderDescription fullRow = content.render();
-  const QString words = x11::describeInWords(fullRow);
+  const QString words = qt::describeInWords(fullRow);
   Presentation presentation;
   presentation.title = words;
   presentation.toolTip = ToolTip{{}, {}, words, {}};

@@ -3,8 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "Backends/Qt/QtHostingView.h"
 #include "Backends/StatusNotifier/ItemPresentation.h"
-#include "Backends/X11/QtHostingView.h"
 
 namespace pellmor::sni {
 
@@ -22,7 +22,7 @@ StatusNotifierButton::StatusNotifierButton(QDBusConnection bus, StatusNotifierWa
 StatusNotifierButton::~StatusNotifierButton() = default;
 
 void StatusNotifierButton::addSubview(platform::View& child) {
-  auto* host = dynamic_cast<x11::QtHostingView*>(&child);
+  auto* host = dynamic_cast<qt::QtHostingView*>(&child);
   if (host == nullptr || !host->content()) return;
   content_ = host->content();
   host->addDisplayObserver([this](const platform::RenderDescription&) { refresh(); });

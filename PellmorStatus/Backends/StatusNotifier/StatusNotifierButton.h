@@ -26,7 +26,7 @@ class StatusNotifierButton final : public platform::Button {
   platform::Rect bounds() const override { return platform::Rect{{}, frame_.size}; }
   const platform::Window* window() const override { return nullptr; }
   platform::Rect convertRectToWindow(platform::Rect rect) const override { return rect; }
-  // Takes the content of an x11::QtHostingView and follows what it shows.
+  // Takes the content of an qt::QtHostingView and follows what it shows.
   void addSubview(platform::View& child) override;
   void setAction(std::function<void()> action) override { action_ = std::move(action); }
 

@@ -1,4 +1,4 @@
-#include "Backends/X11/TrayButton.h"
+#include "Backends/XEmbed/TrayButton.h"
 
 #include <QImage>
 #include <QLoggingCategory>
@@ -12,15 +12,13 @@
 #include <cmath>
 #include <utility>
 
-#include "Backends/Desktop/HostChoice.h"
-#include "Backends/X11/ItemDescription.h"
-#include "Backends/X11/QtHostingView.h"
-#include "Backends/X11/TrayTracker.h"
+#include "Backends/Qt/ItemDescription.h"
+#include "Backends/Qt/QtHostingView.h"
+#include "Backends/XEmbed/TrayCell.h"
+#include "Backends/XEmbed/TrayTracker.h"
 
-namespace pellmor::x11 {
+namespace pellmor::xembed {
 namespace {
-
-using desktop::cellGivesWidth;
 
 // How long to wait for the tray to show the slot it made for the item: at most about a second.
 constexpr auto backgroundRetryInterval = std::chrono::milliseconds(20);
@@ -96,7 +94,7 @@ class TrayWidget final : public QWidget {
   std::function<void()> clickAction_;
 };
 
-TrayButton::TrayButton(TrayTracker& tracker, std::function<ScreenLayout()> layout)
+TrayButton::TrayButton(TrayTracker& tracker, std::function<qt::ScreenLayout()> layout)
     : tracker_(tracker), layout_(std::move(layout)), widget_(std::make_unique<TrayWidget>()) {
   // An icon drawn on the tray's own alpha visual needs no copy of the tray's background.
   if (tracker_.managerVisualHasAlpha()) widget_->setAttribute(Qt::WA_TranslucentBackground);
@@ -314,16 +312,16 @@ const platform::Window* TrayButton::window() const {
 
 platform::Rect TrayButton::convertRectToWindow(platform::Rect rect) const {
   const WindowId top = topLevelAncestor(windowId_);
-  const std::optional<PixelRect> own = geometryOnRoot(windowId_);
-  const std::optional<PixelRect> outer = geometryOnRoot(top);
+  const std::optional<qt::PixelRect> own = geometryOnRoot(windowId_);
+  const std::optional<qt::PixelRect> outer = geometryOnRoot(top);
   if (!own || !outer) return rect;
   const double scale = layout_().devicePixelRatio;
   const platform::Point offset{(own->x - outer->x) / scale, (own->y - outer->y) / scale};
-  return windowFromView(rect, offset, outer->height / scale);
+  return qt::windowFromView(rect, offset, outer->height / scale);
 }
 
 void TrayButton::addSubview(platform::View& child) {
-  auto* host = dynamic_cast<QtHostingView*>(&child);
+  auto* host = dynamic_cast<qt::QtHostingView*>(&child);
   if (host == nullptr || host->widget() == nullptr) return;
   content_ = host->content();
   host->setSuperview(this);
@@ -343,11 +341,11 @@ void TrayButton::setAction(std::function<void()> action) {
 void TrayButton::showDescription(const platform::RenderDescription& description) {
   // Scripts, accessibility tools and tests read what the item shows from the window title.
   widget_->setWindowTitle(QString::fromStdString(description.imageName + "|" + description.text));
-  widget_->setToolTip(describeInWords(description));
+  widget_->setToolTip(qt::describeInWords(description));
 }
 
 void TrayButton::runAction() {
   if (action_) action_();
 }
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::xembed

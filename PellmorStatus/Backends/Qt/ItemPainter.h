@@ -9,7 +9,7 @@
 
 class QPainter;
 
-namespace pellmor::x11 {
+namespace pellmor::qt {
 
 // The one painter of the status item: draws a render description centred in a cell of the given size in
 // points, on whatever the painter paints (the tray widget, or an image for another host).
@@ -20,4 +20,4 @@ void paintItem(QPainter& painter, const platform::RenderDescription& description
 // cell × devicePixelRatio pixels, with that ratio set.
 QImage renderItemImage(const platform::RenderDescription& description, QSize cell, qreal devicePixelRatio);
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::qt

@@ -1,4 +1,4 @@
-#include "Backends/X11/ItemPainter.h"
+#include "Backends/Qt/ItemPainter.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -7,10 +7,10 @@
 #include <QPixmap>
 #include <cmath>
 
-#include "Backends/X11/Artwork.h"
-#include "Backends/X11/ContinuousCorners.h"
+#include "Backends/Qt/Artwork.h"
+#include "Backends/Qt/ContinuousCorners.h"
 
-namespace pellmor::x11 {
+namespace pellmor::qt {
 namespace {
 
 QRectF qtRect(const platform::Rect& rect) {
@@ -118,4 +118,4 @@ QImage renderItemImage(const platform::RenderDescription& description, QSize cel
   return image;
 }
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::qt

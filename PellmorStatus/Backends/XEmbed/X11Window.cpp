@@ -1,14 +1,14 @@
-#include "Backends/X11/X11Window.h"
+#include "Backends/XEmbed/X11Window.h"
 
 #include <xcb/xcb_icccm.h>
 
 #include <utility>
 
-#include "Backends/X11/XcbSupport.h"
+#include "Backends/XEmbed/XcbSupport.h"
 
-namespace pellmor::x11 {
+namespace pellmor::xembed {
 
-std::optional<PixelRect> geometryOnRoot(WindowId window) {
+std::optional<qt::PixelRect> geometryOnRoot(WindowId window) {
   xcb_connection_t* const c = connection();
   const ReplyPtr<xcb_get_geometry_reply_t> geometry(
       xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
@@ -16,8 +16,8 @@ std::optional<PixelRect> geometryOnRoot(WindowId window) {
   const ReplyPtr<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(
       c, xcb_translate_coordinates(c, window, geometry->root, 0, 0), nullptr));
   if (!origin) return std::nullopt;
-  return PixelRect{static_cast<double>(origin->dst_x), static_cast<double>(origin->dst_y),
-                   static_cast<double>(geometry->width), static_cast<double>(geometry->height)};
+  return qt::PixelRect{static_cast<double>(origin->dst_x), static_cast<double>(origin->dst_y),
+                       static_cast<double>(geometry->width), static_cast<double>(geometry->height)};
 }
 
 WindowId topLevelAncestor(WindowId window) {
@@ -90,16 +90,16 @@ void showParentBackground(WindowId window) {
   xcb_flush(connection());
 }
 
-X11Window::X11Window(std::function<WindowId()> window, std::function<ScreenLayout()> layout)
+X11Window::X11Window(std::function<WindowId()> window, std::function<qt::ScreenLayout()> layout)
     : window_(std::move(window)), layout_(std::move(layout)) {}
 
 platform::Rect X11Window::frame() const {
-  const std::optional<PixelRect> pixels = geometryOnRoot(window_());
-  return pixels ? globalFromPixels(*pixels, layout_()) : platform::Rect{};
+  const std::optional<qt::PixelRect> pixels = geometryOnRoot(window_());
+  return pixels ? qt::globalFromPixels(*pixels, layout_()) : platform::Rect{};
 }
 
 platform::Rect X11Window::convertRectToScreen(platform::Rect rect) const {
-  return screenFromWindow(rect, frame());
+  return qt::screenFromWindow(rect, frame());
 }
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::xembed

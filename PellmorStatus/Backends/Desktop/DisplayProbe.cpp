@@ -1,4 +1,4 @@
-#include "Backends/X11/DisplayProbe.h"
+#include "Backends/Desktop/DisplayProbe.h"
 
 #include <sys/stat.h>
 #include <xcb/xcb.h>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-namespace pellmor {
+namespace pellmor::desktop {
 namespace {
 
 bool isSet(const char* name) {
@@ -36,4 +36,4 @@ bool waylandSession() {
   return isSet("WAYLAND_DISPLAY");
 }
 
-}  // namespace pellmor
+}  // namespace pellmor::desktop

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-namespace pellmor::x11 {
+namespace pellmor::xembed {
 
 // Qt ends the process with exit(1) when its X connection breaks, and exit handlers then tear down a live
 // application underneath its own event processing. This takes over first: once the connection is broken,
@@ -13,4 +13,4 @@ namespace pellmor::x11 {
 // the QGuiApplication exists.
 void endProcessWhenDisplayIsLost(std::function<bool()> terminating);
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::xembed

@@ -1,13 +1,13 @@
-#include "Backends/X11/TrayTracker.h"
+#include "Backends/XEmbed/TrayTracker.h"
 
 #include <QCoreApplication>
 #include <QImage>
 #include <cstring>
 #include <string>
 
-#include "Backends/X11/XcbSupport.h"
+#include "Backends/XEmbed/XcbSupport.h"
 
-namespace pellmor::x11 {
+namespace pellmor::xembed {
 namespace {
 
 // System Tray Protocol Specification 0.3: the opcode that asks the manager to embed a window.
@@ -238,4 +238,4 @@ bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, 
   return false;  // Qt still sees every event
 }
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::xembed

@@ -1,13 +1,13 @@
-#include "Backends/X11/DisplayLoss.h"
+#include "Backends/XEmbed/DisplayLoss.h"
 
 #include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
 
-#include "Backends/X11/XcbSupport.h"
+#include "Backends/XEmbed/XcbSupport.h"
 
-namespace pellmor::x11 {
+namespace pellmor::xembed {
 namespace {
 
 // Qt's message handler and exit handlers are plain function pointers, so what they need lives here.
@@ -52,4 +52,4 @@ void endProcessWhenDisplayIsLost(std::function<bool()> terminating) {
   std::atexit(onExit);
 }
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::xembed

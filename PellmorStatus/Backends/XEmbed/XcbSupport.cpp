@@ -1,8 +1,8 @@
-#include "Backends/X11/XcbSupport.h"
+#include "Backends/XEmbed/XcbSupport.h"
 
 #include <QGuiApplication>
 
-namespace pellmor::x11 {
+namespace pellmor::xembed {
 
 xcb_connection_t* connection() {
   auto* native = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
@@ -34,4 +34,4 @@ xcb_atom_t internAtom(std::string_view name) {
   return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::xembed

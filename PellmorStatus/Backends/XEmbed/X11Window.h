@@ -6,16 +6,16 @@
 #include <functional>
 #include <optional>
 
-#include "Backends/X11/GlobalCoordinates.h"
+#include "Backends/Qt/GlobalCoordinates.h"
 #include "Platform/StatusBar.h"
 
-namespace pellmor::x11 {
+namespace pellmor::xembed {
 
 using WindowId = std::uint32_t;
 
 // Where a window is, as the X server says: Qt's own idea (mapToGlobal) stops following a window once a
 // tray has reparented it.
-std::optional<PixelRect> geometryOnRoot(WindowId window);
+std::optional<qt::PixelRect> geometryOnRoot(WindowId window);
 // The ancestor of the window that is a child of the root window (the tray's panel for a docked item), or
 // the window itself when it is a child of the root; 0 when the server does not know the window.
 WindowId topLevelAncestor(WindowId window);
@@ -57,14 +57,14 @@ void showParentBackground(WindowId window);
 // every question, since a tray may reparent the item at any time.
 class X11Window : public platform::Window {
  public:
-  X11Window(std::function<WindowId()> window, std::function<ScreenLayout()> layout);
+  X11Window(std::function<WindowId()> window, std::function<qt::ScreenLayout()> layout);
 
   platform::Rect frame() const override;
   platform::Rect convertRectToScreen(platform::Rect rect) const override;
 
  private:
   std::function<WindowId()> window_;
-  std::function<ScreenLayout()> layout_;
+  std::function<qt::ScreenLayout()> layout_;
 };
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::xembed

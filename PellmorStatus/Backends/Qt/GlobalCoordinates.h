@@ -4,7 +4,7 @@
 
 #include "Platform/Geometry.h"
 
-namespace pellmor::x11 {
+namespace pellmor::qt {
 
 // A rectangle as X11 reports it: device pixels, origin at the top-left corner of the root window, y
 // growing downwards.
@@ -53,4 +53,4 @@ inline platform::Rect screenFromWindow(const platform::Rect& rect, const platfor
                             rect.size.width, rect.size.height);
 }
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::qt

@@ -2,7 +2,7 @@
 
 #include "Backends/BackendLayer.h"
 
-namespace pellmor {
+namespace pellmor::desktop {
 
 // Whether an X server answers on DISPLAY. Needs only libxcb, so a process can ask before it loads Qt.
 bool displayAvailable();
@@ -14,4 +14,4 @@ bool sessionBusAvailable();
 // Whether WAYLAND_DISPLAY names a Wayland session.
 bool waylandSession();
 
-}  // namespace pellmor
+}  // namespace pellmor::desktop

@@ -1,9 +1,9 @@
-#include "Backends/X11/X11Screens.h"
+#include "Backends/Qt/QtScreens.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
-namespace pellmor::x11 {
+namespace pellmor::qt {
 namespace {
 
 platform::Rect topLeftPoints(const QRect& rect) {
@@ -19,7 +19,7 @@ ScreenLayout layoutOf(const QScreen& firstScreen) {
 
 }  // namespace
 
-std::vector<platform::Rect> X11Screens::screens() const {
+std::vector<platform::Rect> QtScreens::screens() const {
   const QList<QScreen*> all = QGuiApplication::screens();
   std::vector<platform::Rect> frames;
   if (all.isEmpty()) return frames;
@@ -36,4 +36,4 @@ ScreenLayout currentScreenLayout() {
   return layoutOf(*all.front());
 }
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::qt

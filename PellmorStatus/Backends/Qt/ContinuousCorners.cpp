@@ -1,8 +1,8 @@
-#include "Backends/X11/ContinuousCorners.h"
+#include "Backends/Qt/ContinuousCorners.h"
 
 #include <algorithm>
 
-namespace pellmor::x11 {
+namespace pellmor::qt {
 namespace {
 
 // The curve leaves the straight edge this many radii before the corner (as in the common squircle
@@ -41,4 +41,4 @@ QPainterPath continuousRoundedRect(const QRectF& rect, const platform::CornerRad
   return path;
 }
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::qt

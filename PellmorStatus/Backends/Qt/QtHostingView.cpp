@@ -1,4 +1,4 @@
-#include "Backends/X11/QtHostingView.h"
+#include "Backends/Qt/QtHostingView.h"
 
 #include <QAction>
 #include <QMenu>
@@ -8,9 +8,9 @@
 #include <cmath>
 #include <utility>
 
-#include "Backends/X11/ItemPainter.h"
+#include "Backends/Qt/ItemPainter.h"
 
-namespace pellmor::x11 {
+namespace pellmor::qt {
 class HostWidget final : public QWidget {
  public:
   explicit HostWidget(std::shared_ptr<platform::HostedContent> content) : content_(std::move(content)) {
@@ -150,4 +150,4 @@ void QtHostingView::setFallbackAction(std::function<void()> action) {
   if (widget_) widget_->setFallbackAction(std::move(action));
 }
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::qt

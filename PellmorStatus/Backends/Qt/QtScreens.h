@@ -3,14 +3,14 @@
 #include "Backends/BackendLayer.h"
 
 #include <vector>
-#include "Backends/X11/GlobalCoordinates.h"
+#include "Backends/Qt/GlobalCoordinates.h"
 
 #include "Platform/Screens.h"
 
-namespace pellmor::x11 {
+namespace pellmor::qt {
 
 // The screens as Qt knows them, in global coordinates.
-class X11Screens final : public platform::Screens {
+class QtScreens final : public platform::Screens {
  public:
   std::vector<platform::Rect> screens() const override;
 };
@@ -18,4 +18,4 @@ class X11Screens final : public platform::Screens {
 // How X11 pixels map onto global points right now (the first screen decides).
 ScreenLayout currentScreenLayout();
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::qt

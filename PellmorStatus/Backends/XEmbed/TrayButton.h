@@ -8,13 +8,13 @@
 
 #include <QSize>
 
-#include "Backends/X11/GlobalCoordinates.h"
-#include "Backends/X11/X11Window.h"
+#include "Backends/Qt/GlobalCoordinates.h"
+#include "Backends/XEmbed/X11Window.h"
 #include "Platform/Drawing.h"
 #include "Platform/HostedContent.h"
 #include "Platform/StatusBar.h"
 
-namespace pellmor::x11 {
+namespace pellmor::xembed {
 
 class TrayTracker;
 class TrayWidget;
@@ -24,7 +24,7 @@ class TrayWidget;
 // title is always "<image name>|<shown text>".
 class TrayButton final : public platform::Button {
  public:
-  TrayButton(TrayTracker& tracker, std::function<ScreenLayout()> layout);
+  TrayButton(TrayTracker& tracker, std::function<qt::ScreenLayout()> layout);
   ~TrayButton() override;
   TrayButton(const TrayButton&) = delete;
   TrayButton& operator=(const TrayButton&) = delete;
@@ -67,7 +67,7 @@ class TrayButton final : public platform::Button {
   void notifyTrayObserver();
 
   TrayTracker& tracker_;
-  std::function<ScreenLayout()> layout_;
+  std::function<qt::ScreenLayout()> layout_;
   std::unique_ptr<TrayWidget> widget_;
   WindowId windowId_ = 0;
   bool docked_ = false;
@@ -86,4 +86,4 @@ class TrayButton final : public platform::Button {
   X11Window window_{[this] { return topLevelAncestor(windowId_); }, [this] { return layout_(); }};
 };
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::xembed

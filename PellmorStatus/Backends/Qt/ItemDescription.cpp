@@ -1,6 +1,6 @@
-#include "Backends/X11/ItemDescription.h"
+#include "Backends/Qt/ItemDescription.h"
 
-namespace pellmor::x11 {
+namespace pellmor::qt {
 
 QString describeInWords(const platform::RenderDescription& description) {
   QString timer = QStringLiteral("Timer stopped; click the button to start it");
@@ -11,4 +11,4 @@ QString describeInWords(const platform::RenderDescription& description) {
   return QStringLiteral("Pellmor: %1. Shown: %2").arg(timer, QString::fromStdString(description.text));
 }
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::qt

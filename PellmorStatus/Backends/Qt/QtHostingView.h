@@ -13,7 +13,7 @@
 
 class QWidget;
 
-namespace pellmor::x11 {
+namespace pellmor::qt {
 
 class HostWidget;
 
@@ -52,4 +52,4 @@ class QtHostingView final : public platform::HostingView {
   platform::View* superview_ = nullptr;
 };
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::qt

@@ -6,7 +6,7 @@
 #include <QPixmap>
 #include <string>
 
-namespace pellmor::x11 {
+namespace pellmor::qt {
 
 // The program's resource bundle (compiled in with qt_add_resources): images at 1x and 2x, and colours.
 
@@ -17,4 +17,4 @@ QPixmap bundleImage(const std::string& name, double devicePixelRatio);
 // The colour with this name: "white", or one from the bundle; invalid when unknown.
 QColor bundleColour(const std::string& name);
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::qt

@@ -9,17 +9,17 @@
 #include <map>
 #include <optional>
 
+#include "Backends/XEmbed/X11Window.h"
+
 class QImage;
 
-namespace pellmor::x11 {
+namespace pellmor::xembed {
 
 // Everything the desktop backend knows about the system tray (freedesktop System Tray protocol over
 // XEmbed): which window manages the tray of the default screen, when a manager appears or goes away, and
 // when a window of ours has been embedded. The one place that talks to the tray manager.
 class TrayTracker : public QAbstractNativeEventFilter {
  public:
-  using WindowId = std::uint32_t;
-
   // What happens to one of our windows.
   struct Listener {
     std::function<void()> trayChanged;   // a manager appeared or went away; ask to dock again
@@ -76,4 +76,4 @@ class TrayTracker : public QAbstractNativeEventFilter {
   std::map<WindowId, WindowId> slots_;  // slot window -> the listener's window in it
 };
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::xembed

@@ -6,9 +6,9 @@
 
 #include "Platform/Drawing.h"
 
-namespace pellmor::x11 {
+namespace pellmor::qt {
 
 // What the item shows, in words: its tooltip, and the title hosts without a tooltip read out.
 QString describeInWords(const platform::RenderDescription& description);
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::qt

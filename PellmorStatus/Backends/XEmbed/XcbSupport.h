@@ -10,7 +10,7 @@
 #include <memory>
 #include <string_view>
 
-namespace pellmor::x11 {
+namespace pellmor::xembed {
 
 // xcb hands every reply over to the caller, who releases it with free().
 struct FreeDeleter {
@@ -29,4 +29,4 @@ int defaultScreenNumber();
 // The atom with this name, created when missing; XCB_ATOM_NONE when the server does not answer.
 xcb_atom_t internAtom(std::string_view name);
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::xembed

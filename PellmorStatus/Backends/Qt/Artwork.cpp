@@ -1,9 +1,9 @@
-#include "Backends/X11/Artwork.h"
+#include "Backends/Qt/Artwork.h"
 
 #include <QFile>
 #include <QString>
 
-namespace pellmor::x11 {
+namespace pellmor::qt {
 namespace {
 
 QString resourcePath(const std::string& name, const char* suffix) {
@@ -28,4 +28,4 @@ QColor bundleColour(const std::string& name) {
   return QColor::fromString(QString::fromUtf8(file.readAll()).trimmed());
 }
 
-}  // namespace pellmor::x11
+}  // namespace pellmor::qt
