@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "Backends/StatusNotifier/StatusNotifierHost.h"
+
 namespace pellmor::desktop {
 
 // Which front end shows the item: the X11 system tray (XEmbed) or a StatusNotifierItem host.
@@ -25,6 +27,7 @@ struct HostSituation {
   std::optional<bool> trayGivesWidth;
   bool sessionBus = false;  // connected to a session bus
   bool watcher = false;     // a StatusNotifierWatcher with a host runs on it
+  sni::StatusNotifierHost statusNotifierHost = sni::StatusNotifierHost::unknown;  // who draws its items
   friend bool operator==(const HostSituation&, const HostSituation&) = default;
 };
 
