@@ -187,8 +187,5 @@ const std::string& FIFOManager::toMainPath() const {
 const std::string& FIFOManager::fromMainPath() const {
   return fromMainPath_;
 }
-bool FIFOManager::isReading() const {
-  return readThread_ && readThread_->isReading();
-}
 
 }  // namespace pellmor

@@ -22,7 +22,6 @@ class HeadlessApplication::Impl {
   HeadlessStatusBar statusBar;
   HeadlessScreens screens;
   platform::ApplicationDelegate* delegate = nullptr;
-  platform::ActivationPolicy activationPolicy = platform::ActivationPolicy::regular;
 };
 
 HeadlessApplication::HeadlessApplication() : impl_(std::make_unique<Impl>()) {}
@@ -33,12 +32,8 @@ void HeadlessApplication::setDelegate(platform::ApplicationDelegate* delegate) {
   impl_->delegate = delegate;
 }
 
-void HeadlessApplication::setActivationPolicy(platform::ActivationPolicy policy) {
-  impl_->activationPolicy = policy;  // nothing is shown either way
-}
-
-platform::ActivationPolicy HeadlessApplication::activationPolicy() const {
-  return impl_->activationPolicy;
+void HeadlessApplication::setActivationPolicy(platform::ActivationPolicy) {
+  // Nothing is shown either way: no taskbar entry, no window.
 }
 
 int HeadlessApplication::run() {
