@@ -3,6 +3,7 @@
 #include "Backends/BackendLayer.h"
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusContext>
 #include <QDBusVariant>
 #include <QList>
 #include <QString>
@@ -15,8 +16,9 @@
 namespace pellmor::sni {
 
 // The item's menu on the bus (com.canonical.dbusmenu, version 3): a flat list of entries under the root,
-// each a plain clickable label.
-class DBusMenuAdaptor final : public QDBusAbstractAdaptor {
+// each a plain clickable label. Any bus client can call it, so every request is bounded and a question
+// about an id or property the menu does not have gets an error reply.
+class DBusMenuAdaptor final : public QDBusAbstractAdaptor, public QDBusContext {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
   Q_PROPERTY(uint Version READ version)
@@ -55,6 +57,9 @@ class DBusMenuAdaptor final : public QDBusAbstractAdaptor {
 
  private:
   bool isEntry(int id) const;
+  bool isKnown(int id) const { return id == 0 || isEntry(id); }
+  // Sends an error reply when the request asks for more than any host does; true if it did.
+  bool refusedAsTooLarge(qsizetype count);
   QVariantMap propertiesOf(int id, const QStringList& names) const;
   DBusMenuLayoutItem layoutOf(int id, int depth, const QStringList& names) const;
   void deliver(int id, const QString& eventId);
