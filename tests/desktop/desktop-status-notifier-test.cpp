@@ -126,6 +126,8 @@ class StatusNotifierItemEndToEnd : public ::testing::Test {
   const std::vector<std::string>& printed(QProcess::ProcessChannel channel) {
     std::vector<std::string>& lines = channel == QProcess::StandardOutput ? out_ : err_;
     companion_.setReadChannel(channel);
+    while (companion_.waitForReadyRead(0)) {
+    }  // what the pipe holds already, without waiting
     while (companion_.canReadLine())
       lines.push_back(companion_.readLine().chopped(1).toStdString());
     return lines;
@@ -161,6 +163,10 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersWithEachNewWatcherAndServesTheHost) 
   EXPECT_TRUE(
       waitFor([&] { return printed(QProcess::StandardError) == std::vector<std::string>{missingHost}; }));
 
+  // Another client holds the name the specification suggests for the item: the item is still the one
+  // the watcher hears of.
+  ASSERT_TRUE(
+      host_.registerService(QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(companion_.processId())));
   const QString service = startWatcherAndAwaitItem();
   ASSERT_FALSE(service.isEmpty());
   EXPECT_EQ(processServing(service), companion_.processId()) << "registered by its own connection";
@@ -379,6 +385,116 @@ TEST_F(StatusNotifierItemEndToEnd, OffersEveryMemberOfBothInterfacesOverTheBus) 
         << method.toStdString() << ": " << reply.errorMessage().toStdString();
     EXPECT_EQ(reply.signature(), signature) << method.toStdString();
   }
+}
+
+// A bus client that asks what no host asks gets a quick error where an answer would be wrong or huge,
+// nothing on standard error, and the item keeps serving.
+TEST_F(StatusNotifierItemEndToEnd, HostileRequestsGetQuickAnswersAndLoseNothing) {
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  const QString service = startWatcherAndAwaitItem();
+  ASSERT_FALSE(service.isEmpty());
+  const QList<int> manyIds(700'000, 1);
+  const QString invalid = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+  const QString tooMany = QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded");
+  const struct {
+    QString method;
+    QVariantList arguments;
+    QString error;  // none: answered
+  } requests[] = {
+      {QStringLiteral("GetLayout"), {0, INT_MIN, QStringList()}, {}},
+      {QStringLiteral("GetLayout"), {7, -1, QStringList()}, invalid},
+      {QStringLiteral("GetGroupProperties"), {QVariant::fromValue(manyIds), QStringList()}, tooMany},
+      {QStringLiteral("AboutToShowGroup"), {QVariant::fromValue(manyIds)}, tooMany},
+      {QStringLiteral("GetProperty"), {99, QStringLiteral("label")}, invalid},
+      {QStringLiteral("GetProperty"), {1, QStringLiteral("no-such-property")}, invalid},
+  };
+  for (const auto& [method, arguments, error] : requests) {
+    const QDBusMessage reply = ask(call(service, menuPath, menuInterface, method, arguments));
+    EXPECT_EQ(reply.errorName().toStdString(), error.toStdString()) << method.toStdString();
+    EXPECT_NE(reply.type(), QDBusMessage::InvalidMessage) << method.toStdString() << " went unanswered";
+  }
+  EXPECT_EQ(processServing(service), companion_.processId()) << "still on the bus";
+  EXPECT_EQ(
+      ask(call(service, itemPath, itemInterface, QStringLiteral("Scroll"), {1, QStringLiteral("vertical")}))
+          .type(),
+      QDBusMessage::ReplyMessage);
+  EXPECT_EQ(printed(QProcess::StandardError), std::vector<std::string>{missingHost})
+      << "nothing but the first line";
+}
+
+// A flood of clicks while the main application reads nothing: a person's burst gets through, the rest
+// is dropped with one line, so the channel's queue stays small.
+TEST_F(StatusNotifierItemEndToEnd, ClickFloodWhileNobodyReadsIsBounded) {
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  const QString service = startWatcherAndAwaitItem();
+  ASSERT_FALSE(service.isEmpty());
+  constexpr int flood = 2000;
+  for (int i = 0; i < flood; ++i)
+    host_.send(call(service, itemPath, itemInterface, QStringLiteral("Activate"), {0, 0}));
+  ask(call(service, itemPath, itemInterface, QStringLiteral("Scroll"), {1, QStringLiteral("vertical")}));
+  const std::string dropped =
+      "PellmorStatus: too many clicks from the StatusNotifierItem host; dropping some";
+  EXPECT_TRUE(waitFor([&] { return printed(QProcess::StandardError).size() >= 2; }));
+  EXPECT_EQ(printed(QProcess::StandardError), (std::vector<std::string>{missingHost, dropped}));
+
+  // Once the main application reads, the clicks that got through arrive, then a later one on its own.
+  MainAppReader mainApp(fifo("to_main.fifo"));
+  int toggles = 0;
+  bool later = false;
+  ASSERT_TRUE(waitFor([&] {
+    host_.send(call(service, itemPath, itemInterface, QStringLiteral("SecondaryActivate"), {0, 0}));
+    while (const auto line = mainApp.readLine(std::chrono::milliseconds(100))) {
+      later = later || *line == R"({"action":"toggleTimer"})";
+      if (!later) ++toggles;
+    }
+    return later;
+  }));
+  EXPECT_GE(toggles, 20) << "a person's burst";
+  EXPECT_LE(toggles, 40) << "of " << flood;
+}
+
+// A watcher that drops the item (as GNOME's does when it could not read it) is asked again, a few
+// times at most.
+TEST_F(StatusNotifierItemEndToEnd, ReRegistersWhenDroppedAFewTimesAtMost) {
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  watcher_ = std::make_unique<Watcher>(address_, QStringLiteral("test-watcher"));
+  watcher_->onRegistered = [&](const QString&, const QString& id) { watcher_->dropItem(id); };
+  ASSERT_TRUE(watcher_->ownName());
+  ASSERT_TRUE(waitFor([&] { return watcher_->items().size() == 4; }));
+  // A round trip on the watcher's connection: the item has seen the last drop and said all it will.
+  watcher_->connection().call(call(watcher_->items().front(), itemPath,
+                                   QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(watcher_->items().size(), 4);
+}
+
+// The session bus dies and a new one starts at the same address: the companion connects to it and
+// registers with its watcher.
+TEST_F(StatusNotifierItemEndToEnd, ComesBackOnANewBusAtTheSameAddress) {
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  ASSERT_FALSE(startWatcherAndAwaitItem().isEmpty());
+  watcher_.reset();
+  QDBusConnection::disconnectFromBus(QStringLiteral("test-host"));
+  bus_.kill();
+  bus_.waitForFinished();
+  // Said once more: the item is without a host until the bus is back.
+  EXPECT_TRUE(waitFor([&] { return printed(QProcess::StandardError).size() == 2; }));
+  ASSERT_NO_FATAL_FAILURE(startBus());
+  const QString service = startWatcherAndAwaitItem();
+  ASSERT_FALSE(service.isEmpty());
+  EXPECT_EQ(processServing(service), companion_.processId());
+}
+
+// A bus daemon that accepts the connection and then answers nothing holds no part of the companion: its
+// channel answers and a termination signal ends it as ever.
+TEST_F(StatusNotifierItemEndToEnd, StalledBusHoldsNothingBack) {
+  kill(static_cast<pid_t>(bus_.processId()), SIGSTOP);
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  ASSERT_TRUE(writeConnection(fifo("from_main.fifo"), "{\"action\":\"bogus\"}\n"));
+  EXPECT_TRUE(waitFor([&] { return !printed(QProcess::StandardOutput).empty(); })) << "the unknown action";
+  companion_.terminate();
+  EXPECT_TRUE(companion_.waitForFinished(static_cast<int>(patience(60).count())));
+  EXPECT_EQ(printed(QProcess::StandardOutput).back(), "GOODBYE!");
 }
 
 }  // namespace

@@ -1,11 +1,23 @@
 #include "Backends/StatusNotifier/BusConnector.h"
 
 #include <QMetaObject>
+#include <QStringList>
 #include <utility>
 
 namespace pellmor::sni {
 
-BusConnector::BusConnector() : worker_("sni-bus") {}
+namespace {
+
+QString addressWithoutGuid(const QString& address) {
+  QStringList parts = address.split(QLatin1Char(','));
+  parts.removeIf([](const QString& part) { return part.startsWith(QLatin1String("guid=")); });
+  return parts.join(QLatin1Char(','));
+}
+
+}  // namespace
+
+BusConnector::BusConnector()
+    : address_(addressWithoutGuid(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"))), worker_("sni-bus") {}
 
 BusConnector::~BusConnector() {
   worker_.stop();
@@ -13,8 +25,10 @@ BusConnector::~BusConnector() {
 
 void BusConnector::open(Opened opened) {
   const QString name = QStringLiteral("pellmor-status-%1").arg(++opened_);
-  worker_.async([this, name, opened = std::move(opened)] {
-    QDBusConnection connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+  worker_.async([this, name, address = address_, opened = std::move(opened)] {
+    QDBusConnection connection = address.isEmpty()
+                                     ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)
+                                     : QDBusConnection::connectToBus(address, name);
     if (!connection.isConnected()) QDBusConnection::disconnectFromBus(name);
     // Queued to this object: dropped with it if it is gone by then.
     QMetaObject::invokeMethod(

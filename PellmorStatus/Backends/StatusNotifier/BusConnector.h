@@ -21,13 +21,16 @@ class BusConnector final : public QObject {
   BusConnector();
   ~BusConnector() override;
 
-  // Connects a new connection to the session bus; `opened` runs later on the main thread with it,
-  // connected or not.
+  // Connects a new connection to the session bus (whichever daemon serves its address now); `opened`
+  // runs later on the main thread with it, connected or not.
   void open(Opened opened);
   // Ends a connection made by open(): its unique name leaves the bus, so watchers forget what it served.
   void close(const QDBusConnection& connection);
 
  private:
+  // DBUS_SESSION_BUS_ADDRESS without the server's guid, so a new bus daemon at the same address is
+  // reached too; empty for libdbus's own default.
+  QString address_;
   quint64 opened_ = 0;
   SerialQueue worker_;  // last: joined before the rest goes
 };

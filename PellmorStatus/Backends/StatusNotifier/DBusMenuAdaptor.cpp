@@ -30,8 +30,12 @@ QVariantMap selected(const QVariantMap& all, const QStringList& names) {
 
 }  // namespace
 
-DBusMenuAdaptor::DBusMenuAdaptor(QObject& parent, std::function<void(int index)> entryClicked)
-    : QDBusAbstractAdaptor(&parent), entryClicked_(std::move(entryClicked)) {}
+DBusMenuAdaptor::DBusMenuAdaptor(DBusMenuObject& parent, std::function<void(int index)> entryClicked)
+    : QDBusAbstractAdaptor(&parent), object_(parent), entryClicked_(std::move(entryClicked)) {}
+
+void DBusMenuAdaptor::refuse(const QString& error, const QString& message) {
+  if (object_.calledFromDBus()) object_.sendErrorReply(error, message);
+}
 
 void DBusMenuAdaptor::setEntries(const QStringList& titles) {
   if (titles == titles_) return;
@@ -68,7 +72,7 @@ DBusMenuLayoutItem DBusMenuAdaptor::layoutOf(int id, int depth, const QStringLis
 
 bool DBusMenuAdaptor::refusedAsTooLarge(qsizetype count) {
   if (count <= maximumRequestCount) return false;
-  if (calledFromDBus()) sendErrorReply(limitsExceeded, QStringLiteral("too many ids or properties"));
+  refuse(limitsExceeded, QStringLiteral("too many ids or properties"));
   return true;
 }
 
@@ -76,7 +80,7 @@ uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringL
                                 DBusMenuLayoutItem& layout) {
   if (refusedAsTooLarge(propertyNames.size())) return revision_;
   if (!isKnown(parentId)) {
-    if (calledFromDBus()) sendErrorReply(invalidArgs, QStringLiteral("no such menu item"));
+    refuse(invalidArgs, QStringLiteral("no such menu item"));
     return revision_;
   }
   layout = layoutOf(parentId, recursionDepth, propertyNames);
@@ -98,7 +102,7 @@ QDBusVariant DBusMenuAdaptor::GetProperty(int id, const QString& name) {
   const QVariant value = propertiesOf(id, {}).value(name);
   // A variant must hold a value to be sent; an unknown item or property gets an error instead.
   if (!value.isValid()) {
-    if (calledFromDBus()) sendErrorReply(invalidArgs, QStringLiteral("no such menu item or property"));
+    refuse(invalidArgs, QStringLiteral("no such menu item or property"));
     return QDBusVariant(0);
   }
   return QDBusVariant(value);

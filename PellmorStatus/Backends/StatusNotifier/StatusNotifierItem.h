@@ -10,11 +10,11 @@
 #include <memory>
 #include <optional>
 
+#include "Backends/StatusNotifier/DBusMenuAdaptor.h"
 #include "Backends/StatusNotifier/DBusTypes.h"
 
 namespace pellmor::sni {
 
-class DBusMenuAdaptor;
 class DisconnectionWatch;
 class StatusNotifierItemAdaptor;
 class StatusNotifierWatcherTracker;
@@ -72,7 +72,7 @@ class StatusNotifierItem final : public QObject {
 
   StatusNotifierWatcherTracker& watcher_;
   Actions actions_;
-  QObject menuObject_;
+  DBusMenuObject menuObject_;
   StatusNotifierItemAdaptor* adaptor_;  // owned by this object (a QObject child)
   DBusMenuAdaptor* menu_;               // owned by menuObject_
   Presentation presentation_;
