@@ -258,22 +258,30 @@ TEST_F(StatusNotifierItemEndToEnd, ServesEachHostThePixmapsItDraws) {
                                         "64x64", "44x44", "66x66", "96x96", "128x128"};
   std::vector<std::string> everything = bySize;
   everything.push_back("378x96");
+  // xfce4-panel's systray runs in the panel's plugin wrapper, told by its command line (the watcher
+  // program takes it as the file to save pixmaps in).
+  const std::string plugin = runtime_.path() + "/xfce4/panel/plugins/libsystray.so";
   const struct {
     const char* program;
     std::vector<std::string> sizes;
+    QStringList arguments;
   } hosts[] = {
-      {"waybar", {"378x96"}},     {"gnome-shell", {"16x16", "32x32", "48x48"}},
-      {"xfce4-panel", {"22x22"}}, {"swaybar", bySize},
-      {"kded5", bySize},          {"some-panel", everything},
+      {"waybar", {"378x96"}, {}},
+      {"gnome-shell", {"16x16", "32x32", "48x48"}, {}},
+      {"xfce4/panel/wrapper-2.0", {"22x22"}, {QString::fromStdString(plugin)}},
+      {"swaybar", bySize, {}},
+      {"kded5", bySize, {}},
+      {"some-panel", everything, {}},
   };
-  for (const auto& [program, sizes] : hosts) {
+  std::filesystem::create_directories(std::filesystem::path(plugin).parent_path());
+  for (const auto& [program, sizes, arguments] : hosts) {
     const auto path = std::filesystem::path(runtime_.path()) / program;
     std::filesystem::create_symlink(SNI_TEST_WATCHER_PATH, path);
     QProcess watcher;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
     watcher.setProcessEnvironment(environment);
-    startChild(watcher, QString::fromStdString(path.string()), {});
+    startChild(watcher, QString::fromStdString(path.string()), arguments);
     QString service;
     ASSERT_TRUE(waitFor([&] {
       if (watcher.canReadLine()) {

@@ -35,8 +35,10 @@ StatusNotifierHost hostOfProcess(unsigned pid) {
   for (const auto& [known, host] : names) {
     if (name == known) return host;
   }
-  // xfce4-panel runs external plugins in a wrapper process named after the wrapper, not the panel.
-  if (name.startsWith("wrapper-") && readProcFile(pid, "cmdline").contains("systray"))
+  // xfce4-panel runs its systray plugin in a wrapper process that it names after the plugin
+  // ("panel-6-systray"): the wrapper's command line says what it runs.
+  const QByteArray commandLine = readProcFile(pid, "cmdline");
+  if (commandLine.contains("/xfce4/panel/wrapper") && commandLine.contains("libsystray"))
     return StatusNotifierHost::xfcePanel;
   return StatusNotifierHost::unknown;
 }
