@@ -74,7 +74,8 @@ std::optional<int> largestFitting(int smallest, int largest, Fits fits) {
 
 void dropLastCharacter(std::string& text) {
   // UTF-8 continuation bytes (10xxxxxx) belong to the character before them.
-  while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
+  while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80)
+    text.pop_back();
   if (!text.empty()) text.pop_back();
 }
 
@@ -92,7 +93,8 @@ std::string elided(std::string text, double width, int size, const TextMetrics& 
 // A line centred in the frame by its advance and its font's line, as a label centres its text.
 TextLine centredOnLine(std::string text, int size, const Rect& frame, const TextMetrics& metrics) {
   const TextExtent extent = metrics.measure(text, size);
-  const double baseline = frame.origin.y + (frame.height() - extent.ascent - extent.descent) / 2 + extent.ascent;
+  const double baseline =
+      frame.origin.y + (frame.height() - extent.ascent - extent.descent) / 2 + extent.ascent;
   return TextLine{std::move(text), Point{frame.origin.x + (frame.width() - extent.advance) / 2, baseline}};
 }
 
@@ -121,7 +123,8 @@ Rect textFrameIn(const Rect& segment, TrailingContent trailing) {
 }
 
 // The row with a trailing segment of the given width and its text at the given size.
-RenderDescription row(const DisplayState& state, double trailingWidth, int fontSize, const TextMetrics& metrics) {
+RenderDescription row(const DisplayState& state, double trailingWidth, int fontSize,
+                      const TextMetrics& metrics) {
   RenderDescription description;
   description.size = Size{rowPadding + timerButtonWidth + trailingWidth + rowPadding, rowHeight};
   description.timerButtonFrame = makeRect(rowPadding, 0, timerButtonWidth, rowHeight);
@@ -143,7 +146,8 @@ RenderDescription row(const DisplayState& state, double trailingWidth, int fontS
 
 // The row in a cell narrower than itself: the coloured segment takes what the timer button leaves, and
 // the text gets smaller to fit it. Nothing when the text would no longer be legible.
-std::optional<RenderDescription> compactRow(const DisplayState& state, Size cell, const TextMetrics& metrics) {
+std::optional<RenderDescription> compactRow(const DisplayState& state, Size cell,
+                                            const TextMetrics& metrics) {
   const double trailingWidth = cell.width - 2 * rowPadding - timerButtonWidth;
   if (cell.height < rowHeight || trailingWidth < smallestTrailingWidth) return std::nullopt;
   const double textWidth = trailingWidth - 2 * labelPaddingFor(state.trailing);
@@ -193,7 +197,8 @@ struct PlaceholderBars {
   double spacing;
 
   explicit PlaceholderBars(double inkHeight)
-      : thickness(std::max(2.0, std::round(inkHeight / 4))), spacing(std::max(1.0, std::round(thickness / 2))) {}
+      : thickness(std::max(2.0, std::round(inkHeight / 4))),
+        spacing(std::max(1.0, std::round(thickness / 2))) {}
 
   double colonHeight() const { return 2 * thickness + spacing; }
   // Dashes half as long again as they are thick, at the least, so that they read as dashes.
@@ -252,7 +257,8 @@ RenderDescription imageAlone(const DisplayState& state, const Tile& tile) {
 // The timer image in a band at the top, the text below it in the coloured band: the text as large as the
 // tile allows, then the image as large as the text leaves room for and not much taller than the text, in
 // whole multiples of the artwork, so that it is drawn from artwork made for its size.
-std::optional<RenderDescription> stacked(const DisplayState& state, const Tile& tile, const TextMetrics& metrics) {
+std::optional<RenderDescription> stacked(const DisplayState& state, const Tile& tile,
+                                         const TextMetrics& metrics) {
   const double height = tile.cell.height;
   const auto fitsUnder = [&](double glyph, const StackedText& text) {
     // Room above the image, between it and the text, and below the text.
@@ -276,16 +282,17 @@ std::optional<RenderDescription> stacked(const DisplayState& state, const Tile& 
   RenderDescription description = tileDescription(state, tile, Form::stacked);
   description.timerButtonFrame = makeRect(0, 0, tile.cell.width, boundary);
   description.timerButtonCorners = CornerRadii{.topLeading = tile.radius, .topTrailing = tile.radius};
-  description.imageFrame = makeRect(std::round((tile.cell.width - artWidth * scale) / 2),
-                                    glyphTop - (artHeight - glyphHeight) / 2 * scale, artWidth * scale,
-                                    artHeight * scale);
+  description.imageFrame =
+      makeRect(std::round((tile.cell.width - artWidth * scale) / 2),
+               glyphTop - (artHeight - glyphHeight) / 2 * scale, artWidth * scale, artHeight * scale);
   description.trailingFrame = makeRect(0, boundary, tile.cell.width, height - boundary);
   description.trailingCorners = CornerRadii{.bottomLeading = tile.radius, .bottomTrailing = tile.radius};
   description.fontSize = *size;
   if (state.trailing == TrailingContent::placeholder) {
     const double width = text.width;
-    description.marks = PlaceholderBars(text.extent.ink.height())
-                            .in(makeRect(std::round((tile.cell.width - width) / 2), textTop, width, text.height));
+    description.marks =
+        PlaceholderBars(text.extent.ink.height())
+            .in(makeRect(std::round((tile.cell.width - width) / 2), textTop, width, text.height));
   } else {
     description.lines = {placedByInk(state.text, text.extent, tile.cell.width, textTop)};
   }
@@ -307,26 +314,30 @@ double lineGapAt(int size) {
 // The lines' ink stacked with a gap between them.
 double blockHeight(const std::vector<TextExtent>& extents, int size) {
   double height = lineGapAt(size) * static_cast<double>(extents.size() - 1);
-  for (const TextExtent& extent : extents) height += extent.ink.height();
+  for (const TextExtent& extent : extents)
+    height += extent.ink.height();
   return height;
 }
 
-std::vector<TextExtent> measureLines(const std::vector<std::string>& lines, int size, const TextMetrics& metrics) {
+std::vector<TextExtent> measureLines(const std::vector<std::string>& lines, int size,
+                                     const TextMetrics& metrics) {
   std::vector<TextExtent> extents;
-  for (const std::string& line : lines) extents.push_back(metrics.measure(line, size));
+  for (const std::string& line : lines)
+    extents.push_back(metrics.measure(line, size));
   return extents;
 }
 
 // The text alone over the whole tile, on the lines that let it be largest.
-std::optional<RenderDescription> textOnly(const DisplayState& state, const Tile& tile, const TextMetrics& metrics) {
+std::optional<RenderDescription> textOnly(const DisplayState& state, const Tile& tile,
+                                          const TextMetrics& metrics) {
   std::optional<std::pair<int, std::vector<std::string>>> best;
   for (const std::vector<std::string>& lines : lineBreaks(state.text)) {
     const std::optional<int> size =
         largestFitting(smallestFont, static_cast<int>(tile.cell.height), [&](int candidate) {
           const std::vector<TextExtent> extents = measureLines(lines, candidate, metrics);
-          const bool narrowEnough = std::all_of(extents.begin(), extents.end(), [&](const TextExtent& extent) {
-            return extent.ink.width() <= tile.textWidth();
-          });
+          const bool narrowEnough =
+              std::all_of(extents.begin(), extents.end(),
+                          [&](const TextExtent& extent) { return extent.ink.width() <= tile.textWidth(); });
           return narrowEnough && blockHeight(extents, candidate) + 2 * tile.gap <= tile.cell.height;
         });
     if (size && (!best || *size > best->first)) best.emplace(*size, lines);
@@ -373,7 +384,8 @@ RenderDescription layOut(const DisplayState& state, Size cell, const TextMetrics
   if (cell.width >= 2 * cell.height) {
     const Size full = rowSizeFor(state.trailing);
     if (cell.width >= full.width && cell.height >= full.height) return layOutRow(state, metrics);
-    if (std::optional<RenderDescription> squeezed = compactRow(state, cell, metrics)) return std::move(*squeezed);
+    if (std::optional<RenderDescription> squeezed = compactRow(state, cell, metrics))
+      return std::move(*squeezed);
   }
   return squareForm(state, cell, metrics);
 }

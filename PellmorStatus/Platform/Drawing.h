@@ -50,11 +50,11 @@ struct RenderDescription {
   CornerRadii trailingCorners;
   std::string trailingBackgroundColour;  // colour name filling trailingFrame
 
-  std::string text;              // what the trailing segment shows, whole, as words and titles tell it
-  std::vector<TextLine> lines;   // how the text is drawn
-  std::vector<Rect> marks;       // filled bars: the placeholder where its hyphens would be hairlines
-  double fontSize = 11;          // pixels of the item's logical size
-  std::string textColour;        // "white", for the lines and the marks
+  std::string text;             // what the trailing segment shows, whole, as words and titles tell it
+  std::vector<TextLine> lines;  // how the text is drawn
+  std::vector<Rect> marks;      // filled bars: the placeholder where its hyphens would be hairlines
+  double fontSize = 11;         // pixels of the item's logical size
+  std::string textColour;       // "white", for the lines and the marks
 
   friend bool operator==(const RenderDescription&, const RenderDescription&) = default;
 };

@@ -47,8 +47,8 @@ struct Cell {
 // squares, trayer at 18 pixels high (a row of 63 x 16), the row at 1x and 2x, and squares for hosts at
 // 2x and 3x (22 at 3x, 64 at 2x: the largest square a host is given).
 inline const std::vector<Cell>& cells() {
-  static const std::vector<Cell> all = {{16, 16},    {18, 18},    {22, 22},  {24, 24},  {32, 24},   {48, 48},
-                                        {64, 64},    {63, 16},    {0, 0, 1}, {0, 0, 2}, {22, 22, 3}, {64, 64, 2}};
+  static const std::vector<Cell> all = {{16, 16}, {18, 18}, {22, 22},  {24, 24},  {32, 24},    {48, 48},
+                                        {64, 64}, {63, 16}, {0, 0, 1}, {0, 0, 2}, {22, 22, 3}, {64, 64, 2}};
   return all;
 }
 

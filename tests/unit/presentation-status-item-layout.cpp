@@ -32,21 +32,26 @@ bool near(double a, double b) {
 }
 
 // Lines equal but for rounding in the last bits of their origins.
-::testing::AssertionResult sameLines(const std::vector<TextLine>& drawn, const std::vector<TextLine>& expected) {
+::testing::AssertionResult sameLines(const std::vector<TextLine>& drawn,
+                                     const std::vector<TextLine>& expected) {
   bool same = drawn.size() == expected.size();
   for (std::size_t index = 0; same && index < drawn.size(); ++index) {
-    same = drawn[index].text == expected[index].text && near(drawn[index].origin.x, expected[index].origin.x) &&
+    same = drawn[index].text == expected[index].text &&
+           near(drawn[index].origin.x, expected[index].origin.x) &&
            near(drawn[index].origin.y, expected[index].origin.y);
   }
   if (same) return ::testing::AssertionSuccess();
   auto failure = ::testing::AssertionFailure() << "lines drawn:";
-  for (const TextLine& line : drawn) failure << " \"" << line.text << "\" at " << line.origin.x << ',' << line.origin.y;
+  for (const TextLine& line : drawn)
+    failure << " \"" << line.text << "\" at " << line.origin.x << ',' << line.origin.y;
   return failure;
 }
 
 class StatusItemLayout : public ::testing::Test {
  protected:
-  RenderDescription layOutFor(const DisplayState& state, Size cell) const { return layOut(state, cell, metrics); }
+  RenderDescription layOutFor(const DisplayState& state, Size cell) const {
+    return layOut(state, cell, metrics);
+  }
   FixedTextMetrics metrics;
 };
 
@@ -97,31 +102,75 @@ TEST_F(StatusItemLayout, EachCellGetsTheFormThatShowsItsTextLargest) {
     std::vector<TextLine> lines;
   } table[] = {
       // A row too narrow for "Sign In" at 11 (46.2 wide): 39 left for it takes 9 pixels.
-      {signIn, {63, 16}, compactRow, 9, makeRect(2, 0, 20, 16), makeRect(2, 0, 20, 16), makeRect(22, 0, 39, 16),
+      {signIn,
+       {63, 16},
+       compactRow,
+       9,
+       makeRect(2, 0, 20, 16),
+       makeRect(2, 0, 20, 16),
+       makeRect(22, 0, 39, 16),
        {{"Sign In", {22 + (39 - 37.8) / 2, 3.5 + 7.2}}}},
       // The time under the image: as wide as the cell leaves inside a point on each side (8 pixels, 20 wide,
       // 6 high), the 8 point glyph above it, the room left shared out evenly above, between and below.
-      {total, {22, 22}, stacked, 8, makeRect(0, 0, 22, 12), makeRect(1, -2, 20, 16), makeRect(0, 12, 22, 10),
+      {total,
+       {22, 22},
+       stacked,
+       8,
+       makeRect(0, 0, 22, 12),
+       makeRect(1, -2, 20, 16),
+       makeRect(0, 12, 22, 10),
        {{"1:06", {1, 20}}}},
       // icewm's 32 x 24: two points at the sides, 11 pixels (27 wide, 8 high).
-      {total, {32, 24}, stacked, 11, makeRect(0, 0, 32, 12), makeRect(6, -2, 20, 16), makeRect(0, 12, 32, 12),
+      {total,
+       {32, 24},
+       stacked,
+       11,
+       makeRect(0, 0, 32, 12),
+       makeRect(6, -2, 20, 16),
+       makeRect(0, 12, 32, 12),
        {{"1:06", {3, 22}}}},
-      // The larger the cell, the larger the time (23 pixels, 56 wide, 16 high) and the artwork twice its size.
-      {total, {64, 64}, stacked, 23, makeRect(0, 0, 64, 32), makeRect(12, 0, 40, 32), makeRect(0, 32, 64, 32),
+      // The larger the cell, the larger the time (23 pixels, 56 wide, 16 high) and the artwork twice its
+      // size.
+      {total,
+       {64, 64},
+       stacked,
+       23,
+       makeRect(0, 0, 64, 32),
+       makeRect(12, 0, 40, 32),
+       makeRect(0, 32, 64, 32),
        {{"1:06", {4, 56}}}},
       // A row too small for the squeezed row (its segment would be 16 wide) is a square form.
-      {total, {40, 16}, stacked, 7, makeRect(0, 0, 40, 10), makeRect(10, -3, 20, 16), makeRect(0, 10, 40, 6),
+      {total,
+       {40, 16},
+       stacked,
+       7,
+       makeRect(0, 0, 40, 10),
+       makeRect(10, -3, 20, 16),
+       makeRect(0, 10, 40, 6),
        {{"1:06", {12, 16}}}},
       // Signed out, the words alone, on two lines where that makes them larger: 8 pixels, "Sign" 20 wide.
-      {signIn, {22, 22}, textOnly, 8, nothing, nothing, makeRect(0, 0, 22, 22),
+      {signIn,
+       {22, 22},
+       textOnly,
+       8,
+       nothing,
+       nothing,
+       makeRect(0, 0, 22, 22),
        {{"Sign", {1, 10}}, {"In", {6, 18}}}},
-      {signIn, {64, 64}, textOnly, 23, nothing, nothing, makeRect(0, 0, 64, 64),
+      {signIn,
+       {64, 64},
+       textOnly,
+       23,
+       nothing,
+       nothing,
+       makeRect(0, 0, 64, 64),
        {{"Sign", {4, 30}}, {"In", {18, 51}}}},
       // No text fits: the image alone over the cell.
       {total, {12, 12}, stacked, 0, makeRect(0, 0, 12, 12), makeRect(-4, -2, 20, 16), nothing, {}},
   };
   for (const auto& row : table) {
-    SCOPED_TRACE(::testing::Message() << row.state.text << " in " << row.cell.width << 'x' << row.cell.height);
+    SCOPED_TRACE(::testing::Message()
+                 << row.state.text << " in " << row.cell.width << 'x' << row.cell.height);
     const RenderDescription drawn = layOutFor(row.state, row.cell);
     EXPECT_EQ(drawn.form, row.form);
     EXPECT_EQ(drawn.fontSize, row.fontSize);
@@ -140,8 +189,9 @@ TEST_F(StatusItemLayout, ThePlaceholderUnderTheImageIsDrawnInBars) {
   const RenderDescription drawn = layOutFor(placeholder, {22, 22});
   EXPECT_EQ(drawn.form, Form::stacked);
   EXPECT_TRUE(drawn.lines.empty());
-  EXPECT_EQ(drawn.marks, (std::vector<Rect>{makeRect(1, 17, 5, 2), makeRect(7, 15, 2, 2), makeRect(7, 18, 2, 2),
-                                            makeRect(10, 17, 5, 2), makeRect(16, 17, 5, 2)}));
+  EXPECT_EQ(drawn.marks,
+            (std::vector<Rect>{makeRect(1, 17, 5, 2), makeRect(7, 15, 2, 2), makeRect(7, 18, 2, 2),
+                               makeRect(10, 17, 5, 2), makeRect(16, 17, 5, 2)}));
 }
 
 // Points in the cell's coordinates; what is drawn is centred in the cell on whole points.
@@ -153,12 +203,11 @@ TEST_F(StatusItemLayout, HitTestsFollowTheFormDrawn) {
     platform::Point point;
     HitTarget target;
   } table[] = {
-      {placeholder, {64, 22}, {0.99, 11}, none},  // the row is drawn 0 (half a point, rounded down) from the left
-      {placeholder, {64, 22}, {2, 3}, timerButton},
-      {placeholder, {64, 22}, {60.99, 18.99}, trailingButton},
+      {placeholder, {64, 22}, {0.99, 11}, none},  // the row is drawn 0 (half a point, rounded down) from the
+                                                  // left
+      {placeholder, {64, 22}, {2, 3}, timerButton}, {placeholder, {64, 22}, {60.99, 18.99}, trailingButton},
       {placeholder, {64, 22}, {30, 19}, none},  // below the row
-      {total, {32, 24}, {16, 11.99}, timerButton},
-      {total, {32, 24}, {16, 12}, trailingButton},
+      {total, {32, 24}, {16, 11.99}, timerButton},  {total, {32, 24}, {16, 12}, trailingButton},
       {signIn, {22, 22}, {1, 1}, trailingButton},  // the words alone fill the cell
   };
   for (const auto& row : table) {

@@ -170,7 +170,7 @@ TEST_F(StatusItemContent, ClicksRunWhatIsUnderThem) {
       {{63, 16}, placeholder, {2, 0}, timerButton},
       {{63, 16}, placeholder, {22, 15.99}, trailingButton},
       {{76, 22}, signIn, {73.99, 11}, trailingButton},
-      {{76, 22}, signIn, {30, 2.99}, none},  // above the centred row
+      {{76, 22}, signIn, {30, 2.99}, none},        // above the centred row
       {{22, 22}, total, {0, 11.99}, timerButton},  // the image's band, above the time's
       {{22, 22}, total, {21.99, 12}, trailingButton},
   };

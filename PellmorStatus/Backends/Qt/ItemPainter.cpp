@@ -34,8 +34,7 @@ QImage artworkAt(const std::string& name, QSizeF size, qreal ratio) {
   if (variant.isNull()) return {};
   QImage image = variant.toImage();
   const QSize pixels = devicePixels(size, ratio);
-  if (image.size() != pixels)
-    image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  if (image.size() != pixels) image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   image.setDevicePixelRatio(ratio);
   return image;
 }
@@ -70,7 +69,8 @@ void drawTrailingSegment(QPainter& painter, const platform::RenderDescription& d
 
 void drawText(QPainter& painter, const platform::RenderDescription& description) {
   const QColor colour = bundleColour(description.textColour);
-  for (const platform::Rect& mark : description.marks) painter.fillRect(qtRect(mark), colour);
+  for (const platform::Rect& mark : description.marks)
+    painter.fillRect(qtRect(mark), colour);
   const int pixelSize = static_cast<int>(std::lround(description.fontSize));
   if (description.lines.empty() || pixelSize <= 0) return;
   painter.setFont(itemFont(pixelSize));

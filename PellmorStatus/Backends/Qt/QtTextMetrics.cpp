@@ -60,7 +60,8 @@ QFont itemFont(int pixelSize) {
 }
 
 platform::TextExtent QtTextMetrics::measure(std::string_view text, int pixelSize) const {
-  const QPair<QString, int> key(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), pixelSize);
+  const QPair<QString, int> key(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                                pixelSize);
   if (const auto found = cache_.constFind(key); found != cache_.constEnd()) return *found;
   if (cache_.size() >= cacheLimit) cache_.clear();
   const platform::TextExtent extent = measureByDrawing(key.first, pixelSize);
