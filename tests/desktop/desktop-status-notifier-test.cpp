@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Backends/Qt/ItemPainter.h"
+#include "Backends/Qt/QtTextMetrics.h"
 #include "StatusItem.h"
 #include "support/Channel.h"
 #include "support/StatusNotifierWatcher.h"
@@ -37,10 +38,12 @@ std::vector<QImage> expectedPixmaps() {
   FakeClock clock{1'700'000'000.0};
   FakeTickerFactory tickers;
   TempChannel channel{mainThread};
+  const qt::QtTextMetrics metrics;
   StatusItem content({.channel = [&]() -> FIFOManager& { return channel.fifo(); },
                       .mainThread = &mainThread,
                       .clock = &clock,
-                      .tickers = &tickers},
+                      .tickers = &tickers,
+                      .textMetrics = &metrics},
                      std::make_shared<SizeSubject>());
   content.install([] {});
   mainThread.drain();

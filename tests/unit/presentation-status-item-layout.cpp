@@ -13,6 +13,12 @@
 #include "StatusItemLayout.h"
 
 namespace pellmor {
+namespace platform {
+// Frames in failure messages.
+void PrintTo(const Rect& rect, std::ostream* out) {
+  *out << rect.width() << 'x' << rect.height() << '+' << rect.origin.x << '+' << rect.origin.y;
+}
+}  // namespace platform
 namespace {
 
 using platform::Form;
@@ -203,11 +209,13 @@ TEST_F(StatusItemLayout, HitTestsFollowTheFormDrawn) {
     platform::Point point;
     HitTarget target;
   } table[] = {
-      {placeholder, {64, 22}, {0.99, 11}, none},  // the row is drawn 0 (half a point, rounded down) from the
-                                                  // left
-      {placeholder, {64, 22}, {2, 3}, timerButton}, {placeholder, {64, 22}, {60.99, 18.99}, trailingButton},
+      // Half a point to spare on the left, rounded down: the row starts at 0.
+      {placeholder, {64, 22}, {0.99, 11}, none},
+      {placeholder, {64, 22}, {2, 3}, timerButton},
+      {placeholder, {64, 22}, {60.99, 18.99}, trailingButton},
       {placeholder, {64, 22}, {30, 19}, none},  // below the row
-      {total, {32, 24}, {16, 11.99}, timerButton},  {total, {32, 24}, {16, 12}, trailingButton},
+      {total, {32, 24}, {16, 11.99}, timerButton},
+      {total, {32, 24}, {16, 12}, trailingButton},
       {signIn, {22, 22}, {1, 1}, trailingButton},  // the words alone fill the cell
   };
   for (const auto& row : table) {
