@@ -8,6 +8,7 @@
 #include <string>
 
 #include "AppDelegate.h"
+#include "Backends/Headless/FixedTextMetrics.h"
 #include "Backends/Headless/HeadlessStatusBar.h"
 #include "StatusItemManager.h"
 #include "support/Channel.h"
@@ -35,6 +36,7 @@ class RecordingApplication : public platform::Application, public testing::MenuB
   platform::Clock& clock() override { return clock_; }
   platform::StatusBar& systemStatusBar() override { return *this; }
   platform::Screens& screens() override { return screens_; }
+  const platform::TextMetrics& textMetrics() override { return textMetrics_; }
 
   std::vector<std::string> log;
 
@@ -43,6 +45,7 @@ class RecordingApplication : public platform::Application, public testing::MenuB
   testing::FakeTickerFactory tickers_;
   testing::FakeClock clock_{1'700'000'000.0};
   HeadlessScreens screens_;
+  FixedTextMetrics textMetrics_;
 };
 
 // The shared controller and channel keep references to the application for the rest of the process, as

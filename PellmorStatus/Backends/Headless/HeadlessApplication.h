@@ -28,6 +28,8 @@ class HeadlessApplication : public platform::Application {
   platform::Clock& clock() override;
   platform::StatusBar& systemStatusBar() override;
   platform::Screens& screens() override;
+  // Fixed metrics: nothing is drawn.
+  const platform::TextMetrics& textMetrics() override;
 
   // The policy last set; regular until then.
   platform::ActivationPolicy activationPolicy() const;
