@@ -24,7 +24,6 @@ class HeadlessApplication::Impl {
   HeadlessScreens screens;
   FixedTextMetrics textMetrics;
   platform::ApplicationDelegate* delegate = nullptr;
-  platform::ActivationPolicy activationPolicy = platform::ActivationPolicy::regular;
 };
 
 HeadlessApplication::HeadlessApplication() : impl_(std::make_unique<Impl>()) {}
@@ -35,12 +34,8 @@ void HeadlessApplication::setDelegate(platform::ApplicationDelegate* delegate) {
   impl_->delegate = delegate;
 }
 
-void HeadlessApplication::setActivationPolicy(platform::ActivationPolicy policy) {
-  impl_->activationPolicy = policy;  // nothing is shown either way
-}
-
-platform::ActivationPolicy HeadlessApplication::activationPolicy() const {
-  return impl_->activationPolicy;
+void HeadlessApplication::setActivationPolicy(platform::ActivationPolicy) {
+  // Nothing is shown either way: no taskbar entry, no window.
 }
 
 int HeadlessApplication::run() {

@@ -3,8 +3,6 @@
 #include "Backends/BackendLayer.h"
 
 #include <memory>
-#include <optional>
-#include <vector>
 
 #include "Backends/Headless/HeadlessStatusBar.h"
 #include "Platform/Application.h"
@@ -30,9 +28,6 @@ class HeadlessApplication : public platform::Application {
   platform::Screens& screens() override;
   // Fixed metrics: nothing is drawn.
   const platform::TextMetrics& textMetrics() override;
-
-  // The policy last set; regular until then.
-  platform::ActivationPolicy activationPolicy() const;
 
  private:
   class Impl;
