@@ -126,9 +126,8 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersWithEachNewWatcherAndServesTheHost) 
   watcher_.reset();  // the panel restarts
   ASSERT_TRUE(waitFor([&] { return !host_.interface()->isServiceRegistered(watcherName).value(); }));
   EXPECT_EQ(startWatcherAndAwaitItem(), service);
-  // One line each time the item is left without a host (before the first watcher, during the restart).
-  EXPECT_TRUE(
-      waitFor([&] { return printed(QProcess::StandardError) == std::vector<std::string>(2, missing); }));
+  // A panel that is merely restarting leaves the item without a host for a moment only: no second line.
+  EXPECT_EQ(printed(QProcess::StandardError), std::vector<std::string>{missing});
 
   const QString words = QStringLiteral("Pellmor: Timer stopped; click the button to start it. Shown: -:--");
   const QVariantMap properties = itemProperties(host_, service);
