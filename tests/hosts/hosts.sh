@@ -139,30 +139,49 @@ expect_distinct_states() {
 # The item's window and its tray's panel, "X Y W H" each.
 item_geometry() { geometry_of "$(item_window)"; }
 
-# docked_in CELL: docked in a slot of CELL (WIDTHxHEIGHT) and drawn into it.
+fits_its_cell() { in_a_panel && [ "$(visible_geometry)" = "$(item_geometry)" ]; }
+wait_for_fit() {
+  wait_until fits_its_cell || host_fail "the item's window $(item_geometry) hangs out of its cell $(visible_geometry)"
+  pass "fits its cell: $(visible_geometry)"
+}
+# wait_for_cell CELL: docked, showing a cell of CELL (WIDTHxHEIGHT).
 wait_for_cell() {
-  wait_until in_slot "$1" ||
-    host_fail "not docked in a $1 slot: item $(item_geometry), panel $(geometry_of "$(panel_of "$(item_window)")")"
+  wait_until shows_cell "$1" ||
+    host_fail "not showing a $1 cell: item $(item_geometry), visible $(visible_geometry), panel $(geometry_of "$(panel_of "$(item_window)")")"
   pass "docked in a $1 slot"
 }
 
-# What of the item's window the screen shows: the window cut to its panel, "X Y W H".
+# What of the item's window the screen shows: the window cut to each window that holds it, "X Y W H".
 visible_geometry() {
-  local x y w h px py pw ph
-  read -r x y w h <<<"$(item_geometry)"
-  read -r px py pw ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"
-  local left=$((x > px ? x : px)) top=$((y > py ? y : py))
-  local right=$((x + w < px + pw ? x + w : px + pw)) bottom=$((y + h < py + ph ? y + h : py + ph))
-  echo "$left $top $((right - left)) $((bottom - top))"
+  local window root x y w h ax ay aw ah parent
+  window=$(item_window)
+  root=$(xwininfo -root | awk '/Window id:/ {print $4}')
+  read -r x y w h <<<"$(geometry_of "$window")"
+  while parent=$(window_info "$window" -children | awk '/Parent window id:/ {print $4}') &&
+    [ -n "$parent" ] && [ "$parent" != "$root" ]; do
+    read -r ax ay aw ah <<<"$(geometry_of "$parent")"
+    local right=$((x + w < ax + aw ? x + w : ax + aw)) bottom=$((y + h < ay + ah ? y + h : ay + ah))
+    x=$((x > ax ? x : ax)) y=$((y > ay ? y : ay))
+    w=$((right - x)) h=$((bottom - y))
+    window=$parent
+  done
+  echo "$x $y $w $h"
+}
+# The item shows a cell of WIDTHxHEIGHT on screen, and its window is no larger (nothing hangs out of the
+# slot, under the tray's other icons or past the screen's edge).
+shows_cell() {
+  in_a_panel && [ "$(visible_geometry | awk '{print $3 "x" $4}')" = "$1" ] &&
+    [ "$(item_geometry | awk '{print $3 "x" $4}')" = "$1" ]
 }
 
-# xembed_states: the item docked in its tray, in each state: the title, then the pictures of what the
-# screen shows of it, told apart.
+# xembed_states: the item docked in its tray, in each state: the title and a cell it fits,
+# then the pictures of what the screen shows of it, told apart.
 xembed_states() {
   local state x y w h pictures=()
   for state in "${STATES[@]}"; do
     enter_state "$state"
     wait_for_title "$image|$text"
+    wait_for_fit
     read -r x y w h <<<"$(visible_geometry)"
     crop_stable "${w}x$h+$x+$y" "$E2E_DIR/$name.png"
     pictures+=("$E2E_DIR/$name.png")
