@@ -5,6 +5,13 @@
 # started as its desktop starts it, and the checks every host test makes of the item in the host's own
 # drawing: the three states told apart in a screenshot, each click and each menu entry with the exact
 # lines on both sides, the position answer, no stray window.
+
+# sway refuses to run as root: a test that sets HOST_ACCOUNT runs whole as that unprivileged account.
+if [ -n "${HOST_ACCOUNT:-}" ] && [ "$(id -u)" -eq 0 ]; then
+  exec setpriv --reuid="$HOST_ACCOUNT" --regid="$(id -gn "$HOST_ACCOUNT")" --clear-groups env TMPDIR=/tmp \
+    bash "$0" "$@"
+fi
+
 # shellcheck source=tests/e2e/harness.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/harness.sh"
 
@@ -305,6 +312,7 @@ item_box_in() {
   echo "$((w + 2 * margin))x$((h + 2 * margin))+$((ox + x - margin))+$((oy + y - margin))"
 }
 has_item_box() { item_box_in "$1" >/dev/null; }
+has_no_item_box() { ! item_box_in "$1" >/dev/null; }
 
 # sni_states AREA: in each state, the host's drawing of the item within AREA (WxH+X+Y), found by the
 # segment's colour, told apart from the others. The box is the first state's, widened by WIDEN pixels to
@@ -353,4 +361,37 @@ expect_no_companion_window() {
   wait_until test -z "$(xdotool search --onlyvisible --pid "$COMPANION_PID" 2>/dev/null)" ||
     host_fail "a window of the companion is on screen beside the host's item"
   pass "no window of the companion on screen"
+}
+
+# --- Headless sway ----------------------------------------------------------------------------------------
+
+# start_sway CONFIG: sway on wlroots' headless backend with the pixman renderer, its seat given a pointer
+# (POINTER, the virtual-pointer client); exports WAYLAND_DISPLAY and SWAYSOCK for what runs on it.
+start_sway() {
+  unset DISPLAY
+  export WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1
+  launch sway sway -c "$1"
+  SWAY_PID=$LAUNCHED
+  wait_until test -S "$XDG_RUNTIME_DIR/wayland-1" || host_fail "sway did not start"
+  export WAYLAND_DISPLAY=wayland-1
+  SWAYSOCK=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'sway-ipc.*.sock' | head -n 1)
+  export SWAYSOCK
+  wait_until swaymsg -t get_outputs || host_fail "sway does not answer on $SWAYSOCK"
+  launch pointer "${POINTER:?}"
+  wait_until grep -q ready "$E2E_DIR/pointer.log" || host_fail "no virtual pointer"
+}
+wayland_shot() { grim "$E2E_DIR/shot.png"; }
+
+# sway_click BUTTON X Y: moves the seat's pointer there and clicks (button1 left, button2 middle, button3
+# right).
+sway_click() {
+  swaymsg -q seat - cursor set "$2" "$3"
+  swaymsg -q seat - cursor press "$1"
+  swaymsg -q seat - cursor release "$1"
+}
+# box_centre BOX: the middle of WxH+X+Y, "X Y".
+box_centre() {
+  local w h x y
+  IFS='x+' read -r w h x y <<<"$1"
+  echo "$((x + w / 2)) $((y + h / 2))"
 }
