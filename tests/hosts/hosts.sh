@@ -287,8 +287,8 @@ companion_registered() {
     name=${entry%%/*}
     case $name in :*|org.kde.StatusNotifierItem-*) ;; *) continue ;; esac
     pid=$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-      --method org.freedesktop.DBus.GetConnectionUnixProcessID "$name" 2>/dev/null | tr -dc '0-9')
-    [ "$pid" = "$COMPANION_PID" ] && return 0
+      --method org.freedesktop.DBus.GetConnectionUnixProcessID "$name" 2>/dev/null)
+    [ "$pid" = "(uint32 $COMPANION_PID,)" ] && return 0
   done
   return 1
 }
@@ -348,7 +348,7 @@ item_bus_name() {
   for name in $(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
     --method org.freedesktop.DBus.ListNames | grep -oE "':[0-9.]+'|'org.kde.StatusNotifierItem-[0-9]+-[0-9]+'" | tr -d "'"); do
     [ "$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-      --method org.freedesktop.DBus.GetConnectionUnixProcessID "$name" 2>/dev/null | tr -dc '0-9')" = "$COMPANION_PID" ] || continue
+      --method org.freedesktop.DBus.GetConnectionUnixProcessID "$name" 2>/dev/null)" = "(uint32 $COMPANION_PID,)" ] || continue
     gdbus introspect --session --dest "$name" --object-path /StatusNotifierItem 2>/dev/null |
       grep -q org.kde.StatusNotifierItem && { echo "$name"; return 0; }
   done
