@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "AppDelegate.h"
+#include "Backends/Headless/FixedTextMetrics.h"
 #include "StatusItemManager.h"
 #include "support/Channel.h"
 #include "support/MenuBar.h"
@@ -33,6 +34,7 @@ class MenuBarApplication : public platform::Application, public testing::MenuBar
   platform::Clock& clock() override { return clock_; }
   platform::StatusBar& systemStatusBar() override { return *this; }
   platform::Screens& screens() override { return screens_; }
+  const platform::TextMetrics& textMetrics() override { return textMetrics_; }
 
   bool isAccessory() const { return policy_ == platform::ActivationPolicy::accessory; }
   void runPendingTasks() { mainThread_.drain(); }
@@ -45,6 +47,7 @@ class MenuBarApplication : public platform::Application, public testing::MenuBar
   testing::FakeTickerFactory tickers_;
   testing::FakeClock clock_{1'700'000'000.0};
   testing::FakeScreens screens_{{platform::makeRect(0, 0, 1920, 1080)}};
+  FixedTextMetrics textMetrics_;
 };
 
 // The shared controller and channel keep references to the application for the rest of the process, as

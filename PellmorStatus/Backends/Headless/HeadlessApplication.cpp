@@ -1,5 +1,6 @@
 #include "Backends/Headless/HeadlessApplication.h"
 
+#include "Backends/Headless/FixedTextMetrics.h"
 #include "Backends/Headless/HeadlessEventLoop.h"
 #include "Support/SystemClock.h"
 #include "Support/TerminationSignals.h"
@@ -21,6 +22,7 @@ class HeadlessApplication::Impl {
   SystemClock clock;
   HeadlessStatusBar statusBar;
   HeadlessScreens screens;
+  FixedTextMetrics textMetrics;
   platform::ApplicationDelegate* delegate = nullptr;
 };
 
@@ -59,6 +61,9 @@ platform::StatusBar& HeadlessApplication::systemStatusBar() {
 }
 platform::Screens& HeadlessApplication::screens() {
   return impl_->screens;
+}
+const platform::TextMetrics& HeadlessApplication::textMetrics() {
+  return impl_->textMetrics;
 }
 
 }  // namespace pellmor

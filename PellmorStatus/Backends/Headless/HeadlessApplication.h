@@ -26,6 +26,8 @@ class HeadlessApplication : public platform::Application {
   platform::Clock& clock() override;
   platform::StatusBar& systemStatusBar() override;
   platform::Screens& screens() override;
+  // Fixed metrics: nothing is drawn.
+  const platform::TextMetrics& textMetrics() override;
 
  private:
   class Impl;
