@@ -96,8 +96,9 @@ void StatusNotifierItem::served(const QDBusConnection& connection) {
   bus_->registerObject(itemPath, this, QDBusConnection::ExportAdaptors);
   bus_->registerObject(menuPath, &menuObject_, QDBusConnection::ExportAdaptors);
   disconnection_ = std::make_unique<DisconnectionWatch>(connection, [this] {
-    // The bus is gone: the tracker connects again and says so, and the item is served anew then.
-    disconnection_.reset();
+    // The bus is gone: the tracker connects again and says so, and the item is served anew then. The
+    // watch is running this very handler, so it goes once the handler has returned.
+    disconnection_.release()->deleteLater();
     bus_.reset();
   });
   registerWithWatcher();
