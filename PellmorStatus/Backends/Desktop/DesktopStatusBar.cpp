@@ -21,15 +21,15 @@ namespace {
 class DesktopButton final : public platform::Button {
  public:
   DesktopButton(HostMode mode, HostSituation situation, xembed::TrayTracker* tray,
-                std::optional<QDBusConnection> bus, sni::StatusNotifierWatcherTracker* watcher)
+                sni::StatusNotifierWatcherTracker* watcher)
       : mode_(mode), situation_(situation), watcher_(watcher) {
     if (tray != nullptr) {
       tray_ = std::make_unique<xembed::TrayButton>(*tray, qt::currentScreenLayout);
       tray_->setDockingEnabled(false);  // until the choice below
       tray_->setTrayObserver([this] { reconsider(); });
     }
-    if (bus && watcher != nullptr) {
-      sni_ = std::make_unique<sni::StatusNotifierButton>(*bus, *watcher);
+    if (watcher != nullptr) {
+      sni_ = std::make_unique<sni::StatusNotifierButton>(*watcher);
       watcherConnection_ = QObject::connect(watcher, &sni::StatusNotifierWatcherTracker::availabilityChanged,
                                             [this] { reconsider(); });
     }
@@ -68,6 +68,7 @@ class DesktopButton final : public platform::Button {
   void reconsider() {
     situation_.xembedTray = tray_ && tray_->trayPresent();
     situation_.trayGivesWidth = tray_ ? tray_->trayGivesWidth() : std::nullopt;
+    situation_.sessionBus = watcher_ != nullptr && watcher_->busReachable();
     situation_.watcher = watcher_ != nullptr && watcher_->available();
     const Host chosen = chooseHost(mode_, situation_);
     if (chosen == host_ && announced_) return;
@@ -110,13 +111,7 @@ class DesktopStatusBarItem final : public platform::StatusBarItem {
 DesktopStatusBar::DesktopStatusBar(Options options) : options_(options) {
   if (options_.xDisplay && options_.mode != HostMode::statusNotifier)
     tray_ = std::make_unique<xembed::TrayTracker>();
-  if (options_.mode != HostMode::xembed) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected()) {
-      bus_ = bus;
-      watcher_ = std::make_unique<sni::StatusNotifierWatcherTracker>(bus);
-    }
-  }
+  if (options_.mode != HostMode::xembed) watcher_ = std::make_unique<sni::StatusNotifierWatcherTracker>();
 }
 
 DesktopStatusBar::~DesktopStatusBar() = default;
@@ -126,9 +121,9 @@ std::unique_ptr<platform::StatusBarItem> DesktopStatusBar::statusItemWithLength(
   HostSituation situation;
   situation.xDisplay = options_.xDisplay;
   situation.waylandSession = options_.waylandSession;
-  situation.sessionBus = bus_.has_value();
+  situation.sessionBus = watcher_ != nullptr;
   return std::make_unique<DesktopStatusBarItem>(
-      std::make_unique<DesktopButton>(options_.mode, situation, tray_.get(), bus_, watcher_.get()));
+      std::make_unique<DesktopButton>(options_.mode, situation, tray_.get(), watcher_.get()));
 }
 
 std::unique_ptr<platform::HostingView> DesktopStatusBar::makeHostingView(
