@@ -4,20 +4,35 @@
 #include <utility>
 
 namespace pellmor::xembed {
+namespace {
+
+// More unconfirmed resizes than this cannot be outstanding: the X server answers each at once.
+constexpr std::size_t longestPendingResizes = 8;
+
+}  // namespace
 
 std::optional<SettledCell> TrayDock::settledCell() const {
   // While a settled tray moves or resizes the slot, its last settled cell stays reported.
-  return state_ == DockState::settling || state_ == DockState::settled ? settled_ : std::nullopt;
+  return shown() ? settled_ : std::nullopt;
+}
+
+std::optional<PixelRect> TrayDock::currentCell() const {
+  if (!shown()) return std::nullopt;
+  return visibleCell(window_, parent_);
 }
 
 bool TrayDock::inTray() const {
-  return state_ == DockState::taken || state_ == DockState::settling || state_ == DockState::settled;
+  return state_ == DockState::taken || shown();
+}
+
+bool TrayDock::asksTray() const {
+  return state_ == DockState::requested || inTray();
 }
 
 void TrayDock::enter(DockState state) {
   state_ = state;
   ++epoch_;
-  if (state != DockState::settling && state != DockState::settled && settled_) {
+  if (!shown() && settled_) {
     settled_.reset();
     port_.cellChanged();
   }
@@ -38,22 +53,41 @@ void TrayDock::setEnabled(bool enabled, bool trayPresent) {
   if (enabled == (state_ != DockState::disabled)) return;
   if (!enabled) {
     enter(DockState::disabled);
-    // Also out of a tray that still holds the window unmapped (one that was replaced meanwhile).
-    if (!onRoot_) port_.withdrawToRoot();
-    return;
+    return leaveTray();
   }
   attempts_ = 0;
-  if (trayPresent) return requestNow();
-  enter(DockState::waitingForTray);
+  if (!trayPresent) return enter(DockState::waitingForTray);
+  if (!managerFresh_) return requestNow();
+  enter(DockState::managerStarting);
+  inThisState(managerStartDelay, [this] { requestNow(); });
 }
 
 void TrayDock::managerChanged(bool present) {
+  // Remembered while disabled too: the front end may enable docking because this manager appeared.
+  managerFresh_ = present;
+  port_.after(managerStartDelay, [this, announcement = ++managerAnnouncements_] {
+    if (announcement == managerAnnouncements_) managerFresh_ = false;
+  });
   if (state_ == DockState::disabled) return;
-  // The old tray is gone (its windows with it) or replaced: the window must not linger where it was.
-  if (inTray()) port_.withdraw();
+  // Out of the old tray, which may live on without the selection: left inside, the window would stay there
+  // unmapped, and no other tray could take it.
+  leaveTray();
   attempts_ = 0;
-  if (present) return requestNow();
-  enter(DockState::waitingForTray);
+  if (!present) return enter(DockState::waitingForTray);
+  enter(DockState::managerStarting);
+  inThisState(managerStartDelay, [this] { requestNow(); });
+}
+
+void TrayDock::leaveTray() {
+  if (!onRoot_) {
+    port_.withdrawToRoot();
+    onRoot_ = true;
+  } else {
+    port_.withdraw();
+  }
+  // The next tray sees the item's own size, not the slot of the last one.
+  given_.reset();
+  fitWindowToTray();
 }
 
 void TrayDock::requestNow() {
@@ -66,41 +100,50 @@ void TrayDock::scheduleRetry() {
   // A tray still setting itself up can drop the request, and one that replaced another while this
   // process started can go unannounced: ask again, less and less often.
   inThisState(nextDelay(), [this] {
+    const int epoch = epoch_;
     port_.lookUpManager();
+    if (epoch != epoch_) return;  // the lookup found another manager: that change has taken over
     if (!port_.requestDock()) return enter(DockState::waitingForTray);
-    ++epoch_;
     scheduleRetry();
   });
 }
 
 void TrayDock::backOff() {
-  port_.withdraw();
+  leaveTray();
   enter(DockState::backingOff);
   inThisState(nextDelay(), [this] { requestNow(); });
 }
 
-void TrayDock::reparented(bool toRoot, PixelRect window, PixelSize parent) {
+void TrayDock::reparentedIntoTray(PixelRect window, PixelSize parent) {
+  onRoot_ = false;
   window_ = window;
-  slot_ = parent;
-  onRoot_ = toRoot;
-  if (toRoot) {
-    // The tray let the window go: it exited, or it hands icons straight back. Never an invisible window on
-    // the desktop, and never a tight loop of requests.
-    if (inTray()) backOff();
-    return;
-  }
+  parent_ = parent;
   switch (state_) {
     case DockState::disabled:
-      return port_.withdrawToRoot();  // a tray that docked the item after it was asked to let go
+      // A tray that docked the item after it was asked to let go.
+      port_.withdrawToRoot();
+      onRoot_ = true;
+      return;
+    case DockState::waitingForTray:
+    case DockState::managerStarting:
     case DockState::requested:
     case DockState::backingOff:
-    case DockState::waitingForTray:
-      return enter(DockState::taken);
+      enter(DockState::taken);
+      // A tray that neither maps the window nor says it has embedded it still gets it shown.
+      return inThisState(silentTrayDelay, [this] { embed(); });
     case DockState::taken:
+      return;
     case DockState::settling:
     case DockState::settled:
       return geometryChanged();  // moved from one slot to another of the same tray
   }
+}
+
+void TrayDock::reparentedToRoot() {
+  onRoot_ = true;
+  // The tray let the window go: it exited, or it hands icons straight back. Never an invisible window on
+  // the desktop, and never a tight loop of requests.
+  if (inTray()) backOff();
 }
 
 void TrayDock::mapped() {
@@ -117,48 +160,89 @@ void TrayDock::embeddedNotice() {
 
 void TrayDock::embed() {
   enter(DockState::settling);
+  fitWindowToTray();  // before showing: the widget would otherwise put its own size back
   port_.showInTray();
   geometryChanged();
 }
 
-void TrayDock::windowConfigured(PixelRect window) {
-  window_ = window;
-  if (state_ == DockState::settling || state_ == DockState::settled) geometryChanged();
+void TrayDock::setOwnSize(PixelSize size) {
+  own_ = size;
+  fitWindowToTray();
 }
 
-void TrayDock::slotResized(PixelSize slot) {
-  slot_ = slot;
-  if (state_ == DockState::settling || state_ == DockState::settled) geometryChanged();
+PixelSize TrayDock::wantedSize() const {
+  if (!given_) return own_;
+  return PixelSize{followsWidth_ ? own_.width : given_->width, followsHeight_ ? own_.height : given_->height};
+}
+
+void TrayDock::fitWindowToTray() {
+  const PixelSize wanted = wantedSize();
+  if (wanted == asked_) return;
+  asked_ = wanted;
+  if (pending_.size() == longestPendingResizes) pending_.pop_front();
+  pending_.push_back(wanted);
+  port_.resizeWindow(wanted);
+}
+
+bool TrayDock::resizedByTray(PixelSize size) {
+  // The window is override-redirect: no window manager resizes it. A size this process asked for is its
+  // own (its notices come in order); any other comes from the tray.
+  const auto own = std::find(pending_.begin(), pending_.end(), size);
+  if (own != pending_.end()) {
+    pending_.erase(pending_.begin(), own + 1);
+    return false;
+  }
+  return size != asked_;
+}
+
+void TrayDock::windowConfigured(PixelRect window) {
+  window_ = window;
+  const PixelSize size{window.width, window.height};
+  if (resizedByTray(size) && asksTray()) {
+    // A tray with slots of its own size (or one still laying its slot out). A side it gives as the item
+    // asked follows the item's size later on; the other keeps the tray's.
+    given_ = size;
+    followsWidth_ = size.width == own_.width;
+    followsHeight_ = size.height == own_.height;
+  }
+  if (shown()) geometryChanged();
+}
+
+void TrayDock::parentResized(PixelSize parent) {
+  parent_ = parent;
+  if (shown()) geometryChanged();
 }
 
 void TrayDock::geometryChanged() {
-  if (state_ == DockState::taken) return;
-  port_.fitCell(visibleCell(window_, slot_));
+  fitWindowToTray();
+  port_.fitCell(visibleCell(window_, parent_));
   // A tray lays its slot out in steps after embedding (GNOME's tray: 1 x 1 first): the cell counts once
   // the geometry has been still for a moment. The last settled cell stays reported meanwhile.
-  if (state_ == DockState::settled) {
-    state_ = DockState::settling;
-    ++epoch_;
-  }
+  state_ = DockState::settling;
+  ++epoch_;
   inThisState(settleDelay, [this] { settle(); });
 }
 
 void TrayDock::settle() {
-  const SettledCell cell{visibleCell(window_, slot_), port_.trayWindowOnScreen()};
-  const bool changed = settled_ != cell;
-  settled_ = cell;
+  const PixelRect cell = visibleCell(window_, parent_);
+  const std::optional<PixelRect> part = port_.shownPart(cell);
+  const SettledCell now{part.value_or(cell), part.has_value() && !part->empty()};
   // The tray kept the item for a while: the next trouble starts the delays afresh.
   attempts_ = 0;
   state_ = DockState::settled;
   ++epoch_;
-  if (changed) port_.cellChanged();
+  if (settled_ == now) return;
+  settled_ = now;
+  port_.cellChanged();
 }
 
 void TrayDock::windowDestroyed() {
-  const bool wasEnabled = state_ != DockState::disabled;
   onRoot_ = true;
+  given_.reset();
+  pending_.clear();
   port_.recreateWindow();
-  if (!wasEnabled) return;
+  asked_ = own_;
+  if (state_ == DockState::disabled) return;
   // A tray that destroys its slots keeps getting asked, but with growing delays like one that hands the
   // window back.
   enter(DockState::backingOff);
