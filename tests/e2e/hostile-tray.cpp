@@ -7,10 +7,13 @@
 //   --no-notify             never sends XEMBED_EMBEDDED_NOTIFY
 //   --slot WxH              gives every icon a slot of that size and resizes the icon to it
 //   --off-screen            keeps its panel outside the screen (as XEmbed-to-StatusNotifierItem proxies do)
+//   --transparent           puts its panel at 0,0 with _NET_WM_WINDOW_OPACITY 0 (KDE's proxy does so: on a
+//                           desktop without a compositor, an invisible window there takes the clicks)
 //   --forge-manager         takes no selection: sends one MANAGER message naming a window that does not
 //                           own it, then exits
-// Every dock request is printed as a line "dock <milliseconds since start>" on standard output. Slots are
-// not put in the save-set, so the X server destroys an icon still inside one when the tray exits.
+// Its panel window is named "hostile-tray". Every dock request is printed as a line "dock <milliseconds since
+// start>" on standard output. Slots are not put in the save-set, so the X server destroys an icon still
+// inside one when the tray exits.
 #include <xcb/xcb.h>
 
 #include <chrono>
@@ -36,6 +39,7 @@ struct Options {
   int slotWidth = 0;  // 0: the icon's own size
   int slotHeight = 0;
   bool offScreen = false;
+  bool transparent = false;
   bool forgeManager = false;
 };
 
@@ -44,13 +48,22 @@ Options parse(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const char* next = i + 1 < argc ? argv[i + 1] : "0";
-    if (arg == "--exit-after") options.exitAfter = std::atol(next), ++i;
-    else if (arg == "--destroy-slot-after") options.destroySlotAfter = std::atol(next), ++i;
-    else if (arg == "--hand-back") options.handBack = true;
-    else if (arg == "--no-notify") options.notify = false;
-    else if (arg == "--off-screen") options.offScreen = true;
-    else if (arg == "--forge-manager") options.forgeManager = true;
-    else if (arg == "--slot" && std::sscanf(next, "%dx%d", &options.slotWidth, &options.slotHeight) == 2) ++i;
+    if (arg == "--exit-after")
+      options.exitAfter = std::atol(next), ++i;
+    else if (arg == "--destroy-slot-after")
+      options.destroySlotAfter = std::atol(next), ++i;
+    else if (arg == "--hand-back")
+      options.handBack = true;
+    else if (arg == "--no-notify")
+      options.notify = false;
+    else if (arg == "--off-screen")
+      options.offScreen = true;
+    else if (arg == "--transparent")
+      options.transparent = true;
+    else if (arg == "--forge-manager")
+      options.forgeManager = true;
+    else if (arg == "--slot" && std::sscanf(next, "%dx%d", &options.slotWidth, &options.slotHeight) == 2)
+      ++i;
     else {
       std::fprintf(stderr, "hostile-tray: unknown argument %s\n", argv[i]);
       std::exit(2);
@@ -75,11 +88,21 @@ class Tray {
     manager_ = atom("MANAGER");
     panel_ = xcb_generate_id(c_);
     const uint32_t values[] = {0x333333, 1, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY};
-    const int16_t x = options_.offScreen ? -2000 : static_cast<int16_t>(screen_->width_in_pixels - 200);
-    const int16_t y = options_.offScreen ? -2000 : 0;
-    xcb_create_window(c_, XCB_COPY_FROM_PARENT, panel_, screen_->root, x, y, 200,
-                      32, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
+    int16_t x = static_cast<int16_t>(screen_->width_in_pixels - 200);
+    int16_t y = 0;
+    if (options_.offScreen) x = y = -2000;
+    if (options_.transparent) x = y = 0;
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, panel_, screen_->root, x, y, 200, 32, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+    const std::string_view name = "hostile-tray";
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, panel_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        static_cast<uint32_t>(name.size()), name.data());
+    if (options_.transparent) {
+      const uint32_t opacity = 0;
+      xcb_change_property(c_, XCB_PROP_MODE_REPLACE, panel_, atom("_NET_WM_WINDOW_OPACITY"),
+                          XCB_ATOM_CARDINAL, 32, 1, &opacity);
+    }
     xcb_map_window(c_, panel_);
   }
 
@@ -98,16 +121,17 @@ class Tray {
   void run() {
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
-      const long now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                           std::chrono::steady_clock::now() - start)
-                           .count();
+      const long now =
+          std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+              .count();
       if (options_.exitAfter >= 0 && now >= options_.exitAfter) return;
       if (slot_ != 0 && options_.destroySlotAfter >= 0 && now - embeddedAt_ >= options_.destroySlotAfter) {
         xcb_destroy_window(c_, slot_);
         xcb_flush(c_);
         slot_ = 0;
       }
-      while (const Reply<xcb_generic_event_t> event{xcb_poll_for_event(c_)}) handle(*event, now);
+      while (const Reply<xcb_generic_event_t> event{xcb_poll_for_event(c_)})
+        handle(*event, now);
       if (xcb_connection_has_error(c_)) return;
       // Polling keeps the tray free of timers; 2 ms is far below every timing the tests look at.
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -116,8 +140,8 @@ class Tray {
 
  private:
   xcb_atom_t atom(const char* name) {
-    const Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+    const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        c_, xcb_intern_atom(c_, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
   }
 
@@ -147,10 +171,13 @@ class Tray {
   }
 
   void embed(xcb_window_t icon, long now) {
-    const Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c_, xcb_get_geometry(c_, icon), nullptr));
+    const Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(c_, xcb_get_geometry(c_, icon), nullptr));
     if (!geometry) return;
-    const uint16_t width = options_.slotWidth > 0 ? static_cast<uint16_t>(options_.slotWidth) : geometry->width;
-    const uint16_t height = options_.slotHeight > 0 ? static_cast<uint16_t>(options_.slotHeight) : geometry->height;
+    const uint16_t width =
+        options_.slotWidth > 0 ? static_cast<uint16_t>(options_.slotWidth) : geometry->width;
+    const uint16_t height =
+        options_.slotHeight > 0 ? static_cast<uint16_t>(options_.slotHeight) : geometry->height;
     slot_ = xcb_generate_id(c_);
     const uint32_t background = 0x333333;
     xcb_create_window(c_, XCB_COPY_FROM_PARENT, slot_, panel_, 4, 4, width, height, 0,

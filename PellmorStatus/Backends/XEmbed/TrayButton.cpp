@@ -1,5 +1,6 @@
 #include "Backends/XEmbed/TrayButton.h"
 
+#include <QCloseEvent>
 #include <QImage>
 #include <QLoggingCategory>
 #include <QMouseEvent>
@@ -68,6 +69,10 @@ class TrayWidget final : public QWidget {
   }
 
  protected:
+  // A tray that gives its icons up sends them WM_DELETE_WINDOW, as a window manager would (GTK 2's
+  // sockets do, trayer's among them); closing would destroy the native window, and with it the item.
+  void closeEvent(QCloseEvent* event) override { event->ignore(); }
+
   void paintEvent(QPaintEvent*) override {
     if (background_.isNull()) return;
     // Tiled sideways: the tray's background only varies from top to bottom, and the item may grow.

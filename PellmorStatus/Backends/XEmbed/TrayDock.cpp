@@ -44,8 +44,9 @@ void TrayDock::inThisState(std::chrono::milliseconds delay, std::function<void()
   });
 }
 
-std::chrono::milliseconds TrayDock::nextDelay() {
-  const int doublings = std::min(attempts_++, 6);
+std::chrono::milliseconds TrayDock::currentDelay() const {
+  // Doubles with each request since the tray last kept the item.
+  const int doublings = std::clamp(attempts_ - 1, 0, 6);
   return std::min(firstRetryDelay * (1 << doublings), longestRetryDelay);
 }
 
@@ -92,6 +93,7 @@ void TrayDock::leaveTray() {
 
 void TrayDock::requestNow() {
   if (!port_.requestDock()) return enter(DockState::waitingForTray);
+  ++attempts_;
   enter(DockState::requested);
   scheduleRetry();
 }
@@ -99,19 +101,18 @@ void TrayDock::requestNow() {
 void TrayDock::scheduleRetry() {
   // A tray still setting itself up can drop the request, and one that replaced another while this
   // process started can go unannounced: ask again, less and less often.
-  inThisState(nextDelay(), [this] {
+  inThisState(currentDelay(), [this] {
     const int epoch = epoch_;
     port_.lookUpManager();
     if (epoch != epoch_) return;  // the lookup found another manager: that change has taken over
-    if (!port_.requestDock()) return enter(DockState::waitingForTray);
-    scheduleRetry();
+    requestNow();
   });
 }
 
 void TrayDock::backOff() {
   leaveTray();
   enter(DockState::backingOff);
-  inThisState(nextDelay(), [this] { requestNow(); });
+  inThisState(currentDelay(), [this] { requestNow(); });
 }
 
 void TrayDock::reparentedIntoTray(PixelRect window, PixelSize parent) {
@@ -246,7 +247,7 @@ void TrayDock::windowDestroyed() {
   // A tray that destroys its slots keeps getting asked, but with growing delays like one that hands the
   // window back.
   enter(DockState::backingOff);
-  inThisState(nextDelay(), [this] { requestNow(); });
+  inThisState(currentDelay(), [this] { requestNow(); });
 }
 
 }  // namespace pellmor::xembed

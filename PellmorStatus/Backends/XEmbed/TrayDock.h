@@ -123,7 +123,7 @@ class TrayDock {
   void fitWindowToTray();
   bool resizedByTray(PixelSize size);
   PixelSize wantedSize() const;
-  std::chrono::milliseconds nextDelay();
+  std::chrono::milliseconds currentDelay() const;
   // Runs the task later unless the state has moved on meanwhile.
   void inThisState(std::chrono::milliseconds delay, std::function<void()> task);
 
