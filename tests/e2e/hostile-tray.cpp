@@ -178,6 +178,7 @@ class Tray {
         options_.slotWidth > 0 ? static_cast<uint16_t>(options_.slotWidth) : geometry->width;
     const uint16_t height =
         options_.slotHeight > 0 ? static_cast<uint16_t>(options_.slotHeight) : geometry->height;
+    if (slot_ != 0) xcb_destroy_window(c_, slot_);
     slot_ = xcb_generate_id(c_);
     const uint32_t background = 0x333333;
     xcb_create_window(c_, XCB_COPY_FROM_PARENT, slot_, panel_, 4, 4, width, height, 0,
@@ -190,9 +191,8 @@ class Tray {
     }
     xcb_map_window(c_, icon);
     if (options_.handBack) {
+      // The empty slot stays until the next embedding: the icon sees a live tray window let it go.
       xcb_reparent_window(c_, icon, screen_->root, 0, 0);
-      xcb_destroy_window(c_, slot_);
-      slot_ = 0;
     } else if (options_.notify) {
       send(icon, xembed_, XCB_CURRENT_TIME, xembedEmbeddedNotify, 0, XCB_EVENT_MASK_NO_EVENT);
     }
