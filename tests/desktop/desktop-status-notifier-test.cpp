@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <memory>
@@ -174,9 +175,8 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersWithEachNewWatcherAndServesTheHost) 
   ASSERT_TRUE(waitFor([&] { return !host_.interface()->isServiceRegistered(watcherName).value(); }));
   const QString again = startWatcherAndAwaitItem();
   EXPECT_EQ(processServing(again), companion_.processId());
-  // One line each time the item is left without a host (before the first watcher, during the restart).
-  EXPECT_TRUE(
-      waitFor([&] { return printed(QProcess::StandardError) == std::vector<std::string>(2, missingHost); }));
+  // A panel that is merely restarting leaves the item without a host for a moment only: no second line.
+  EXPECT_EQ(printed(QProcess::StandardError), std::vector<std::string>{missingHost});
 
   const QVariantMap properties = itemProperties(host_, again);
   const std::pair<const char*, QVariant> expected[] = {
@@ -426,8 +426,11 @@ TEST_F(StatusNotifierItemEndToEnd, HostileRequestsGetQuickAnswersAndLoseNothing)
       ask(call(service, itemPath, itemInterface, QStringLiteral("Scroll"), {1, QStringLiteral("vertical")}))
           .type(),
       QDBusMessage::ReplyMessage);
-  EXPECT_EQ(printed(QProcess::StandardError), std::vector<std::string>{missingHost})
-      << "nothing but the first line";
+  // At most the line a slow watcher start may have caused, and nothing the requests caused.
+  const std::vector<std::string> lines = printed(QProcess::StandardError);
+  EXPECT_LE(lines.size(), 1u);
+  for (const std::string& line : lines)
+    EXPECT_EQ(line, missingHost);
 }
 
 // A flood of clicks while the main application reads nothing: a person's burst gets through, the rest
@@ -442,8 +445,11 @@ TEST_F(StatusNotifierItemEndToEnd, ClickFloodWhileNobodyReadsIsBounded) {
   ask(call(service, itemPath, itemInterface, QStringLiteral("Scroll"), {1, QStringLiteral("vertical")}));
   const std::string dropped =
       "PellmorStatus: too many clicks from the StatusNotifierItem host; dropping some";
-  EXPECT_TRUE(waitFor([&] { return printed(QProcess::StandardError).size() >= 2; }));
-  EXPECT_EQ(printed(QProcess::StandardError), (std::vector<std::string>{missingHost, dropped}));
+  const auto droppedSaidOnce = [&] {
+    const std::vector<std::string> lines = printed(QProcess::StandardError);
+    return std::count(lines.begin(), lines.end(), dropped) == 1;
+  };
+  EXPECT_TRUE(waitFor(droppedSaidOnce));
 
   // Once the main application reads, the clicks that got through arrive, then a later one on its own.
   MainAppReader mainApp(fifo("to_main.fifo"));
@@ -481,12 +487,13 @@ TEST_F(StatusNotifierItemEndToEnd, ReRegistersWhenDroppedAFewTimesAtMost) {
 TEST_F(StatusNotifierItemEndToEnd, ComesBackOnANewBusAtTheSameAddress) {
   ASSERT_NO_FATAL_FAILURE(startCompanion());
   ASSERT_FALSE(startWatcherAndAwaitItem().isEmpty());
+  const std::size_t linesBefore = printed(QProcess::StandardError).size();
   watcher_.reset();
   QDBusConnection::disconnectFromBus(QStringLiteral("test-host"));
   bus_.kill();
   bus_.waitForFinished();
   // Said once more: the item is without a host until the bus is back.
-  EXPECT_TRUE(waitFor([&] { return printed(QProcess::StandardError).size() == 2; }));
+  EXPECT_TRUE(waitFor([&] { return printed(QProcess::StandardError).size() == linesBefore + 1; }));
   ASSERT_NO_FATAL_FAILURE(startBus());
   const QString service = startWatcherAndAwaitItem();
   ASSERT_FALSE(service.isEmpty());

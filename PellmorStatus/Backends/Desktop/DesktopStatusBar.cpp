@@ -1,6 +1,9 @@
 #include "Backends/Desktop/DesktopStatusBar.h"
 
 #include <QObject>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -22,7 +25,9 @@ class DesktopButton final : public platform::Button {
  public:
   DesktopButton(HostMode mode, HostSituation situation, xembed::TrayTracker* tray,
                 sni::StatusNotifierWatcherTracker* watcher)
-      : mode_(mode), situation_(situation), watcher_(watcher) {
+      : mode_(mode), situation_(situation), watcher_(watcher), chooser_(mode) {
+    wakeUp_.setSingleShot(true);
+    QObject::connect(&wakeUp_, &QTimer::timeout, [this] { reconsider(); });
     if (tray != nullptr) {
       tray_ = std::make_unique<xembed::TrayButton>(*tray, qt::currentScreenLayout);
       tray_->setDockingEnabled(false);  // until the choice below
@@ -70,20 +75,28 @@ class DesktopButton final : public platform::Button {
     situation_.trayGivesWidth = tray_ ? tray_->trayGivesWidth() : std::nullopt;
     situation_.sessionBus = watcher_ != nullptr && watcher_->busReachable();
     situation_.watcher = watcher_ != nullptr && watcher_->available();
-    const Host chosen = chooseHost(mode_, situation_);
-    if (chosen == host_ && announced_) return;
-    announced_ = true;
+    situation_.statusNotifierHost = watcher_ != nullptr ? watcher_->host() : sni::StatusNotifierHost::unknown;
+    const HostChooser::Step step = chooser_.update(situation_, HostChooser::Clock::now());
+    if (step.announceMissingHost) {
+      std::fprintf(stderr, "%s; the item appears as soon as one starts\n",
+                   missingHostLine(mode_, situation_).c_str());
+      std::fflush(stderr);
+    }
+    if (step.wakeAt) {
+      const auto wait =
+          std::chrono::ceil<std::chrono::milliseconds>(*step.wakeAt - HostChooser::Clock::now());
+      wakeUp_.start(std::max(wait, std::chrono::milliseconds(0)));
+    }
+    show(step.host);
+  }
+
+  void show(Host chosen) {
+    if (chosen == host_) return;
     host_ = chosen;
     // The StatusNotifierItem goes first, so a host never shows the item twice.
     if (sni_ && chosen != Host::statusNotifier) sni_->setPublished(false);
     if (tray_) tray_->setDockingEnabled(chosen == Host::xembed);
     if (sni_ && chosen == Host::statusNotifier) sni_->setPublished(true);
-    if (chosen == Host::none) {
-      // Once each time the item loses its last host; never repeated while none comes.
-      std::fprintf(stderr, "%s; the item appears as soon as one starts\n",
-                   missingHostLine(mode_, situation_).c_str());
-      std::fflush(stderr);
-    }
   }
 
   HostMode mode_;
@@ -92,8 +105,9 @@ class DesktopButton final : public platform::Button {
   std::unique_ptr<xembed::TrayButton> tray_;
   std::unique_ptr<sni::StatusNotifierButton> sni_;
   QMetaObject::Connection watcherConnection_;
+  HostChooser chooser_;
+  QTimer wakeUp_;  // for the chooser's next step when nothing else happens
   Host host_ = Host::none;
-  bool announced_ = false;
   platform::Rect frame_;
 };
 
