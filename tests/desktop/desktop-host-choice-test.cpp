@@ -19,6 +19,12 @@ HostSituation x11(bool tray, std::optional<bool> givesWidth, bool watcher) {
           .watcher = watcher};
 }
 
+// The same with Pellmor Status's GNOME Shell extension enabled.
+HostSituation withShellExtension(HostSituation situation) {
+  situation.shellExtension = true;
+  return situation;
+}
+
 // Each row: the desktop, PELLMOR_STATUS_HOST, what it offers, the host chosen.
 TEST(HostChoice, PicksTheFrontEndThatShowsTheWholeItem) {
   struct Case {
@@ -37,6 +43,11 @@ TEST(HostChoice, PicksTheFrontEndThatShowsTheWholeItem) {
       {"forced XEmbed, no tray", "xembed", x11(false, std::nullopt, true), Host::none},
       {"forced StatusNotifierItem beside a wide tray", "sni", x11(true, true, true), Host::statusNotifier},
       {"forced StatusNotifierItem, no watcher", "sni", x11(true, true, false), Host::none},
+      {"our shell extension beside a wide tray and a watcher", nullptr,
+       withShellExtension(x11(true, true, true)), Host::gnomeShell},
+      {"forced XEmbed beside our shell extension", "xembed", withShellExtension(x11(true, true, true)),
+       Host::xembed},
+      {"forced shell extension, none enabled", "gnome-shell", x11(true, true, true), Host::none},
   };
   for (const Case& row : table) {
     EXPECT_EQ(chooseHost(hostModeFrom(row.mode), row.situation), row.expected) << row.desktop;
@@ -55,6 +66,8 @@ TEST(HostChoice, MissingHostLineNamesWhatIsMissing) {
   EXPECT_EQ(missingHostLine(HostMode::xembed, bare), start + noTray);
   EXPECT_EQ(missingHostLine(HostMode::statusNotifier, {.xDisplay = true, .trayGivesWidth = std::nullopt}),
             start + "no session bus");
+  EXPECT_EQ(missingHostLine(HostMode::gnomeShell, bare),
+            start + "no Pellmor Status extension enabled in GNOME Shell");
 }
 
 // A row of 63 x 16 pixels.
