@@ -223,6 +223,11 @@ void TrayButton::showInCell(QSize cell) {
 }
 
 void TrayButton::embedded() {
+  // A request sent before docking was turned off can still be served: the item is shown elsewhere now.
+  if (!dockingEnabled_) {
+    withdrawToRoot(windowId_);
+    return;
+  }
   docked_ = true;
   tracker_.watchSlot(windowId_, parentOf(windowId_));
   startDockSequence();
