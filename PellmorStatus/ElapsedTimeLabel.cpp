@@ -1,8 +1,8 @@
 #include "ElapsedTimeLabel.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -13,7 +13,10 @@ namespace pellmor {
 namespace {
 
 constexpr std::string_view unrepresentable = "-:--";
-constexpr auto tickInterval = std::chrono::milliseconds(1000);
+// A new start time shows within this many seconds, as it would with a refresh every second.
+constexpr double pickUpDelay = 1.0;
+// How far ahead a change of text is looked for: 2^32 s, more than a century.
+constexpr double searchHorizon = 4294967296.0;
 
 // "%.2f" as the C locale writes it, whatever the process locale: to_chars never consults a locale and
 // rounds correctly, as printf does.
@@ -54,6 +57,11 @@ std::string hoursAndMinutes(double seconds) {
   return buffer.data();
 }
 
+std::string textAt(const ElapsedTimeLabel::Inputs& inputs, double now) {
+  const double seconds = ElapsedTimeLabel::elapsedSeconds(inputs.startTime, inputs.hoursWithoutTimer, now);
+  return ElapsedTimeLabel::format(seconds, inputs.timeFormat, inputs.decimalSymbol);
+}
+
 }  // namespace
 
 ElapsedTimeLabel::ElapsedTimeLabel(Inputs inputs, const platform::Clock& clock,
@@ -63,22 +71,53 @@ ElapsedTimeLabel::ElapsedTimeLabel(Inputs inputs, const platform::Clock& clock,
 ElapsedTimeLabel::~ElapsedTimeLabel() = default;
 
 void ElapsedTimeLabel::appear() {
+  if (!timer_) timer_ = tickers_.makeWallClockTimer([this] { fired(); });
   updateElapsedTime();
-  if (!timer_) timer_ = tickers_.startRepeating(tickInterval, [this] { tick(); });
 }
 
 void ElapsedTimeLabel::update(Inputs inputs) {
   const bool shownFiguresChange = inputs.hoursWithoutTimer != inputs_.hoursWithoutTimer ||
                                   inputs.timeFormat != inputs_.timeFormat ||
                                   inputs.decimalSymbol != inputs_.decimalSymbol;
+  const bool startTimeChanges = inputs.startTime != inputs_.startTime;
   inputs_ = std::move(inputs);
-  // A new start time alone waits for the next tick.
-  if (shownFiguresChange) updateElapsedTime();
+  if (shownFiguresChange) return updateElapsedTime();
+  if (!startTimeChanges) return;
+  // Without a start time the text stays as last computed, and nothing can change it.
+  if (!inputs_.startTime) return fireAt(std::nullopt);
+  const double pickUp = clock_.now() + pickUpDelay;
+  fireAt(armedFor_ ? std::min(*armedFor_, pickUp) : pickUp);
 }
 
 void ElapsedTimeLabel::updateElapsedTime() {
-  const double seconds = elapsedSeconds(inputs_.startTime, inputs_.hoursWithoutTimer, clock_.now());
-  store(format(seconds, inputs_.timeFormat, inputs_.decimalSymbol));
+  const double now = clock_.now();
+  store(textAt(inputs_, now));
+  fireAt(nextTextChange(inputs_, now));
+}
+
+std::optional<double> ElapsedTimeLabel::nextTextChange(const Inputs& inputs, double now) {
+  if (!inputs.startTime) return std::nullopt;
+  // The total only grows with time, and so does the figure it rounds to: a text, once changed, never
+  // comes back. So a doubling search brackets the change and a bisection narrows it down to adjacent
+  // doubles, both on the formatter itself, which no second copy of its rounding could disagree with.
+  const std::string shown = textAt(inputs, now);
+  double unchanged = now;
+  double step = 1;
+  while (textAt(inputs, now + step) == shown) {
+    if (step >= searchHorizon) return std::nullopt;
+    unchanged = now + step;
+    step *= 2;
+  }
+  double changed = now + step;
+  for (;;) {
+    const double middle = unchanged + (changed - unchanged) / 2;
+    if (!(middle > unchanged && middle < changed)) return changed;
+    if (textAt(inputs, middle) == shown) {
+      unchanged = middle;
+    } else {
+      changed = middle;
+    }
+  }
 }
 
 double ElapsedTimeLabel::elapsedSeconds(std::optional<double> startTime, double hoursWithoutTimer,
@@ -96,8 +135,19 @@ std::string ElapsedTimeLabel::format(double elapsedSeconds, std::string_view tim
   return hoursAndMinutes(seconds);
 }
 
-void ElapsedTimeLabel::tick() {
+void ElapsedTimeLabel::fired() {
+  armedFor_.reset();
   if (inputs_.startTime) updateElapsedTime();
+}
+
+void ElapsedTimeLabel::fireAt(std::optional<double> instant) {
+  if (!timer_ || instant == armedFor_) return;
+  armedFor_ = instant;
+  if (instant) {
+    timer_->fireAt(*instant);
+  } else {
+    timer_->disarm();
+  }
 }
 
 void ElapsedTimeLabel::store(std::string text) {

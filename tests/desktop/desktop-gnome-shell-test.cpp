@@ -3,6 +3,8 @@
 // reports what a shell could report, reads the picture and clicks as the extension does.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
 
 #include <QDBusConnectionInterface>
 #include <QDBusMetaType>
@@ -11,6 +13,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -18,6 +22,7 @@
 
 #include "Backends/GnomeShell/ShellTypes.h"
 #include "Backends/Qt/ItemPainter.h"
+#include "Backends/Qt/QtTextMetrics.h"
 #include "StatusItem.h"
 #include "support/Channel.h"
 
@@ -93,22 +98,30 @@ QVariantMap panel(int height, int scale, int itemWidth) {
           {QStringLiteral("ItemFrame"), QVariant::fromValue(Frame{1000, 0, itemWidth, height})}};
 }
 
-// What the companion draws for a fresh channel (signed in, no timer): the full row in a cell as high as
-// the bar's logical height, at the bar's scale, computed here by the same core.
+// What the companion draws for a fresh channel (signed in, no timer): the full row centred in a cell as
+// high as the bar's logical height, at the bar's scale, computed here by the same core and painter.
 gnome::ItemImage expectedImage(int cellHeight, int scale) {
   ManualMainThread mainThread;
   FakeClock clock{1'700'000'000.0};
   FakeTickerFactory tickers;
+  const qt::QtTextMetrics metrics;
   TempChannel channel{mainThread};
   StatusItem content({.channel = [&]() -> FIFOManager& { return channel.fifo(); },
                       .mainThread = &mainThread,
                       .clock = &clock,
-                      .tickers = &tickers},
+                      .tickers = &tickers,
+                      .textMetrics = &metrics},
                      std::make_shared<SizeSubject>());
   content.install([] {});
   mainThread.drain();
-  const QSize cell(63, cellHeight);
-  return gnome::itemImageFrom(qt::renderItemImage(content.render({63.0, 1.0 * cellHeight}), cell, scale));
+  const int width = static_cast<int>(std::ceil(content.render().size.width));
+  return gnome::itemImageFrom(qt::renderItemImage(content.render(), QSize(width, cellHeight), scale));
+}
+
+// A child that dies with the test, whatever ends the test: no companion or bus daemon outlives a failure.
+void startChild(QProcess& process, const QString& program, const QStringList& arguments) {
+  process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+  process.start(program, arguments);
 }
 
 class GnomeShellEndToEnd : public ::testing::Test {
@@ -116,15 +129,33 @@ class GnomeShellEndToEnd : public ::testing::Test {
   void SetUp() override {
     qDBusRegisterMetaType<Frame>();
     gnome::registerShellTypes();
-    bus_.startCommand(QStringLiteral("dbus-daemon --session --nofork --print-address=1"));
+    ASSERT_NO_FATAL_FAILURE(startBus());
+  }
+  void TearDown() override {
+    stopShell();
+    for (QProcess* process : {&companion_, &bus_}) {
+      if (process->state() == QProcess::NotRunning) continue;
+      process->kill();
+      process->waitForFinished();
+    }
+  }
+
+  // A session bus of our own at a fixed address, so a new daemon can take the old one's place, and the
+  // shell's connection to it.
+  void startBus() {
+    const auto socket = std::filesystem::path(runtime_.path()) / "bus";
+    startChild(bus_, QStringLiteral("dbus-daemon"),
+               {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
+                QStringLiteral("--address=unix:path=") + QString::fromStdString(socket.string())});
     ASSERT_TRUE(waitFor([&] { return bus_.canReadLine(); })) << "dbus-daemon gave no address";
     address_ = QString::fromLatin1(bus_.readLine().trimmed());
     shell_ = QDBusConnection::connectToBus(address_, QStringLiteral("test-shell"));
     ASSERT_TRUE(shell_.isConnected());
   }
-  void TearDown() override {
+  void stopShell() {
     extension_.reset();
-    QDBusConnection::disconnectFromBus(QStringLiteral("test-shell"));
+    for (const char* name : {"test-shell", "test-stranger"})
+      QDBusConnection::disconnectFromBus(QLatin1String(name));
   }
 
   // The extension enabled: its object, then its name, as the extension does.
@@ -140,7 +171,7 @@ class GnomeShellEndToEnd : public ::testing::Test {
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime_.path()));
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
     companion_.setProcessEnvironment(environment);
-    companion_.start(QStringLiteral(PELLMOR_STATUS_PATH), {});
+    startChild(companion_, QStringLiteral(PELLMOR_STATUS_PATH), {});
     ASSERT_TRUE(companion_.waitForStarted()) << companion_.errorString().toStdString();
   }
 
@@ -167,6 +198,8 @@ class GnomeShellEndToEnd : public ::testing::Test {
   std::vector<std::string> printed(QProcess::ProcessChannel channel) {
     std::vector<std::string>& lines = channel == QProcess::StandardOutput ? out_ : err_;
     companion_.setReadChannel(channel);
+    while (companion_.waitForReadyRead(0)) {
+    }  // what the pipe holds already, without waiting
     while (companion_.canReadLine())
       lines.push_back(companion_.readLine().chopped(1).toStdString());
     return lines;
@@ -211,7 +244,12 @@ TEST_F(GnomeShellEndToEnd, DrawsTheRowAtTheBarsScaleAndMapsClicksBack) {
       {"SecondaryActivate", {}, "toggleTimer"},  {"ActivateMenuEntry", {5}, std::nullopt},
       {"ActivateMenuEntry", {-1}, std::nullopt}, {"ActivateMenuEntry", {1}, "toggleApp"},
   };
+  // Another client of the bus clicks too, and is answered with nothing done: only the shell clicks.
+  QDBusConnection stranger = QDBusConnection::connectToBus(address_, QStringLiteral("test-stranger"));
   for (const auto& click : clicks) {
+    stranger.call(
+        QDBusMessage::createMethodCall(itemName, itemPath, itemInterface, QLatin1String(click.method))
+        << click.arguments);
     callItem(click.method, click.arguments);
     if (click.action) {
       EXPECT_EQ(mainApp.readLine(patience(60)), R"({"action":")" + *click.action + R"("})");
@@ -245,14 +283,36 @@ TEST_F(GnomeShellEndToEnd, RefusesWhatNoBarCanBeAndRecovers) {
   };
   ASSERT_TRUE(waitFor([&] { return refusals().size() >= refused.size(); }));
   EXPECT_EQ(refusals(), refused);
-  // The item's object answers once the companion has handled what came before.
-  image();
   EXPECT_FALSE(itemPublished()) << "published with no bar to show it in";
 
   extension_->report(panel(32, 1, 63));
   ASSERT_TRUE(waitFor([&] { return itemPublished(); })) << "a sound report did not show the item";
   EXPECT_TRUE(image() == expectedImage(32, 1));
   EXPECT_EQ(companion_.state(), QProcess::Running);
+}
+
+// The session bus dies and a new one starts at the same address: the companion connects to it and shows
+// the item to the extension there. While the bus is gone it says once that no host shows the item.
+TEST_F(GnomeShellEndToEnd, ComesBackOnANewBusAtTheSameAddress) {
+  enableExtension(panel(32, 1, 63));
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  ASSERT_TRUE(waitFor([&] { return itemPublished(); })) << "the item was not published";
+  const auto missing = [&] {
+    const std::vector<std::string> lines = printed(QProcess::StandardError);
+    return std::count_if(lines.begin(), lines.end(),
+                         [](const std::string& line) { return line.starts_with("No tray to show"); });
+  };
+  const auto missingBefore = missing();
+  stopShell();
+  bus_.kill();
+  bus_.waitForFinished();
+  EXPECT_TRUE(waitFor([&] { return missing() == missingBefore + 1; }));
+  ASSERT_NO_FATAL_FAILURE(startBus());
+  enableExtension(panel(32, 1, 63));
+  ASSERT_TRUE(waitFor([&] { return itemPublished(); })) << "not shown on the new bus";
+  EXPECT_EQ(shell_.interface()->servicePid(itemName).value(), companion_.processId());
+  EXPECT_TRUE(image() == expectedImage(32, 1));
+  EXPECT_EQ(missing(), missingBefore + 1);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 
-// The platform's clock, tickers and main thread as the tests drive them (the headless backend stands in
-// for the status bar and the screens), and the patience of every wait in the tests.
+// The platform's clock, timers, main thread and screens as the tests drive them (the headless backend
+// stands in for the status bar), and the patience of every wait in the tests.
 
 #include <algorithm>
 #include <chrono>
@@ -11,10 +11,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "Platform/Clock.h"
 #include "Platform/MainThread.h"
+#include "Platform/Screens.h"
 #include "Platform/Ticker.h"
 
 namespace pellmor::testing {
@@ -29,42 +31,101 @@ inline std::chrono::milliseconds patience(double seconds = 30) {
   return std::chrono::milliseconds(static_cast<long>(seconds * 1000 * timeScale()));
 }
 
+// Screens of fixed frames, in global coordinates; the first holds the origin.
+class FakeScreens final : public platform::Screens {
+ public:
+  explicit FakeScreens(std::vector<platform::Rect> screens = {}) : screens_(std::move(screens)) {}
+  std::vector<platform::Rect> screens() const override { return screens_; }
+
+ private:
+  std::vector<platform::Rect> screens_;
+};
+
 // A wall clock that moves only when the test moves it.
 class FakeClock : public platform::Clock {
  public:
   explicit FakeClock(double now = 0) : now_(now) {}
   double now() const override { return now_; }
+  void set(double now) { now_ = now; }
 
  private:
-  const double now_;
+  double now_;
 };
 
-// Tickers that fire only when the test says so. A handle's destruction stops its ticker.
+// Wall-clock timers that fire only when the test says so. A handle's destruction stops its timer.
 class FakeTickerFactory : public platform::TickerFactory {
  public:
-  std::unique_ptr<platform::Ticker> startRepeating(std::chrono::milliseconds,
-                                                   std::function<void()> onTick) override {
-    auto handle = std::make_unique<Handle>(std::make_shared<std::function<void()>>(std::move(onTick)));
-    tickers_.push_back(handle->onTick);
-    return handle;
+  std::unique_ptr<platform::WallClockTimer> makeWallClockTimer(std::function<void()> onFire) override {
+    auto timer = std::make_unique<Timer>(std::move(onFire));
+    timers_.push_back(timer->state);
+    return timer;
   }
 
-  // One tick of every running ticker, in the order they were started.
+  // Fires every armed timer at once, as if each one's instant had come, in the order they were made.
   void tick() {
-    for (const auto& ticker : std::vector(tickers_))  // a copy: a ticker may start or stop others
-      if (const auto onTick = ticker.lock()) (*onTick)();
+    for (const auto& state : live())
+      fire(*state);
   }
+  // Moves the clock forward to `instant`, firing each timer whose instant comes on the way, at that
+  // instant, earliest first.
+  void runUntil(FakeClock& clock, double instant) {
+    for (auto due = earliestArmed(); due && *due->armedFor <= instant; due = earliestArmed()) {
+      clock.set(std::max(clock.now(), *due->armedFor));
+      fire(*due);
+    }
+    clock.set(std::max(clock.now(), instant));
+  }
+  // Sets the wall clock to `instant`, forward or back, as NTP or the user would: every armed timer fires.
+  void setWallClock(FakeClock& clock, double instant) {
+    clock.set(instant);
+    tick();
+  }
+
+  // Timers armed for an instant.
   std::size_t runningCount() const {
-    return static_cast<std::size_t>(std::count_if(tickers_.begin(), tickers_.end(),
-                                                  [](const auto& ticker) { return !ticker.expired(); }));
+    const auto states = live();
+    return static_cast<std::size_t>(std::count_if(
+        states.begin(), states.end(), [](const auto& state) { return state->armedFor.has_value(); }));
   }
+  // How many times a timer fired: the wake-ups a real event loop would have had.
+  int firings() const { return firings_; }
 
  private:
-  struct Handle : platform::Ticker {
-    explicit Handle(std::shared_ptr<std::function<void()>> onTick) : onTick(std::move(onTick)) {}
-    std::shared_ptr<std::function<void()>> onTick;
+  struct State {
+    std::function<void()> onFire;
+    std::optional<double> armedFor;
   };
-  std::vector<std::weak_ptr<std::function<void()>>> tickers_;
+  struct Timer : platform::WallClockTimer {
+    explicit Timer(std::function<void()> onFire)
+        : state(std::make_shared<State>(State{std::move(onFire), {}})) {}
+    void fireAt(double instant) override { state->armedFor = instant; }
+    void disarm() override { state->armedFor.reset(); }
+    std::shared_ptr<State> state;
+  };
+
+  // The timers still alive, in the order they were made; a copy, since a firing may make or stop timers.
+  std::vector<std::shared_ptr<State>> live() const {
+    std::vector<std::shared_ptr<State>> states;
+    for (const auto& timer : timers_)
+      if (auto state = timer.lock()) states.push_back(std::move(state));
+    return states;
+  }
+  std::shared_ptr<State> earliestArmed() const {
+    std::shared_ptr<State> earliest;
+    for (const auto& state : live()) {
+      if (state->armedFor && (!earliest || *state->armedFor < *earliest->armedFor)) earliest = state;
+    }
+    return earliest;
+  }
+  void fire(State& state) {
+    if (!state.armedFor) return;
+    state.armedFor.reset();
+    ++firings_;
+    state.onFire();
+  }
+
+  std::vector<std::weak_ptr<State>> timers_;
+  int firings_ = 0;
 };
 
 // The main thread's queue: any thread may post; the test thread runs the tasks when it drains.

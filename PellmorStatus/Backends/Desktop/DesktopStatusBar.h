@@ -2,7 +2,6 @@
 
 #include "Backends/BackendLayer.h"
 
-#include <QDBusConnection>
 #include <memory>
 #include <optional>
 
@@ -43,7 +42,6 @@ class DesktopStatusBar final : public platform::StatusBar {
  private:
   Options options_;
   std::unique_ptr<xembed::TrayTracker> tray_;
-  std::optional<QDBusConnection> bus_;
   std::unique_ptr<sni::StatusNotifierWatcherTracker> watcher_;
   std::unique_ptr<gnome::ShellExtensionTracker> shellExtension_;
 };

@@ -30,17 +30,15 @@ platform::Rect ShellPanelWindow::convertRectToScreen(platform::Rect rect) const 
   return qt::screenFromWindow(rect, frame());
 }
 
-GnomeShellButton::GnomeShellButton(QDBusConnection bus, ShellExtensionTracker& tracker,
-                                   std::function<qt::ScreenLayout()> layout)
+GnomeShellButton::GnomeShellButton(ShellExtensionTracker& tracker, std::function<qt::ScreenLayout()> layout)
     : tracker_(tracker),
       layout_(std::move(layout)),
       window_(tracker_, layout_),
-      item_(std::move(bus),
-            ShellItem::Actions{
-                .activate = [this](int x, int y) { click(x, y); },
-                .secondaryActivate = [this] { activateContent(platform::HitTarget::timerButton); },
-                .menuEntryClicked = [this](int index) { chooseMenuEntry(index); },
-            }) {
+      item_(tracker_, ShellItem::Actions{
+                          .activate = [this](int x, int y) { click(x, y); },
+                          .secondaryActivate = [this] { activateContent(platform::HitTarget::timerButton); },
+                          .menuEntryClicked = [this](int index) { chooseMenuEntry(index); },
+                      }) {
   panelConnection_ = QObject::connect(&tracker_, &ShellExtensionTracker::panelChanged, [this] { refresh(); });
 }
 
@@ -80,11 +78,21 @@ void GnomeShellButton::setPublished(bool published) {
   refresh();
 }
 
-// The whole row, as wide as it is and as high as the panel's room, in logical pixels of the shell.
+// As wide as the whole row and as high as the panel's room, in logical pixels of the shell.
 platform::Size GnomeShellButton::cell() const {
   const ShellPanel& panel = tracker_.panel();
   return platform::Size{std::ceil(content_->render().size.width),
                         std::ceil(static_cast<double>(panel.height) / panel.scale)};
+}
+
+// The whole row, centred in the panel's height as on every other host; the row squeezed for a bar too
+// low for it. The content would lay out a tile for a cell that is not twice as wide as high.
+bool GnomeShellButton::rowFits() const {
+  return cell().height >= content_->render().size.height;
+}
+
+platform::RenderDescription GnomeShellButton::description() const {
+  return rowFits() ? content_->render() : content_->render(cell());
 }
 
 void GnomeShellButton::refresh() {
@@ -93,7 +101,7 @@ void GnomeShellButton::refresh() {
     const platform::Size size = cell();
     const double scale = tracker_.panel().scale;
     const QImage image = qt::renderItemImage(
-        content_->render(size), QSize(static_cast<int>(size.width), static_cast<int>(size.height)), scale);
+        description(), QSize(static_cast<int>(size.width), static_cast<int>(size.height)), scale);
     ShellPresentation presentation;
     presentation.image = itemImageFrom(image);
     presentation.description = qt::describeInWords(content_->render());
@@ -110,7 +118,16 @@ void GnomeShellButton::click(int x, int y) {
   const double scale = tracker_.panel().scale;
   const platform::Point point{(x + 0.5) / scale, (y + 0.5) / scale};
   // Off the picture's segments (the panel button's padding) the click is on the item itself.
-  if (!content_->click(point, cell()) && action_) action_();
+  if (!clickContent(point) && action_) action_();
+}
+
+// The painter centres the row in the cell on whole points; the content's hit test takes the row's own.
+bool GnomeShellButton::clickContent(platform::Point point) {
+  const platform::Size size = cell();
+  if (!rowFits()) return content_->click(point, size);
+  const platform::Size row = content_->render().size;
+  return content_->click(platform::Point{point.x - std::floor((size.width - row.width) / 2),
+                                         point.y - std::floor((size.height - row.height) / 2)});
 }
 
 void GnomeShellButton::chooseMenuEntry(int index) {

@@ -2,7 +2,6 @@
 
 #include "Backends/BackendLayer.h"
 
-#include <QDBusConnection>
 #include <functional>
 #include <memory>
 
@@ -31,8 +30,7 @@ class ShellPanelWindow final : public platform::Window {
 // window is the panel, and its place the one the extension reports.
 class GnomeShellButton final : public platform::Button {
  public:
-  GnomeShellButton(QDBusConnection bus, ShellExtensionTracker& tracker,
-                   std::function<qt::ScreenLayout()> layout);
+  GnomeShellButton(ShellExtensionTracker& tracker, std::function<qt::ScreenLayout()> layout);
   ~GnomeShellButton() override;
 
   platform::Rect frame() const override { return frame_; }
@@ -51,7 +49,10 @@ class GnomeShellButton final : public platform::Button {
  private:
   void refresh();
   platform::Size cell() const;
+  bool rowFits() const;
+  platform::RenderDescription description() const;
   void click(int x, int y);
+  bool clickContent(platform::Point point);
   void chooseMenuEntry(int index);
   void activateContent(platform::HitTarget target);
 

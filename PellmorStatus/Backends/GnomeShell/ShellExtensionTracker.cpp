@@ -1,13 +1,14 @@
 #include "Backends/GnomeShell/ShellExtensionTracker.h"
 
 #include <QDBusArgument>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDBusReply>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 namespace pellmor::gnome {
@@ -17,8 +18,12 @@ const QString extensionService = QStringLiteral("com.pellmor.Status.GnomeShell")
 const QString extensionPath = QStringLiteral("/com/pellmor/Status/GnomeShell");
 const QString extensionInterface = QStringLiteral("com.pellmor.Status.GnomeShell");
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
-// A shell that hangs must not hold the item back for long.
+const QString daemonService = QStringLiteral("org.freedesktop.DBus");
+// A shell or daemon that hangs must not hold the item back for long.
 constexpr int callTimeoutMilliseconds = 5000;
+// A lost bus is tried again soon, then less often: a session without a bus costs a wake-up now and then.
+constexpr std::chrono::milliseconds firstRetry{500};
+constexpr std::chrono::milliseconds longestRetry{30'000};
 
 // Bounds of what a top bar can be: larger values would make the companion draw pictures without limit.
 constexpr int maxScale = 8;
@@ -66,35 +71,85 @@ std::optional<qt::PixelRect> rectangleFrom(const QString& name, const QVariant& 
 
 }  // namespace
 
-ShellExtensionTracker::ShellExtensionTracker(QDBusConnection bus)
-    : bus_(std::move(bus)),
-      serviceWatcher_(extensionService, bus_, QDBusServiceWatcher::WatchForOwnerChange) {
-  connect(&serviceWatcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+ShellExtensionTracker::ShellExtensionTracker() : connector_(QStringLiteral("gnome")) {
+  retry_.setSingleShot(true);
+  connect(&retry_, &QTimer::timeout, this, [this] { connectToBus(); });
+  connectToBus();
+}
+
+ShellExtensionTracker::~ShellExtensionTracker() = default;
+
+void ShellExtensionTracker::connectToBus() {
+  connector_.open([this](const QDBusConnection& connection) {
+    if (connection.isConnected()) {
+      connectedTo(connection);
+      return;
+    }
+    changeState([this] { reachable_ = false; });
+    const auto wait = std::min(longestRetry, firstRetry * (1 << std::min(failedAttempts_++, 6)));
+    retry_.start(wait);
+  });
+}
+
+void ShellExtensionTracker::connectedTo(const QDBusConnection& connection) {
+  failedAttempts_ = 0;
+  bus_ = connection;
+  disconnection_ = std::make_unique<qt::DisconnectionWatch>(connection, [this] { lost(); });
+  serviceWatcher_ = std::make_unique<QDBusServiceWatcher>(extensionService, *bus_,
+                                                          QDBusServiceWatcher::WatchForOwnerChange);
+  connect(serviceWatcher_.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
           [this](const QString&, const QString&, const QString& newOwner) { ownerChangedTo(newOwner); });
-  bus_.connect(extensionService, extensionPath, propertiesInterface, QStringLiteral("PropertiesChanged"),
-               this, SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
-  if (QDBusConnectionInterface* daemon = bus_.interface()) {
-    const QDBusReply<QString> owner = daemon->serviceOwner(extensionService);
-    if (owner.isValid()) owner_ = owner.value();
-  }
-  if (!owner_.isEmpty()) askForProperties();
+  // From any sender, told apart by its unique name in the slot: QtDBus would ask the daemon for the
+  // well-known name's owner, and wait for the answer, to filter by it.
+  bus_->connect(QString(), extensionPath, propertiesInterface, QStringLiteral("PropertiesChanged"), this,
+                SLOT(propertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
+  changeState([this] { reachable_ = true; });
+  askForOwner();
+}
+
+void ShellExtensionTracker::lost() {
+  changeState([this] {
+    serviceWatcher_.reset();
+    disconnection_.reset();
+    connector_.close(*bus_);
+    bus_.reset();
+    owner_.clear();
+    panel_ = ShellPanel{};
+    reachable_ = false;
+  });
+  emit panelChanged();
+  retry_.start(firstRetry);
+}
+
+void ShellExtensionTracker::askForOwner() {
+  QDBusMessage call = QDBusMessage::createMethodCall(daemonService, QStringLiteral("/org/freedesktop/DBus"),
+                                                     daemonService, QStringLiteral("GetNameOwner"));
+  call << extensionService;
+  auto* pending = new QDBusPendingCallWatcher(bus_->asyncCall(call, callTimeoutMilliseconds), this);
+  connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
+    done->deleteLater();
+    const QDBusPendingReply<QString> reply = *done;
+    // The service watcher may have told already; an owner it reported wins over an older answer.
+    if (bus_ && owner_.isEmpty() && reply.isValid()) ownerChangedTo(reply.value());
+  });
 }
 
 void ShellExtensionTracker::ownerChangedTo(const QString& owner) {
-  const bool wasAvailable = available();
-  owner_ = owner;
-  // A new shell has a panel of its own; the old one's figures no longer hold.
-  panel_ = ShellPanel{};
+  if (owner == owner_) return;
+  changeState([this, &owner] {
+    owner_ = owner;
+    // A new shell has a panel of its own; the old one's figures no longer hold.
+    panel_ = ShellPanel{};
+  });
   if (!owner_.isEmpty()) askForProperties();
-  if (available() != wasAvailable) emit availabilityChanged();
   emit panelChanged();
 }
 
 void ShellExtensionTracker::askForProperties() {
-  QDBusMessage call = QDBusMessage::createMethodCall(extensionService, extensionPath, propertiesInterface,
-                                                     QStringLiteral("GetAll"));
+  QDBusMessage call =
+      QDBusMessage::createMethodCall(owner_, extensionPath, propertiesInterface, QStringLiteral("GetAll"));
   call << extensionInterface;
-  auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call, callTimeoutMilliseconds), this);
+  auto* pending = new QDBusPendingCallWatcher(bus_->asyncCall(call, callTimeoutMilliseconds), this);
   connect(pending, &QDBusPendingCallWatcher::finished, this,
           [this, owner = owner_](QDBusPendingCallWatcher* done) {
             done->deleteLater();
@@ -105,10 +160,9 @@ void ShellExtensionTracker::askForProperties() {
 }
 
 void ShellExtensionTracker::propertiesChanged(const QString& interface, const QVariantMap& changed,
-                                              const QStringList&) {
-  if (interface == extensionInterface && available()) apply(changed);
+                                              const QStringList&, const QDBusMessage& message) {
+  if (interface == extensionInterface && available() && message.service() == owner_) apply(changed);
 }
-
 void ShellExtensionTracker::apply(const QVariantMap& properties) {
   ShellPanel panel = panel_;
   for (auto it = properties.begin(); it != properties.end(); ++it) {
@@ -125,6 +179,12 @@ void ShellExtensionTracker::apply(const QVariantMap& properties) {
   }
   panel_ = panel;
   emit panelChanged();
+}
+
+void ShellExtensionTracker::changeState(const std::function<void()>& change) {
+  const auto before = std::tuple(reachable_, available());
+  change();
+  if (std::tuple(reachable_, available()) != before) emit availabilityChanged();
 }
 
 }  // namespace pellmor::gnome

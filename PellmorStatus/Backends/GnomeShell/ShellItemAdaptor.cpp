@@ -18,16 +18,16 @@ QStringList ShellItemAdaptor::menuEntries() const {
   return item_.presentation().menuEntries;
 }
 
-void ShellItemAdaptor::Activate(int x, int y) {
-  if (item_.actions().activate) item_.actions().activate(x, y);
+void ShellItemAdaptor::Activate(int x, int y, const QDBusMessage& message) {
+  item_.activate(message.service(), x, y);
 }
 
-void ShellItemAdaptor::SecondaryActivate() {
-  if (item_.actions().secondaryActivate) item_.actions().secondaryActivate();
+void ShellItemAdaptor::SecondaryActivate(const QDBusMessage& message) {
+  item_.secondaryActivate(message.service());
 }
 
-void ShellItemAdaptor::ActivateMenuEntry(int index) {
-  if (item_.actions().menuEntryClicked) item_.actions().menuEntryClicked(index);
+void ShellItemAdaptor::ActivateMenuEntry(int index, const QDBusMessage& message) {
+  item_.activateMenuEntry(message.service(), index);
 }
 
 }  // namespace pellmor::gnome

@@ -3,6 +3,7 @@
 #include "Backends/BackendLayer.h"
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusMessage>
 #include <QString>
 #include <QStringList>
 
@@ -13,7 +14,8 @@ namespace pellmor::gnome {
 class ShellItem;
 
 // The item's face on the bus for the GNOME Shell extension: the picture to show, its description and
-// menu, and the clicks the extension passes on. Everything is answered by the item that owns the adaptor.
+// menu, and the clicks the extension passes on, with the caller's name. Everything is answered by the item
+// that owns the adaptor.
 class ShellItemAdaptor final : public QDBusAbstractAdaptor {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "com.pellmor.Status.Item")
@@ -31,10 +33,11 @@ class ShellItemAdaptor final : public QDBusAbstractAdaptor {
  public Q_SLOTS:
   // A left click at (x, y) screen pixels from the picture's top-left corner; outside the picture for a
   // click on the panel button's padding.
-  void Activate(int x, int y);
+  // The message each comes in, last, is QtDBus's own addition (not on the bus): it names the caller.
+  void Activate(int x, int y, const QDBusMessage& message);
   // A middle click.
-  void SecondaryActivate();
-  void ActivateMenuEntry(int index);
+  void SecondaryActivate(const QDBusMessage& message);
+  void ActivateMenuEntry(int index, const QDBusMessage& message);
 
  private:
   ShellItem& item_;

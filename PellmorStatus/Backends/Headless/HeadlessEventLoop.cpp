@@ -2,7 +2,6 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,45 +13,41 @@
 namespace pellmor {
 namespace {
 
-// Reads the 8-byte counter of an eventfd or timerfd; false when nothing was pending.
+// Reads the 8-byte counter of an eventfd; false when nothing was pending.
 bool drainCounter(int descriptor) {
   std::uint64_t count = 0;
   return retryOnInterrupt([&] { return read(descriptor, &count, sizeof count); }) ==
          static_cast<ssize_t>(sizeof count);
 }
 
-timespec toTimespec(std::chrono::milliseconds duration) {
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
-  const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(duration - seconds);
-  return timespec{static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
-}
-
-FileDescriptor makeRepeatingTimer(std::chrono::milliseconds interval) {
-  FileDescriptor timer(timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC));
-  if (timer.get() < 0) {
-    std::perror("timerfd_create");
-    return timer;
-  }
-  const timespec period = toTimespec(interval);
-  const itimerspec schedule{.it_interval = period, .it_value = period};
-  if (timerfd_settime(timer.get(), 0, &schedule, nullptr) != 0) std::perror("timerfd_settime");
-  return timer;
-}
-
 }  // namespace
 
-// The handle the ticker's owner holds; dropping it stops the ticker.
-class HeadlessEventLoop::RunningTicker : public platform::Ticker {
+// The handle the timer's owner holds; dropping it stops the timer.
+class HeadlessEventLoop::Timer : public platform::WallClockTimer {
  public:
-  RunningTicker(std::weak_ptr<TickerTable> table, std::uint64_t id) : table_(std::move(table)), id_(id) {}
-  ~RunningTicker() override {
+  Timer(std::weak_ptr<TimerTable> table, std::uint64_t id) : table_(std::move(table)), id_(id) {}
+  ~Timer() override {
     if (auto table = table_.lock()) table->erase(id_);
   }
-  RunningTicker(const RunningTicker&) = delete;
-  RunningTicker& operator=(const RunningTicker&) = delete;
+  Timer(const Timer&) = delete;
+  Timer& operator=(const Timer&) = delete;
+
+  void fireAt(double instant) override {
+    if (WallClockTimerFd* timer = find()) timer->armAt(instant);
+  }
+  void disarm() override {
+    if (WallClockTimerFd* timer = find()) timer->disarm();
+  }
 
  private:
-  std::weak_ptr<TickerTable> table_;
+  WallClockTimerFd* find() const {
+    const auto table = table_.lock();
+    if (!table) return nullptr;
+    const auto found = table->find(id_);
+    return found == table->end() ? nullptr : &found->second.timer;
+  }
+
+  std::weak_ptr<TimerTable> table_;
   std::uint64_t id_;
 };
 
@@ -75,20 +70,19 @@ void HeadlessEventLoop::wake() {
   retryOnInterrupt([&] { return write(wakeUp_.get(), &one, sizeof one); });
 }
 
-std::unique_ptr<platform::Ticker> HeadlessEventLoop::startRepeating(std::chrono::milliseconds interval,
-                                                                    std::function<void()> onTick) {
-  const std::uint64_t id = nextTickerId_++;
-  tickers_->emplace(id, TickerEntry{makeRepeatingTimer(interval),
-                                    std::make_shared<std::function<void()>>(std::move(onTick))});
-  return std::make_unique<RunningTicker>(tickers_, id);
+std::unique_ptr<platform::WallClockTimer> HeadlessEventLoop::makeWallClockTimer(
+    std::function<void()> onFire) {
+  const std::uint64_t id = nextTimerId_++;
+  timers_->try_emplace(id, TimerEntry{{}, std::make_shared<std::function<void()>>(std::move(onFire))});
+  return std::make_unique<Timer>(timers_, id);
 }
 
 bool HeadlessEventLoop::waitAndDispatch(int watchedDescriptor) {
   std::vector<pollfd> watched{{wakeUp_.get(), POLLIN, 0}, {watchedDescriptor, POLLIN, 0}};
-  std::vector<std::uint64_t> tickerIds;
-  for (const auto& [id, entry] : *tickers_) {
-    watched.push_back({entry.timer.get(), POLLIN, 0});
-    tickerIds.push_back(id);
+  std::vector<std::uint64_t> timerIds;
+  for (const auto& [id, entry] : *timers_) {
+    watched.push_back({entry.timer.descriptor(), POLLIN, 0});
+    timerIds.push_back(id);
   }
   // No timeout: an idle companion does not wake up.
   if (retryOnInterrupt([&] { return poll(watched.data(), watched.size(), -1); }) < 0) {
@@ -99,14 +93,14 @@ bool HeadlessEventLoop::waitAndDispatch(int watchedDescriptor) {
     drainCounter(wakeUp_.get());
     runPostedBatch();
   }
-  for (std::size_t index = 0; index < tickerIds.size(); ++index) {
-    if (watched[index + 2].revents != 0) fireTicker(tickerIds[index]);
+  for (std::size_t index = 0; index < timerIds.size(); ++index) {
+    if (watched[index + 2].revents != 0) fireTimer(timerIds[index]);
   }
   return watchedDescriptor >= 0 && watched[1].revents != 0;
 }
 
 void HeadlessEventLoop::runPostedBatch() {
-  // Tasks posted while this batch runs wait for the next round, after the tickers that are due.
+  // Tasks posted while this batch runs wait for the next round, after the timers that are due.
   std::deque<std::function<void()>> batch;
   {
     const std::lock_guard lock(queueMutex_);
@@ -116,14 +110,13 @@ void HeadlessEventLoop::runPostedBatch() {
     task();
 }
 
-void HeadlessEventLoop::fireTicker(std::uint64_t id) {
-  // An earlier task or tick of this round may have stopped the ticker.
-  const auto found = tickers_->find(id);
-  if (found == tickers_->end()) return;
-  if (!drainCounter(found->second.timer.get())) return;
-  // Holds the callback: the tick may stop its own ticker.
-  const std::shared_ptr<std::function<void()>> onTick = found->second.onTick;
-  (*onTick)();
+void HeadlessEventLoop::fireTimer(std::uint64_t id) {
+  // An earlier task or timer of this round may have stopped or re-armed the timer.
+  const auto found = timers_->find(id);
+  if (found == timers_->end() || !found->second.timer.consume()) return;
+  // Holds the callback: it may stop its own timer.
+  const std::shared_ptr<std::function<void()>> onFire = found->second.onFire;
+  (*onFire)();
 }
 
 }  // namespace pellmor

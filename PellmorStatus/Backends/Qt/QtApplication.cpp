@@ -3,12 +3,13 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <chrono>
 #include <utility>
 
 #include "Backends/Qt/QtScreens.h"
+#include "Backends/Qt/QtTextMetrics.h"
 #include "Support/SystemClock.h"
 #include "Support/TerminationSignals.h"
+#include "Support/WallClockTimerFd.h"
 
 namespace pellmor::qt {
 namespace {
@@ -24,24 +25,31 @@ class QtMainThread final : public platform::MainThread {
   QObject receiver_;  // lives on the main thread, where it was made
 };
 
-class QtTicker final : public platform::Ticker {
+// A timerfd on the wall clock, watched by a socket notifier: Qt's own timers run on the monotonic clock
+// and would miss a step of the wall clock. Socket notifiers also fire inside nested event loops (a menu
+// open, a drag).
+class QtWallClockTimer final : public platform::WallClockTimer {
  public:
-  QtTicker(std::chrono::milliseconds interval, std::function<void()> onTick) {
-    timer_.setTimerType(Qt::PreciseTimer);
-    timer_.setInterval(interval);
-    QObject::connect(&timer_, &QTimer::timeout, std::move(onTick));
-    timer_.start();
+  explicit QtWallClockTimer(std::function<void()> onFire)
+      : notifier_(timer_.descriptor(), QSocketNotifier::Read), onFire_(std::move(onFire)) {
+    QObject::connect(&notifier_, &QSocketNotifier::activated, [this] {
+      if (timer_.consume()) onFire_();
+    });
   }
 
+  void fireAt(double instant) override { timer_.armAt(instant); }
+  void disarm() override { timer_.disarm(); }
+
  private:
-  QTimer timer_;  // also fires inside nested event loops (menus, drags)
+  WallClockTimerFd timer_;
+  QSocketNotifier notifier_;
+  std::function<void()> onFire_;
 };
 
 class QtTickerFactory final : public platform::TickerFactory {
  public:
-  std::unique_ptr<platform::Ticker> startRepeating(std::chrono::milliseconds interval,
-                                                   std::function<void()> onTick) override {
-    return std::make_unique<QtTicker>(interval, std::move(onTick));
+  std::unique_ptr<platform::WallClockTimer> makeWallClockTimer(std::function<void()> onFire) override {
+    return std::make_unique<QtWallClockTimer>(std::move(onFire));
   }
 };
 
@@ -82,6 +90,7 @@ class QtApplication::Impl {
   QtTickerFactory tickers_;
   SystemClock clock_;
   QtScreens screens_;
+  QtTextMetrics textMetrics_;
   std::unique_ptr<platform::StatusBar> statusBar_;
   bool terminating_ = false;
 };
@@ -122,6 +131,10 @@ platform::StatusBar& QtApplication::systemStatusBar() {
 
 platform::Screens& QtApplication::screens() {
   return impl_->screens_;
+}
+
+const platform::TextMetrics& QtApplication::textMetrics() {
+  return impl_->textMetrics_;
 }
 
 bool QtApplication::terminating() const {
