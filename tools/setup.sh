@@ -12,6 +12,8 @@ packages=(
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth trayer icewm fluxbox xdotool x11-utils imagemagick fonts-dejavu-core locales-all python3
   desktop-file-utils systemd lintian mandoc x11-xserver-utils
+  # GNOME Shell 43 for the shell extension's test, the AppIndicator extension beside it, gsettings and gdbus
+  gnome-shell gnome-shell-extension-appindicator libglib2.0-bin
 )
 
 # --wayland: also a headless Wayland desktop with a StatusNotifierItem host, for ./tools/waybar-picture.sh.
