@@ -4,8 +4,6 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <tuple>
@@ -18,12 +16,6 @@ const QString extensionService = QStringLiteral("com.pellmor.Status.GnomeShell")
 const QString extensionPath = QStringLiteral("/com/pellmor/Status/GnomeShell");
 const QString extensionInterface = QStringLiteral("com.pellmor.Status.GnomeShell");
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
-const QString daemonService = QStringLiteral("org.freedesktop.DBus");
-// A shell or daemon that hangs must not hold the item back for long.
-constexpr int callTimeoutMilliseconds = 5000;
-// A lost bus is tried again soon, then less often: a session without a bus costs a wake-up now and then.
-constexpr std::chrono::milliseconds firstRetry{500};
-constexpr std::chrono::milliseconds longestRetry{30'000};
 
 // Bounds of what a top bar can be: larger values would make the companion draw pictures without limit.
 constexpr int maxScale = 8;
@@ -71,97 +63,54 @@ std::optional<qt::PixelRect> rectangleFrom(const QString& name, const QVariant& 
 
 }  // namespace
 
-ShellExtensionTracker::ShellExtensionTracker() : connector_(QStringLiteral("gnome")) {
-  retry_.setSingleShot(true);
-  connect(&retry_, &QTimer::timeout, this, [this] { connectToBus(); });
-  connectToBus();
-}
+ShellExtensionTracker::ShellExtensionTracker()
+    : follower_(QStringLiteral("gnome"), extensionService,
+                qt::BusNameFollower::Handlers{
+                    .connected = [this](QDBusConnection& bus) { connectedTo(bus); },
+                    .unreachable = [this] { lost(); },
+                    .ownerChanged = [this](const QString& owner) { ownerChangedTo(owner); },
+                }) {}
 
 ShellExtensionTracker::~ShellExtensionTracker() = default;
 
-void ShellExtensionTracker::connectToBus() {
-  connector_.open([this](const QDBusConnection& connection) {
-    if (connection.isConnected()) {
-      connectedTo(connection);
-      return;
-    }
-    changeState([this] { reachable_ = false; });
-    const auto wait = std::min(longestRetry, firstRetry * (1 << std::min(failedAttempts_++, 6)));
-    retry_.start(wait);
-  });
-}
-
-void ShellExtensionTracker::connectedTo(const QDBusConnection& connection) {
-  failedAttempts_ = 0;
-  bus_ = connection;
-  disconnection_ = std::make_unique<qt::DisconnectionWatch>(connection, [this] { lost(); });
-  serviceWatcher_ = std::make_unique<QDBusServiceWatcher>(extensionService, *bus_,
-                                                          QDBusServiceWatcher::WatchForOwnerChange);
-  connect(serviceWatcher_.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
-          [this](const QString&, const QString&, const QString& newOwner) { ownerChangedTo(newOwner); });
+void ShellExtensionTracker::connectedTo(QDBusConnection& bus) {
   // From any sender, told apart by its unique name in the slot: QtDBus would ask the daemon for the
   // well-known name's owner, and wait for the answer, to filter by it.
-  bus_->connect(QString(), extensionPath, propertiesInterface, QStringLiteral("PropertiesChanged"), this,
-                SLOT(propertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
-  changeState([this] { reachable_ = true; });
-  askForOwner();
+  bus.connect(QString(), extensionPath, propertiesInterface, QStringLiteral("PropertiesChanged"), this,
+              SLOT(propertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
+  changeState([] {});
 }
 
 void ShellExtensionTracker::lost() {
-  changeState([this] {
-    serviceWatcher_.reset();
-    disconnection_.reset();
-    connector_.close(*bus_);
-    bus_.reset();
-    owner_.clear();
-    panel_ = ShellPanel{};
-    reachable_ = false;
-  });
+  changeState([this] { panel_ = ShellPanel{}; });
   emit panelChanged();
-  retry_.start(firstRetry);
-}
-
-void ShellExtensionTracker::askForOwner() {
-  QDBusMessage call = QDBusMessage::createMethodCall(daemonService, QStringLiteral("/org/freedesktop/DBus"),
-                                                     daemonService, QStringLiteral("GetNameOwner"));
-  call << extensionService;
-  auto* pending = new QDBusPendingCallWatcher(bus_->asyncCall(call, callTimeoutMilliseconds), this);
-  connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
-    done->deleteLater();
-    const QDBusPendingReply<QString> reply = *done;
-    // The service watcher may have told already; an owner it reported wins over an older answer.
-    if (bus_ && owner_.isEmpty() && reply.isValid()) ownerChangedTo(reply.value());
-  });
 }
 
 void ShellExtensionTracker::ownerChangedTo(const QString& owner) {
-  if (owner == owner_) return;
-  changeState([this, &owner] {
-    owner_ = owner;
-    // A new shell has a panel of its own; the old one's figures no longer hold.
-    panel_ = ShellPanel{};
-  });
-  if (!owner_.isEmpty()) askForProperties();
+  // A new shell has a panel of its own; the old one's figures no longer hold.
+  changeState([this] { panel_ = ShellPanel{}; });
+  if (!owner.isEmpty()) askForProperties();
   emit panelChanged();
 }
 
 void ShellExtensionTracker::askForProperties() {
   QDBusMessage call =
-      QDBusMessage::createMethodCall(owner_, extensionPath, propertiesInterface, QStringLiteral("GetAll"));
+      QDBusMessage::createMethodCall(owner(), extensionPath, propertiesInterface, QStringLiteral("GetAll"));
   call << extensionInterface;
-  auto* pending = new QDBusPendingCallWatcher(bus_->asyncCall(call, callTimeoutMilliseconds), this);
+  auto* pending = new QDBusPendingCallWatcher(
+      follower_.bus()->asyncCall(call, qt::BusNameFollower::callTimeoutMilliseconds), this);
   connect(pending, &QDBusPendingCallWatcher::finished, this,
-          [this, owner = owner_](QDBusPendingCallWatcher* done) {
+          [this, owner = owner()](QDBusPendingCallWatcher* done) {
             done->deleteLater();
             const QDBusPendingReply<QVariantMap> reply = *done;
-            if (owner != owner_ || reply.isError()) return;
+            if (owner != this->owner() || reply.isError()) return;
             apply(reply.value());
           });
 }
 
 void ShellExtensionTracker::propertiesChanged(const QString& interface, const QVariantMap& changed,
                                               const QStringList&, const QDBusMessage& message) {
-  if (interface == extensionInterface && available() && message.service() == owner_) apply(changed);
+  if (interface == extensionInterface && available() && message.service() == owner()) apply(changed);
 }
 void ShellExtensionTracker::apply(const QVariantMap& properties) {
   ShellPanel panel = panel_;
@@ -182,9 +131,11 @@ void ShellExtensionTracker::apply(const QVariantMap& properties) {
 }
 
 void ShellExtensionTracker::changeState(const std::function<void()>& change) {
-  const auto before = std::tuple(reachable_, available());
   change();
-  if (std::tuple(reachable_, available()) != before) emit availabilityChanged();
+  const auto now = std::tuple(busReachable(), available());
+  if (now == reported_) return;
+  reported_ = now;
+  emit availabilityChanged();
 }
 
 }  // namespace pellmor::gnome

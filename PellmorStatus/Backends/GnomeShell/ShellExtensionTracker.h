@@ -4,17 +4,14 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusServiceWatcher>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <QVariantMap>
 #include <functional>
-#include <memory>
-#include <optional>
+#include <tuple>
 
-#include "Backends/Qt/BusConnector.h"
+#include "Backends/Qt/BusNameFollower.h"
 #include "Backends/Qt/GlobalCoordinates.h"
 
 namespace pellmor::gnome {
@@ -40,16 +37,16 @@ class ShellExtensionTracker final : public QObject {
   ~ShellExtensionTracker() override;
 
   // Connected to the session bus, or still trying for the first time; false while the bus is lost.
-  bool busReachable() const { return reachable_; }
+  bool busReachable() const { return follower_.reachable(); }
   // Connected, and the extension owns its name.
-  bool available() const { return bus_ && !owner_.isEmpty(); }
-  bool connected() const { return bus_.has_value(); }
+  bool available() const { return connected() && !owner().isEmpty(); }
+  bool connected() const { return follower_.bus().has_value(); }
   // The unique name of the shell that runs the extension; empty while none does.
-  const QString& owner() const { return owner_; }
+  const QString& owner() const { return follower_.owner(); }
   const ShellPanel& panel() const { return panel_; }
 
   // Makes and ends the connections the item is served on.
-  qt::BusConnector& connector() { return connector_; }
+  qt::BusConnector& connector() { return follower_.connector(); }
 
  Q_SIGNALS:
   // busReachable() or available() may have changed.
@@ -61,24 +58,16 @@ class ShellExtensionTracker final : public QObject {
                          const QDBusMessage& message);
 
  private:
-  void connectToBus();
-  void connectedTo(const QDBusConnection& connection);
+  void connectedTo(QDBusConnection& bus);
   void lost();
-  void askForOwner();
   void ownerChangedTo(const QString& owner);
   void askForProperties();
   void apply(const QVariantMap& properties);
   void changeState(const std::function<void()>& change);
 
-  qt::BusConnector connector_;
-  std::optional<QDBusConnection> bus_;
-  std::unique_ptr<QDBusServiceWatcher> serviceWatcher_;
-  std::unique_ptr<qt::DisconnectionWatch> disconnection_;
-  QTimer retry_;
-  int failedAttempts_ = 0;
-  bool reachable_ = true;  // until the first attempt fails
-  QString owner_;
   ShellPanel panel_;
+  std::tuple<bool, bool> reported_{true, false};
+  qt::BusNameFollower follower_;  // last: its handlers use the rest
 };
 
 }  // namespace pellmor::gnome

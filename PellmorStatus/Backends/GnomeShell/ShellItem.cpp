@@ -3,14 +3,12 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QPointer>
 #include <QVariantMap>
 #include <cstdio>
 #include <utility>
 
 #include "Backends/GnomeShell/ShellExtensionTracker.h"
 #include "Backends/GnomeShell/ShellItemAdaptor.h"
-#include "Backends/Qt/BusConnector.h"
 
 namespace pellmor::gnome {
 namespace {
@@ -36,7 +34,12 @@ QVariantMap changesBetween(const ShellPresentation& before, const ShellPresentat
 }  // namespace
 
 ShellItem::ShellItem(ShellExtensionTracker& tracker, Actions actions)
-    : tracker_(tracker), actions_(std::move(actions)) {
+    : tracker_(tracker),
+      actions_(std::move(actions)),
+      connection_(tracker.connector(), [this](QDBusConnection& bus) {
+        connection_.registerObject(itemPath, this);
+        askForName(bus);
+      }) {
   // Before any object is registered: QtDBus leaves a member whose types it cannot resolve off the bus.
   registerShellTypes();
   new ShellItemAdaptor(*this);  // owned by this object (a QObject child)
@@ -50,14 +53,14 @@ ShellItem::~ShellItem() {
 void ShellItem::show(const ShellPresentation& presentation) {
   const ShellPresentation before = std::exchange(presentation_, presentation);
   // Unserved, no extension follows the item: it reads everything afresh once the name appears.
-  if (!bus_) return;
+  if (!connection_.bus()) return;
   const QVariantMap changed = changesBetween(before, presentation_);
   if (changed.isEmpty()) return;
   // QtDBus adaptors announce no property changes themselves; the extension's proxy follows this signal.
   QDBusMessage signal = QDBusMessage::createSignal(
       itemPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
   signal << itemInterface << changed << QStringList();
-  bus_->send(signal);
+  connection_.bus()->send(signal);
 }
 
 void ShellItem::setPublished(bool published) {
@@ -66,43 +69,21 @@ void ShellItem::setPublished(bool published) {
   if (published_) {
     serveWhenPossible();
   } else {
-    withdraw();
+    connection_.close();
   }
 }
 
 void ShellItem::serveWhenPossible() {
-  if (!published_ || bus_ || opening_ || !tracker_.connected()) return;
-  opening_ = true;
-  qt::BusConnector& connector = tracker_.connector();
-  connector.open([self = QPointer(this), &connector](const QDBusConnection& connection) {
-    if (self) self->opening_ = false;
-    if (!connection.isConnected()) return;  // the tracker's own connection notices and tries again
-    if (!self || !self->published_) {
-      connector.close(connection);
-      return;
-    }
-    self->served(connection);
-  });
-}
-
-void ShellItem::served(const QDBusConnection& connection) {
-  bus_ = connection;
-  bus_->registerObject(itemPath, this, QDBusConnection::ExportAdaptors);
-  disconnection_ = std::make_unique<qt::DisconnectionWatch>(connection, [this] {
-    // The bus is gone: the tracker connects again and says so, and the item is served anew then.
-    disconnection_.reset();
-    bus_.reset();
-  });
-  askForName();
+  if (published_ && tracker_.connected()) connection_.open();
 }
 
 // Asked without waiting: QDBusConnection::registerService would wait for the daemon's answer.
-void ShellItem::askForName() {
+void ShellItem::askForName(QDBusConnection& bus) {
   QDBusMessage call = QDBusMessage::createMethodCall(
       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
   call << itemService << 0u;  // no flags: queued behind another holder, and ours once it lets go
-  auto* pending = new QDBusPendingCallWatcher(bus_->asyncCall(call, callTimeoutMilliseconds), this);
+  auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call, callTimeoutMilliseconds), this);
   connect(pending, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* done) {
     done->deleteLater();
     const QDBusPendingReply<uint> reply = *done;
@@ -115,14 +96,6 @@ void ShellItem::askForName() {
     std::fprintf(stderr, "Could not show the item in GNOME Shell's top bar: %s\n", qPrintable(reason));
     std::fflush(stderr);
   });
-}
-
-void ShellItem::withdraw() {
-  if (!bus_) return;
-  disconnection_.reset();
-  bus_->unregisterObject(itemPath);
-  tracker_.connector().close(*bus_);
-  bus_.reset();
 }
 
 bool ShellItem::isTheShell(const QString& caller) const {

@@ -10,10 +10,7 @@
 #include <optional>
 
 #include "Backends/GnomeShell/ShellTypes.h"
-
-namespace pellmor::qt {
-class DisconnectionWatch;
-}
+#include "Backends/Qt/ServedConnection.h"
 
 namespace pellmor::gnome {
 
@@ -54,18 +51,14 @@ class ShellItem final : public QObject {
 
  private:
   void serveWhenPossible();
-  void served(const QDBusConnection& connection);
-  void askForName();
-  void withdraw();
+  void askForName(QDBusConnection& bus);
   bool isTheShell(const QString& caller) const;
 
   ShellExtensionTracker& tracker_;
   Actions actions_;
   ShellPresentation presentation_;
-  std::optional<QDBusConnection> bus_;  // the item's own connection while served
-  std::unique_ptr<qt::DisconnectionWatch> disconnection_;
   bool published_ = false;
-  bool opening_ = false;
+  qt::ServedConnection connection_;  // last: closed first, while the object it serves still exists
 };
 
 }  // namespace pellmor::gnome

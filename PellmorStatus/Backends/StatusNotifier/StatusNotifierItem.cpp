@@ -1,9 +1,7 @@
 #include "Backends/StatusNotifier/StatusNotifierItem.h"
 
-#include <QPointer>
 #include <utility>
 
-#include "Backends/Qt/BusConnector.h"
 #include "Backends/StatusNotifier/DBusMenuAdaptor.h"
 #include "Backends/StatusNotifier/StatusNotifierItemAdaptor.h"
 #include "Backends/StatusNotifier/StatusNotifierWatcherTracker.h"
@@ -29,14 +27,16 @@ StatusNotifierItem::StatusNotifierItem(StatusNotifierWatcherTracker& watcher, Ac
     : watcher_(watcher),
       actions_(std::move(actions)),
       adaptor_(new StatusNotifierItemAdaptor(*this)),
-      menu_(new DBusMenuAdaptor(menuObject_, [this](int index) {
-        if (actions_.menuEntryClicked) actions_.menuEntryClicked(index);
-      })) {
+      menu_(new DBusMenuAdaptor(menuObject_,
+                                [this](int index) {
+                                  if (actions_.menuEntryClicked) actions_.menuEntryClicked(index);
+                                })),
+      connection_(watcher.connector(), [this](QDBusConnection&) { served(); }) {
   // Before any object is registered: QtDBus leaves a member whose types it cannot resolve off the bus.
   registerDBusTypes();
   connect(&watcher_, &StatusNotifierWatcherTracker::ownerChanged, this, [this] {
     reRegistrations_ = 0;
-    if (bus_) registerWithWatcher();
+    if (connection_.bus()) registerWithWatcher();
   });
   connect(&watcher_, &StatusNotifierWatcherTracker::availabilityChanged, this,
           [this] { serveWhenPossible(); });
@@ -52,7 +52,7 @@ void StatusNotifierItem::show(const Presentation& presentation) {
   const Presentation before = std::exchange(presentation_, presentation);
   menu_->setEntries(presentation_.menuEntries);
   // Unserved, no host follows the item: it reads everything afresh once the item registers.
-  if (!bus_) return;
+  if (!connection_.bus()) return;
   // Hosts read a property again when told it changed; a signal for an unchanged value costs every host a
   // round trip and a redraw.
   if (before.title != presentation_.title) emit adaptor_->NewTitle();
@@ -68,57 +68,31 @@ void StatusNotifierItem::setPublished(bool published) {
   if (published_) {
     serveWhenPossible();
   } else {
-    withdraw();
+    connection_.close();
   }
 }
 
 QString StatusNotifierItem::serviceName() const {
-  return bus_ ? bus_->baseService() : QString();
+  return connection_.bus() ? connection_.bus()->baseService() : QString();
 }
 
 void StatusNotifierItem::serveWhenPossible() {
-  if (!published_ || bus_ || opening_ || !watcher_.connected()) return;
-  opening_ = true;
-  qt::BusConnector& connector = watcher_.connector();
-  connector.open([self = QPointer(this), &connector](const QDBusConnection& connection) {
-    if (self) self->opening_ = false;
-    if (!connection.isConnected()) return;  // the watcher's own connection notices and tries again
-    if (!self || !self->published_) {
-      connector.close(connection);
-      return;
-    }
-    self->served(connection);
-  });
+  if (published_ && watcher_.connected()) connection_.open();
 }
 
-void StatusNotifierItem::served(const QDBusConnection& connection) {
-  bus_ = connection;
-  bus_->registerObject(itemPath, this, QDBusConnection::ExportAdaptors);
-  bus_->registerObject(menuPath, &menuObject_, QDBusConnection::ExportAdaptors);
-  disconnection_ = std::make_unique<qt::DisconnectionWatch>(connection, [this] {
-    // The bus is gone: the tracker connects again and says so, and the item is served anew then. The
-    // watch is running this very handler, so it goes once the handler has returned.
-    disconnection_.release()->deleteLater();
-    bus_.reset();
-  });
+void StatusNotifierItem::served() {
+  connection_.registerObject(itemPath, this);
+  connection_.registerObject(menuPath, &menuObject_);
   registerWithWatcher();
 }
 
-void StatusNotifierItem::withdraw() {
-  if (!bus_) return;
-  disconnection_.reset();
-  bus_->unregisterObject(menuPath);
-  bus_->unregisterObject(itemPath);
-  watcher_.connector().close(*bus_);
-  bus_.reset();
-}
-
 void StatusNotifierItem::registerWithWatcher() {
-  watcher_.registerItem(*bus_, itemPath);
+  watcher_.registerItem(*connection_.bus(), itemPath);
 }
 
 void StatusNotifierItem::watcherDropped(const QString& id) {
-  if (!bus_ || !namesItemOn(id, bus_->baseService()) || reRegistrations_ >= maximumReRegistrations) return;
+  const std::optional<QDBusConnection>& bus = connection_.bus();
+  if (!bus || !namesItemOn(id, bus->baseService()) || reRegistrations_ >= maximumReRegistrations) return;
   ++reRegistrations_;
   registerWithWatcher();
 }

@@ -10,12 +10,9 @@
 #include <memory>
 #include <optional>
 
+#include "Backends/Qt/ServedConnection.h"
 #include "Backends/StatusNotifier/DBusMenuAdaptor.h"
 #include "Backends/StatusNotifier/DBusTypes.h"
-
-namespace pellmor::qt {
-class DisconnectionWatch;
-}
 
 namespace pellmor::sni {
 
@@ -68,8 +65,7 @@ class StatusNotifierItem final : public QObject {
 
  private:
   void serveWhenPossible();
-  void served(const QDBusConnection& connection);
-  void withdraw();
+  void served();
   void registerWithWatcher();
   void watcherDropped(const QString& id);
 
@@ -79,11 +75,9 @@ class StatusNotifierItem final : public QObject {
   StatusNotifierItemAdaptor* adaptor_;  // owned by this object (a QObject child)
   DBusMenuAdaptor* menu_;               // owned by menuObject_
   Presentation presentation_;
-  std::optional<QDBusConnection> bus_;  // the item's own connection while served
-  std::unique_ptr<qt::DisconnectionWatch> disconnection_;
   bool published_ = false;
-  bool opening_ = false;
-  int reRegistrations_ = 0;  // since the watcher's owner last changed
+  int reRegistrations_ = 0;          // since the watcher's owner last changed
+  qt::ServedConnection connection_;  // last: closed first, while the objects it serves still exist
 };
 
 }  // namespace pellmor::sni

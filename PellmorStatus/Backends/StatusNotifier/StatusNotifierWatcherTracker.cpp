@@ -4,8 +4,6 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
-#include <algorithm>
-#include <chrono>
 #include <tuple>
 #include <utility>
 
@@ -15,101 +13,50 @@ namespace {
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
 const QString watcherInterface = QStringLiteral("org.kde.StatusNotifierWatcher");
-const QString daemonService = QStringLiteral("org.freedesktop.DBus");
-const QString daemonPath = QStringLiteral("/org/freedesktop/DBus");
-// A watcher or daemon that hangs must not hold the item back for long.
-constexpr int callTimeoutMilliseconds = 5000;
-// A lost bus is tried again soon, then less often: a session without a bus costs a wake-up now and then.
-constexpr std::chrono::milliseconds firstRetry{500};
-constexpr std::chrono::milliseconds longestRetry{30'000};
-
-QDBusMessage daemonCall(const QString& method, const QString& argument) {
-  QDBusMessage call = QDBusMessage::createMethodCall(daemonService, daemonPath, daemonService, method);
-  call << argument;
-  return call;
-}
 
 }  // namespace
 
-StatusNotifierWatcherTracker::StatusNotifierWatcherTracker() : connector_(QStringLiteral("sni")) {
-  retry_.setSingleShot(true);
-  connect(&retry_, &QTimer::timeout, this, [this] { connectToBus(); });
-  connectToBus();
-}
+StatusNotifierWatcherTracker::StatusNotifierWatcherTracker()
+    : follower_(QStringLiteral("sni"), watcherService,
+                qt::BusNameFollower::Handlers{
+                    .connected = [this](QDBusConnection& bus) { connectedTo(bus); },
+                    .unreachable = [this] { lost(); },
+                    .ownerChanged = [this](const QString& owner) { ownerChangedTo(owner); },
+                }) {}
 
 StatusNotifierWatcherTracker::~StatusNotifierWatcherTracker() = default;
 
-void StatusNotifierWatcherTracker::connectToBus() {
-  connector_.open([this](const QDBusConnection& connection) {
-    if (connection.isConnected()) {
-      connectedTo(connection);
-      return;
-    }
-    changeState([this] { reachable_ = false; });
-    const auto wait = std::min(longestRetry, firstRetry * (1 << std::min(failedAttempts_++, 6)));
-    retry_.start(wait);
-  });
-}
-
-void StatusNotifierWatcherTracker::connectedTo(const QDBusConnection& connection) {
-  failedAttempts_ = 0;
-  bus_ = connection;
-  disconnection_ = std::make_unique<qt::DisconnectionWatch>(connection, [this] { lost(); });
-  serviceWatcher_ =
-      std::make_unique<QDBusServiceWatcher>(watcherService, *bus_, QDBusServiceWatcher::WatchForOwnerChange);
-  connect(serviceWatcher_.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
-          [this](const QString&, const QString&, const QString& newOwner) { ownerChangedTo(newOwner); });
-  bus_->connect(watcherService, watcherPath, watcherInterface, QStringLiteral("StatusNotifierHostRegistered"),
-                this, SLOT(hostRegistered()));
-  bus_->connect(watcherService, watcherPath, watcherInterface,
-                QStringLiteral("StatusNotifierHostUnregistered"), this, SLOT(hostUnregistered()));
-  bus_->connect(watcherService, watcherPath, watcherInterface,
-                QStringLiteral("StatusNotifierItemUnregistered"), this, SLOT(watcherDroppedItem(QString)));
-  changeState([this] { reachable_ = true; });
-  askForOwner();
+void StatusNotifierWatcherTracker::connectedTo(QDBusConnection& bus) {
+  bus.connect(watcherService, watcherPath, watcherInterface, QStringLiteral("StatusNotifierHostRegistered"),
+              this, SLOT(hostRegistered()));
+  bus.connect(watcherService, watcherPath, watcherInterface, QStringLiteral("StatusNotifierHostUnregistered"),
+              this, SLOT(hostUnregistered()));
+  bus.connect(watcherService, watcherPath, watcherInterface, QStringLiteral("StatusNotifierItemUnregistered"),
+              this, SLOT(watcherDroppedItem(QString)));
+  changeState([] {});
 }
 
 void StatusNotifierWatcherTracker::lost() {
   changeState([this] {
-    serviceWatcher_.reset();
-    disconnection_.reset();
-    connector_.close(*bus_);
-    bus_.reset();
-    owner_.clear();
     identified_ = false;
     host_ = StatusNotifierHost::unknown;
-    reachable_ = false;
-  });
-  retry_.start(firstRetry);
-}
-
-void StatusNotifierWatcherTracker::askForOwner() {
-  auto* pending = new QDBusPendingCallWatcher(
-      bus_->asyncCall(daemonCall(QStringLiteral("GetNameOwner"), watcherService), callTimeoutMilliseconds),
-      this);
-  connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
-    done->deleteLater();
-    const QDBusPendingReply<QString> reply = *done;
-    // The service watcher may have told already; an owner it reported wins over an older answer.
-    if (bus_ && owner_.isEmpty() && reply.isValid()) ownerChangedTo(reply.value());
   });
 }
 
 void StatusNotifierWatcherTracker::ownerChangedTo(const QString& owner) {
-  if (owner == owner_) return;
-  changeState([this, &owner] {
-    owner_ = owner;
+  changeState([this] {
     identified_ = false;
     host_ = StatusNotifierHost::unknown;
     hostRegistered_ = true;
   });
-  if (!owner_.isEmpty()) identify(owner_);
+  if (!owner.isEmpty()) identify(owner);
 }
 
 void StatusNotifierWatcherTracker::identify(const QString& owner) {
   auto* pending = new QDBusPendingCallWatcher(
-      bus_->asyncCall(daemonCall(QStringLiteral("GetConnectionUnixProcessID"), owner),
-                      callTimeoutMilliseconds),
+      follower_.bus()->asyncCall(
+          qt::BusNameFollower::daemonCall(QStringLiteral("GetConnectionUnixProcessID"), owner),
+          qt::BusNameFollower::callTimeoutMilliseconds),
       this);
   connect(pending, &QDBusPendingCallWatcher::finished, this, [this, owner](QDBusPendingCallWatcher* done) {
     done->deleteLater();
@@ -119,7 +66,7 @@ void StatusNotifierWatcherTracker::identify(const QString& owner) {
 }
 
 void StatusNotifierWatcherTracker::identified(const QString& owner, StatusNotifierHost host) {
-  if (owner != owner_ || identified_) return;
+  if (owner != follower_.owner() || identified_) return;
   changeState([this, host] {
     identified_ = true;
     host_ = host;
@@ -129,25 +76,26 @@ void StatusNotifierWatcherTracker::identified(const QString& owner, StatusNotifi
 }
 
 void StatusNotifierWatcherTracker::registerItem(const QDBusConnection& itemConnection, const QString& path) {
-  if (owner_.isEmpty()) return;
+  if (follower_.owner().isEmpty()) return;
   QDBusMessage call = QDBusMessage::createMethodCall(watcherService, watcherPath, watcherInterface,
                                                      QStringLiteral("RegisterStatusNotifierItem"));
   call << path;
-  itemConnection.asyncCall(call, callTimeoutMilliseconds);
+  itemConnection.asyncCall(call, qt::BusNameFollower::callTimeoutMilliseconds);
 }
 
 void StatusNotifierWatcherTracker::askWhetherHostRegistered() {
   QDBusMessage call = QDBusMessage::createMethodCall(
       watcherService, watcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
   call << watcherInterface << QStringLiteral("IsStatusNotifierHostRegistered");
-  auto* pending = new QDBusPendingCallWatcher(bus_->asyncCall(call, callTimeoutMilliseconds), this);
+  auto* pending = new QDBusPendingCallWatcher(
+      follower_.bus()->asyncCall(call, qt::BusNameFollower::callTimeoutMilliseconds), this);
   connect(pending, &QDBusPendingCallWatcher::finished, this,
-          [this, owner = owner_](QDBusPendingCallWatcher* done) {
+          [this, owner = follower_.owner()](QDBusPendingCallWatcher* done) {
             done->deleteLater();
             const QDBusPendingReply<QDBusVariant> reply = *done;
             // A watcher without the property (or one that does not answer) is taken at its word that it shows
             // items.
-            if (owner != owner_ || reply.isError()) return;
+            if (owner != follower_.owner() || reply.isError()) return;
             const QVariant value = reply.value().variant();
             setHostRegistered(!value.canConvert<bool>() || value.toBool());
           });
@@ -159,7 +107,7 @@ void StatusNotifierWatcherTracker::hostRegistered() {
 
 void StatusNotifierWatcherTracker::hostUnregistered() {
   // The signal does not say whether another host remains: ask.
-  if (bus_ && !owner_.isEmpty()) askWhetherHostRegistered();
+  if (follower_.bus() && !follower_.owner().isEmpty()) askWhetherHostRegistered();
 }
 
 void StatusNotifierWatcherTracker::watcherDroppedItem(const QString& id) {
@@ -171,9 +119,11 @@ void StatusNotifierWatcherTracker::setHostRegistered(bool registered) {
 }
 
 void StatusNotifierWatcherTracker::changeState(const std::function<void()>& change) {
-  const auto before = std::tuple(reachable_, available(), host_);
   change();
-  if (std::tuple(reachable_, available(), host_) != before) emit availabilityChanged();
+  const auto now = std::tuple(busReachable(), available(), host_);
+  if (now == reported_) return;
+  reported_ = now;
+  emit availabilityChanged();
 }
 
 }  // namespace pellmor::sni

@@ -3,14 +3,12 @@
 #include "Backends/BackendLayer.h"
 
 #include <QDBusConnection>
-#include <QDBusServiceWatcher>
 #include <QObject>
 #include <QString>
-#include <QTimer>
-#include <memory>
-#include <optional>
+#include <functional>
+#include <tuple>
 
-#include "Backends/Qt/BusConnector.h"
+#include "Backends/Qt/BusNameFollower.h"
 #include "Backends/StatusNotifier/StatusNotifierHost.h"
 
 namespace pellmor::sni {
@@ -27,15 +25,17 @@ class StatusNotifierWatcherTracker final : public QObject {
   ~StatusNotifierWatcherTracker() override;
 
   // Connected to the session bus, or still trying for the first time; false while the bus is lost.
-  bool busReachable() const { return reachable_; }
+  bool busReachable() const { return follower_.reachable(); }
   // Connected, a watcher owns its name, it is known which program it is, and it has a host.
-  bool available() const { return bus_ && !owner_.isEmpty() && identified_ && hostRegistered_; }
+  bool available() const {
+    return connected() && !follower_.owner().isEmpty() && identified_ && hostRegistered_;
+  }
   // The program that owns the watcher's name; unknown while none does.
   StatusNotifierHost host() const { return host_; }
-  bool connected() const { return bus_.has_value(); }
+  bool connected() const { return follower_.bus().has_value(); }
 
   // Makes and ends the connections items are served on.
-  qt::BusConnector& connector() { return connector_; }
+  qt::BusConnector& connector() { return follower_.connector(); }
   // Asks the watcher to show the item at `path` on `itemConnection`: the call comes from that
   // connection, so the watcher knows the item by its unique name. Answered asynchronously.
   void registerItem(const QDBusConnection& itemConnection, const QString& path);
@@ -54,10 +54,8 @@ class StatusNotifierWatcherTracker final : public QObject {
   void watcherDroppedItem(const QString& id);
 
  private:
-  void connectToBus();
-  void connectedTo(const QDBusConnection& connection);
+  void connectedTo(QDBusConnection& bus);
   void lost();
-  void askForOwner();
   void ownerChangedTo(const QString& owner);
   void identify(const QString& owner);
   void identified(const QString& owner, StatusNotifierHost host);
@@ -65,17 +63,11 @@ class StatusNotifierWatcherTracker final : public QObject {
   void setHostRegistered(bool registered);
   void changeState(const std::function<void()>& change);
 
-  qt::BusConnector connector_;
-  std::optional<QDBusConnection> bus_;
-  std::unique_ptr<QDBusServiceWatcher> serviceWatcher_;
-  std::unique_ptr<qt::DisconnectionWatch> disconnection_;
-  QTimer retry_;
-  int failedAttempts_ = 0;
-  bool reachable_ = true;  // until the first attempt fails
-  QString owner_;
   bool identified_ = false;
   StatusNotifierHost host_ = StatusNotifierHost::unknown;
   bool hostRegistered_ = true;  // until the watcher says otherwise
+  std::tuple<bool, bool, StatusNotifierHost> reported_{true, false, StatusNotifierHost::unknown};
+  qt::BusNameFollower follower_;  // last: its handlers use the rest
 };
 
 }  // namespace pellmor::sni

@@ -1,0 +1,62 @@
+#include "Backends/Qt/ServedConnection.h"
+
+#include <QPointer>
+#include <utility>
+
+namespace pellmor::qt {
+
+ServedConnection::ServedConnection(BusConnector& connector, Served served)
+    : connector_(connector), served_(std::move(served)) {}
+
+ServedConnection::~ServedConnection() {
+  close();
+}
+
+void ServedConnection::open() {
+  wanted_ = true;
+  if (bus_ || opening_) return;
+  opening_ = true;
+  connector_.open([self = QPointer(this), &connector = connector_](const QDBusConnection& connection) {
+    if (!self) {
+      if (connection.isConnected()) connector.close(connection);
+      return;
+    }
+    self->opened(connection);
+  });
+}
+
+void ServedConnection::opened(const QDBusConnection& connection) {
+  opening_ = false;
+  if (!connection.isConnected()) return;  // the tracker's own connection notices and tries again
+  if (!wanted_) return connector_.close(connection);
+  bus_ = connection;
+  disconnection_ = std::make_unique<DisconnectionWatch>(connection, [this] { lost(); });
+  served_(*bus_);
+}
+
+void ServedConnection::lost() {
+  // The watch is running this very handler, so it goes once the handler has returned. The tracker
+  // connects again and says so, and the item is served anew then.
+  disconnection_.release()->deleteLater();
+  paths_.clear();
+  bus_.reset();
+}
+
+void ServedConnection::close() {
+  wanted_ = false;
+  if (!bus_) return;
+  disconnection_.reset();
+  for (const QString& path : std::as_const(paths_))
+    bus_->unregisterObject(path);
+  paths_.clear();
+  connector_.close(*bus_);
+  bus_.reset();
+}
+
+void ServedConnection::registerObject(const QString& path, QObject* object) {
+  if (!bus_) return;
+  bus_->registerObject(path, object, QDBusConnection::ExportAdaptors);
+  paths_.append(path);
+}
+
+}  // namespace pellmor::qt
