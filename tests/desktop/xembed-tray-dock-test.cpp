@@ -194,8 +194,10 @@ TEST_F(TrayDockTest, TheWindowKeepsToTheSlotTheTrayGives) {
     dock.reparentedIntoTray(c.given, c.parent);
     dock.mapped();
     EXPECT_EQ(port.fittedCell, c.cell) << c.tray;
+    port.fittedCell = PixelRect{0, 0, 76, 22};  // the item lays its content out at its new size
     dock.setOwnSize({76, 22});
     EXPECT_EQ(port.resizes.back(), c.afterGrowing) << c.tray;
+    EXPECT_EQ(port.fittedCell, c.cell) << c.tray << ": the content is back in the cell";
   }
 }
 

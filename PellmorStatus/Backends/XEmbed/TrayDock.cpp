@@ -169,6 +169,9 @@ void TrayDock::embed() {
 void TrayDock::setOwnSize(PixelSize size) {
   own_ = size;
   fitWindowToTray();
+  // The item lays its content out at its new size: in a tray it goes back into the cell the tray shows
+  // (a slot of the tray's own size sends no notice, so nothing else would put it back).
+  if (shown()) port_.fitCell(visibleCell(window_, parent_));
 }
 
 PixelSize TrayDock::wantedSize() const {
