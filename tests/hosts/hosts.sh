@@ -21,11 +21,23 @@ mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 unset XDG_CURRENT_DESKTOP XDG_SESSION_TYPE XDG_CONFIG_DIRS WAYLAND_DISPLAY
 HOST_PIDS=()  # every further process a host test starts, stopped on exit in reverse order
 
+# Daemons a host spawned that left it for init (lxpanel's menu-cached): told by this test's own runtime
+# directory in their environment. Left running, they write into the home while it is removed.
+orphaned_daemons() {
+  local environ pid
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ#/proc/}
+    pid=${pid%/environ}
+    [ "$(ps -o ppid= -p "$pid" 2>/dev/null | tr -d ' ')" = 1 ] || continue
+    tr '\0' '\n' <"$environ" 2>/dev/null | grep -qxF "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR" && echo "$pid"
+  done
+}
 hosts_cleanup() {
-  local i
+  local i pid
   stop_process "$COMPANION_PID"
   COMPANION_PID=""
   for ((i = ${#HOST_PIDS[@]} - 1; i >= 0; i--)); do stop_process "${HOST_PIDS[i]}"; done
+  for pid in $(orphaned_daemons); do stop_process "$pid"; done
   e2e_cleanup
 }
 trap hosts_cleanup EXIT
