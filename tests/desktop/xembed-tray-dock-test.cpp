@@ -211,6 +211,19 @@ TEST_F(TrayDockTest, ItsOwnResizesArrivingLateAreNotTakenForTheTrays) {
   EXPECT_EQ(port.resizes.back(), (PixelSize{80, 22}));
 }
 
+TEST_F(TrayDockTest, ASlotSmallerForAMomentIsFollowedBackToItsSize) {
+  // lxpanel while its panel settles: a 24 x 24 slot, 22 high for a moment, then 24 x 24 again. Each time
+  // the window asks for the size it has already, which the X server does not report.
+  dock.windowConfigured({0, 0, 63, 22});  // its own size, as asked
+  dock.setEnabled(true, true);
+  trayTakes({0, 0, 63, 22}, {1, 1});
+  dock.parentResized({24, 24});
+  dock.windowConfigured({0, 0, 24, 24});  // the tray
+  dock.windowConfigured({0, 0, 24, 22});  // the tray, for a moment
+  dock.windowConfigured({0, 0, 24, 24});  // the tray again
+  EXPECT_EQ(port.resizes.back(), (PixelSize{24, 24}));
+}
+
 TEST_F(TrayDockTest, ATrayWindowNobodySeesIsReportedSo) {
   struct Case {
     const char* tray;
