@@ -194,8 +194,10 @@ TEST_F(TrayDockTest, TheWindowKeepsToTheSlotTheTrayGives) {
     dock.reparentedIntoTray(c.given, c.parent);
     dock.mapped();
     EXPECT_EQ(port.fittedCell, c.cell) << c.tray;
+    port.fittedCell = PixelRect{0, 0, 76, 22};  // the item lays its content out at its new size
     dock.setOwnSize({76, 22});
     EXPECT_EQ(port.resizes.back(), c.afterGrowing) << c.tray;
+    EXPECT_EQ(port.fittedCell, c.cell) << c.tray << ": the content is back in the cell";
   }
 }
 
@@ -207,6 +209,19 @@ TEST_F(TrayDockTest, ItsOwnResizesArrivingLateAreNotTakenForTheTrays) {
   dock.windowConfigured({0, 0, 76, 22});
   dock.windowConfigured({0, 0, 80, 22});
   EXPECT_EQ(port.resizes.back(), (PixelSize{80, 22}));
+}
+
+TEST_F(TrayDockTest, ASlotSmallerForAMomentIsFollowedBackToItsSize) {
+  // lxpanel while its panel settles: a 24 x 24 slot, 22 high for a moment, then 24 x 24 again. Each time
+  // the window asks for the size it has already, which the X server does not report.
+  dock.windowConfigured({0, 0, 63, 22});  // its own size, as asked
+  dock.setEnabled(true, true);
+  trayTakes({0, 0, 63, 22}, {1, 1});
+  dock.parentResized({24, 24});
+  dock.windowConfigured({0, 0, 24, 24});  // the tray
+  dock.windowConfigured({0, 0, 24, 22});  // the tray, for a moment
+  dock.windowConfigured({0, 0, 24, 24});  // the tray again
+  EXPECT_EQ(port.resizes.back(), (PixelSize{24, 24}));
 }
 
 TEST_F(TrayDockTest, ATrayWindowNobodySeesIsReportedSo) {

@@ -21,11 +21,23 @@ mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
 unset XDG_CURRENT_DESKTOP XDG_SESSION_TYPE XDG_CONFIG_DIRS WAYLAND_DISPLAY
 HOST_PIDS=()  # every further process a host test starts, stopped on exit in reverse order
 
+# Daemons a host spawned that left it for init (lxpanel's menu-cached): told by this test's own runtime
+# directory in their environment. Left running, they write into the home while it is removed.
+orphaned_daemons() {
+  local environ pid
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ#/proc/}
+    pid=${pid%/environ}
+    [ "$(ps -o ppid= -p "$pid" 2>/dev/null | tr -d ' ')" = 1 ] || continue
+    tr '\0' '\n' 2>/dev/null <"$environ" | grep -qxF "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR" && echo "$pid"
+  done
+}
 hosts_cleanup() {
-  local i
+  local i pid
   stop_process "$COMPANION_PID"
   COMPANION_PID=""
   for ((i = ${#HOST_PIDS[@]} - 1; i >= 0; i--)); do stop_process "${HOST_PIDS[i]}"; done
+  for pid in $(orphaned_daemons); do stop_process "$pid"; done
   e2e_cleanup
 }
 trap hosts_cleanup EXIT
@@ -158,7 +170,14 @@ wait_for_cell() {
   pass "docked in a $1 slot"
 }
 
-# What of the item's window the screen shows: the window cut to each window that holds it, "X Y W H".
+# The inside of a window, "X Y W H": xwininfo's absolute corner is its border's (fluxbox's toolbar has one).
+inside_of() {
+  window_info "$1" | awk '
+    /Absolute upper-left X:/ {x = $4} /Absolute upper-left Y:/ {y = $4} /Border width:/ {b = $3}
+    /Width:/ {w = $2} /Height:/ {h = $2} END {print x + b, y + b, w, h}'
+}
+# What of the item's window the screen shows: the window cut to the inside of each window that holds it,
+# "X Y W H".
 visible_geometry() {
   local window root x y w h ax ay aw ah parent
   window=$(item_window)
@@ -166,7 +185,7 @@ visible_geometry() {
   read -r x y w h <<<"$(geometry_of "$window")"
   while parent=$(window_info "$window" -children | awk '/Parent window id:/ {print $4}') &&
     [ -n "$parent" ] && [ "$parent" != "$root" ]; do
-    read -r ax ay aw ah <<<"$(geometry_of "$parent")"
+    read -r ax ay aw ah <<<"$(inside_of "$parent")"
     local right=$((x + w < ax + aw ? x + w : ax + aw)) bottom=$((y + h < ay + ah ? y + h : ay + ah))
     x=$((x > ax ? x : ax)) y=$((y > ay ? y : ay))
     w=$((right - x)) h=$((bottom - y))
@@ -225,12 +244,13 @@ xembed_clicks() {
   expect_lines "menu entry Show or Hide Pellmor" "${APP_LINES[@]}" choose_from_menu 2
 }
 
-# The position answer: what the screen shows of the item's window, in its panel's top and height.
+# The position answer: what the screen shows of the item's window, in the top and height of its panel's
+# inside.
 xembed_position() {
   local answer x w py ph
   answer=$(ctl position --timeout "$(patience)") || host_fail "no position answer"
   read -r x _ w _ <<<"$(visible_geometry)"
-  read -r _ py _ ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"
+  read -r _ py _ ph <<<"$(inside_of "$(panel_of "$(item_window)")")"
   expect_eq "position: x, y, width, height" \
     "$(field x "$answer") $(field y "$answer") $(field width "$answer") $(field height "$answer")" "$x $py $w $ph"
 }

@@ -169,6 +169,9 @@ void TrayDock::embed() {
 void TrayDock::setOwnSize(PixelSize size) {
   own_ = size;
   fitWindowToTray();
+  // The item lays its content out at its new size: in a tray it goes back into the cell the tray shows
+  // (a slot of the tray's own size sends no notice, so nothing else would put it back).
+  if (shown()) port_.fitCell(visibleCell(window_, parent_));
 }
 
 PixelSize TrayDock::wantedSize() const {
@@ -180,8 +183,13 @@ void TrayDock::fitWindowToTray() {
   const PixelSize wanted = wantedSize();
   if (wanted == asked_) return;
   asked_ = wanted;
-  if (pending_.size() == longestPendingResizes) pending_.pop_front();
-  pending_.push_back(wanted);
+  // The X server reports a resize only when it changes the size. One to the size the window has by then
+  // gets no notice; left waiting for one, it would make a later resize by the tray look like its own.
+  const PixelSize sizeByThen = pending_.empty() ? PixelSize{window_.width, window_.height} : pending_.back();
+  if (wanted != sizeByThen) {
+    if (pending_.size() == longestPendingResizes) pending_.pop_front();
+    pending_.push_back(wanted);
+  }
   port_.resizeWindow(wanted);
 }
 
