@@ -3,25 +3,16 @@
 #include <algorithm>
 #include <iterator>
 
+#include "Help/PellmorStatus.h"
+
 namespace pellmor {
 namespace {
 
-constexpr std::string_view usageText =
-    "usage: PellmorStatus [--help | --version]\n"
-    "\n"
-    "The menu-bar companion of the Pellmor time-tracking application. It puts one item\n"
-    "into the X11 system tray (with no display it serves its channel without one) and\n"
-    "exchanges JSON lines with the main application over two FIFOs in\n"
-    "$XDG_RUNTIME_DIR/" PELLMOR_APP_GROUP_IDENTIFIER
-    "/.\n"
-    "It needs no argument; any other argument is ignored with a warning.\n"
-    "SIGTERM, SIGINT or SIGHUP end it. See PellmorStatus(1).\n"
-    "\n"
-    "  --help      show this text and exit\n"
-    "  --version   show the version and exit\n";
-
-bool contains(const std::vector<std::string_view>& arguments, std::string_view wanted) {
-  return std::find(arguments.begin(), arguments.end(), wanted) != arguments.end();
+bool containsEither(const std::vector<std::string_view>& arguments, std::string_view shortName,
+                    std::string_view longName) {
+  return std::any_of(arguments.begin(), arguments.end(), [&](std::string_view argument) {
+    return argument == shortName || argument == longName;
+  });
 }
 
 std::string ignoredWarning(const std::vector<std::string_view>& arguments) {
@@ -40,8 +31,8 @@ std::string ignoredWarning(const std::vector<std::string_view>& arguments) {
 }  // namespace
 
 CommandLineAnswer answerCommandLine(const std::vector<std::string_view>& arguments) {
-  if (contains(arguments, "--help")) return {0, std::string(usageText), ""};
-  if (contains(arguments, "--version")) return {0, "PellmorStatus " PELLMOR_VERSION "\n", ""};
+  if (containsEither(arguments, "-h", "--help")) return {0, std::string(help::PellmorStatus), ""};
+  if (containsEither(arguments, "-V", "--version")) return {0, "PellmorStatus " PELLMOR_VERSION "\n", ""};
   if (arguments.empty()) return {};
   return {std::nullopt, "", ignoredWarning(arguments)};
 }

@@ -119,10 +119,11 @@ void FIFOManager::handleMessage(const Message& message) {
   } else if (name == "setTimestampsMode") {
     if (const auto value = protocol::booleanValue(message)) setTimestampsMode(*value);
   } else if (name == "setTimeFormat") {
-    if (auto value = protocol::acceptedStringValue(message, {"hours_minutes", "decimal"}))
+    if (auto value = protocol::acceptedStringValue(message, protocol::timeFormats))
       setTimeFormat(*std::move(value));
   } else if (name == "setDecimalSymbol") {
-    if (auto value = protocol::acceptedStringValue(message, {".", ","})) setDecimalSymbol(*std::move(value));
+    if (auto value = protocol::acceptedStringValue(message, protocol::decimalSymbols))
+      setDecimalSymbol(*std::move(value));
   } else if (name == "requestMenubarPosition") {
     sendMenubarPosition();
   } else {
@@ -185,9 +186,6 @@ const std::string& FIFOManager::toMainPath() const {
 }
 const std::string& FIFOManager::fromMainPath() const {
   return fromMainPath_;
-}
-bool FIFOManager::isReading() const {
-  return readThread_ && readThread_->isReading();
 }
 
 }  // namespace pellmor

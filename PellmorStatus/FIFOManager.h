@@ -74,8 +74,6 @@ class FIFOManager {
 
   const std::string& toMainPath() const;
   const std::string& fromMainPath() const;
-  // True from the start of reading until a read error or stop().
-  bool isReading() const;
 
   // Decodes one line (without its newline) and posts the message to the main thread; returns at once.
   // The reader thread calls it for every line it cuts.

@@ -28,9 +28,6 @@ class FIFOReader {
   FIFOReader(const FIFOReader&) = delete;
   FIFOReader& operator=(const FIFOReader&) = delete;
 
-  // True until a read error or stop(). A failed open ends the reader with "Failed to open FIFO for
-  // reading" and leaves the flag as it was.
-  bool isReading() const { return isReading_; }
   // Ends the reader wherever it waits, and joins its thread. Idempotent.
   void stop();
 
@@ -40,6 +37,8 @@ class FIFOReader {
   const std::string path_;
   Syscalls& syscalls_;
   const LineHandler onLine_;
+  // True until a read error or stop(); the loop checks it before each read. A failed open ends the reader
+  // with "Failed to open FIFO for reading" and leaves the flag as it was.
   std::atomic<bool> isReading_{true};
   WakeUp wake_;  // stop() ends the reader's wait with it
   std::thread readThread_;

@@ -16,9 +16,9 @@ namespace {
 // How often stop() looks whether the task it released has finished.
 constexpr std::chrono::milliseconds releaseCheckInterval{10};
 
-void makeNonBlocking(const FileDescriptor& fifo) {
-  const int flags = ::fcntl(fifo.get(), F_GETFL);
-  if (flags >= 0) ::fcntl(fifo.get(), F_SETFL, flags | O_NONBLOCK);
+void makeNonBlocking(Syscalls& syscalls, const FileDescriptor& fifo) {
+  const int flags = syscalls.fcntl(fifo.get(), F_GETFL, 0);
+  if (flags >= 0) syscalls.fcntl(fifo.get(), F_SETFL, flags | O_NONBLOCK);
 }
 
 }  // namespace
@@ -66,7 +66,7 @@ void FIFOWriter::writeToFIFO(const std::string& line) {
 // The line goes out in a single write once the pipe has room: it is far below PIPE_BUF, so the pipe takes
 // it whole. The descriptor is non-blocking only so that stop() can end the wait for that room.
 void FIFOWriter::writeLine(const FileDescriptor& fifo, std::string_view framed) {
-  makeNonBlocking(fifo);
+  makeNonBlocking(syscalls_, fifo);
   const auto stillWriting = [this] { return !stopping_.load(); };
   while (!framed.empty() && wake_.waitFor(syscalls_, pollfd{fifo.get(), POLLOUT, 0}, stillWriting)) {
     const ssize_t written =

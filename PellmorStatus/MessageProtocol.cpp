@@ -38,7 +38,7 @@ std::optional<bool> booleanValue(const Message& message) {
 }
 
 std::optional<std::string> acceptedStringValue(const Message& message,
-                                               std::initializer_list<std::string_view> accepted) {
+                                               const std::array<std::string_view, 2>& accepted) {
   const auto found = message.find("value");
   if (found == message.end() || !found->is_string()) return std::nullopt;
   const auto& text = found->get_ref<const std::string&>();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <initializer_list>
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +25,10 @@ struct PositionRecord {
 // The JSON line protocol: one object per line, UTF-8, written compactly.
 namespace protocol {
 
+// The only values "setTimeFormat" and "setDecimalSymbol" accept; any other leaves the state alone.
+inline constexpr std::array<std::string_view, 2> timeFormats{"hours_minutes", "decimal"};
+inline constexpr std::array<std::string_view, 2> decimalSymbols{".", ","};
+
 // Containers nested deeper than this in an incoming line refuse the line, like text that is not JSON.
 // The main application sends flat objects; the bound only keeps absurd nesting off the stack, since
 // rendering a value recurses once per level.
@@ -43,7 +47,7 @@ std::optional<double> numberAt(const Message& message, const char* key);
 std::optional<bool> booleanValue(const Message& message);
 // The string under "value" when it is exactly one of the accepted texts, or nothing.
 std::optional<std::string> acceptedStringValue(const Message& message,
-                                               std::initializer_list<std::string_view> accepted);
+                                               const std::array<std::string_view, 2>& accepted);
 
 // The line of an outgoing message whose only key is "action".
 std::string encodeAction(std::string_view action);

@@ -36,7 +36,8 @@ StatusItemManager& StatusItemManager::shared() {
         .content = {.channel = sharedChannel,
                     .mainThread = &application.mainThread(),
                     .clock = &application.clock(),
-                    .tickers = &application.tickers()},
+                    .tickers = &application.tickers(),
+                    .textMetrics = &application.textMetrics()},
     });
   }();
   return *instance;

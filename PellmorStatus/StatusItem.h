@@ -13,6 +13,7 @@
 #include "Platform/Geometry.h"
 #include "Platform/HostedContent.h"
 #include "Platform/MainThread.h"
+#include "Platform/TextMetrics.h"
 #include "Platform/Ticker.h"
 #include "Support/Signal.h"
 
@@ -30,13 +31,11 @@ class StatusItem : public platform::HostedContent {
     platform::MainThread* mainThread = nullptr;
     const platform::Clock* clock = nullptr;
     platform::TickerFactory* tickers = nullptr;
+    // The metrics of the font the backend draws with; the forms are laid out with them.
+    const platform::TextMetrics* textMetrics = nullptr;
     // Localisation lookup with the text as key; the default returns the text unchanged.
     std::function<std::string(std::string_view)> translate{};
   };
-
-  // Sizes of the padded row, published on sizePassthrough.
-  static constexpr platform::Size signedInSize{63, 16};
-  static constexpr platform::Size signedOutSize{76, 16};
 
   StatusItem(Environment environment, std::shared_ptr<SizeSubject> sizePassthrough);
   ~StatusItem() override;
@@ -47,9 +46,7 @@ class StatusItem : public platform::HostedContent {
   // the main thread's next pass and then whenever it changes. After change signals of the channel the
   // content is rebuilt once on the main thread, however many signals arrived before that pass.
   void install(std::function<void()> onDisplayChange) override;
-  // render() is the full row. render(cell) is the full row too when the cell is at least as wide and as
-  // high as the row; otherwise a compact form that fills the cell: the row squeezed into a row at least
-  // 48 wide and 16 high, else the timer image above the text (the image alone below 22 high).
+  // render() is the full row; render(cell) the form laid out for the cell (StatusItemLayout.h).
   platform::RenderDescription render() const override;
   platform::RenderDescription render(platform::Size cell) const override;
   platform::HitTarget hitTest(platform::Point point) const override;

@@ -44,9 +44,6 @@ class StatusItemManager {
   // Nothing when there is no item, no button, no window or no screen.
   std::optional<PositionRecord> menubarPositionInfo() const;
 
-  platform::HostingView* hostingView() const { return hostingView_.get(); }
-  const std::shared_ptr<SizeSubject>& sizePassthrough() const { return sizePassthrough_; }
-
  private:
   void followSize(platform::Size size);
   void releaseStatusItem();

@@ -13,6 +13,8 @@
 #include "Backends/Headless/HeadlessApplication.h"
 #include "CommandLine.h"
 #include "Platform/Application.h"
+#include "Support/BrokenPipe.h"
+#include "Support/Container.h"
 #include "Support/TerminationSignals.h"
 #if defined(PELLMOR_DESKTOP_PROCESS)
 #include "Backends/Desktop/DesktopApplication.h"
@@ -22,6 +24,17 @@
 #endif
 
 namespace {
+
+// Runs before any library's initialiser, the earliest code of the process: from here on a termination
+// signal waits for the event loop, which ends the companion with "GOODBYE!", and every thread inherits the
+// mask. A broken pipe (a log reader gone, a peer closing its FIFO) fails that one write instead of
+// killing the companion.
+void blockSignalsAtLoad(int, char**, char**) {
+  pellmor::blockTerminationSignals();
+  pellmor::blockBrokenPipeSignal();
+}
+[[gnu::section(".preinit_array"), gnu::used]] void (*const blockSignalsFirst)(int, char**,
+                                                                              char**) = blockSignalsAtLoad;
 
 // The process-global references: the platform's application object and its delegate, which the
 // application object does not keep alive. Never destroyed: the channel's threads post to the application's
@@ -51,6 +64,7 @@ std::unique_ptr<pellmor::platform::Application> makeApplication(int& argc, char*
   const bool xDisplay = pellmor::desktop::displayAvailable();
   const bool sessionBus = pellmor::desktop::sessionBusAvailable();
   if (pellmor::desktop::desktopReachable(mode, xDisplay, sessionBus)) {
+    pellmor::desktop::setQtPlatform(xDisplay && mode != pellmor::desktop::HostMode::statusNotifier);
     continueAsDesktopProcess(argv);  // returns only when the exec failed, which it has reported
   } else {
     pellmor::desktop::HostSituation nowhere;
@@ -81,7 +95,7 @@ int main(int argc, char** argv) {
   char fallbackName[] = "PellmorStatus";
   char* programNameOnly[] = {argc > 0 ? argv[0] : fallbackName, nullptr};
   int programNameCount = 1;
-  pellmor::blockTerminationSignals();  // before any thread starts
+  pellmor::adoptRuntimeDirectory();  // Qt and the channel then agree on it
   application = makeApplication(programNameCount, programNameOnly).release();
   appDelegate = new pellmor::AppDelegate;
   application->setDelegate(appDelegate);

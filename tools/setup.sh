@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian 12 package the build, the tests, the benchmarks, the end-to-end harness and the
 # Debian package (cpack computes its dependencies with dpkg-shlibdeps and file; its test checks the
-# autostart entry and the user unit with desktop-file-validate and systemd-analyze) need.
+# autostart entry and the user unit with desktop-file-validate and systemd-analyze, the package with
+# lintian, the manual pages with mandoc, which also writes the programs' --help) need.
 # Idempotent: packages already present are not fetched again, and the package lists are refreshed once.
 set -euo pipefail
 
@@ -10,7 +11,7 @@ packages=(
   qt6-base-dev libxcb1-dev libxcb-icccm4-dev libgl-dev
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth trayer icewm fluxbox xdotool x11-utils imagemagick fonts-dejavu-core locales-all python3
-  desktop-file-utils systemd
+  desktop-file-utils systemd lintian mandoc x11-xserver-utils
 )
 
 # --wayland: also a headless Wayland desktop with a StatusNotifierItem host, for ./tools/waybar-picture.sh.

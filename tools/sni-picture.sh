@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's picture of the item on a StatusNotifierItem host (docs/images/sni-running.png): the
 # companion with no display on a private session bus, registered with the test watcher, which saves the
-# largest pixmap the item offers (the whole row at 3x, as waybar shows it) after each change of icon. The
+# largest pixmap the item offers (the whole row, as waybar shows it) after each change of icon. The
 # picture is that pixmap on a dark panel-coloured strip. Uses the debug build in build/debug.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -4,6 +4,7 @@
 #include "Platform/MainThread.h"
 #include "Platform/Screens.h"
 #include "Platform/StatusBar.h"
+#include "Platform/TextMetrics.h"
 #include "Platform/Ticker.h"
 
 namespace pellmor::platform {
@@ -41,6 +42,8 @@ class Application {
   virtual Clock& clock() = 0;
   virtual StatusBar& systemStatusBar() = 0;
   virtual Screens& screens() = 0;
+  // The metrics of the font the status item is drawn in.
+  virtual const TextMetrics& textMetrics() = 0;
 };
 
 }  // namespace pellmor::platform

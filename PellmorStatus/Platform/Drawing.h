@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "Platform/Geometry.h"
 
@@ -19,31 +20,41 @@ struct CornerRadii {
 // Which shape of the item a description draws.
 enum class Form {
   full,        // the whole row, as wide as its content
-  compactRow,  // the row squeezed into a narrower cell: smaller text in a narrower coloured segment
-  stacked,     // a small cell: the timer image above the text, or one of them alone
+  compactRow,  // the row in a cell narrower than itself: a narrower coloured segment, smaller text if need be
+  stacked,     // a square cell: the timer button in a band above the coloured band with the text
+  textOnly,    // a square cell: the text alone on the coloured background, broken at spaces onto lines
+};
+
+// One line of text, already cut to fit: drawn from `origin`, the left end of its baseline.
+struct TextLine {
+  std::string text;
+  Point origin;
+  friend bool operator==(const TextLine&, const TextLine&) = default;
 };
 
 // Everything a backend needs to draw the status item, in points, relative to the top-left corner of the
 // content (y grows downwards). Images and colours are names from the resource bundle. The backend draws,
-// in this order: the trailing background, the image, the text; a frame with no area draws nothing.
+// in this order: the trailing background, the timer button (its background, then the image), the text
+// lines and the marks; a frame with no area draws nothing.
 struct RenderDescription {
   Form form = Form::full;
   Size size;  // the padded row, or the whole cell of a compact form; the host centres it in the cell
 
   Rect timerButtonFrame;
   CornerRadii timerButtonCorners;
-  std::string imageName;     // centred in timerButtonFrame, clipped to its rounded shape
-  bool imageFitted = false;  // scaled to fit timerButtonFrame, keeping its proportions; otherwise unscaled
+  std::string timerButtonBackgroundColour;  // fills the button's shape where the image leaves it
+  std::string imageName;
+  Rect imageFrame;  // where the image is drawn (scaled to it), clipped to the timer button's shape
 
   Rect trailingFrame;
   CornerRadii trailingCorners;
   std::string trailingBackgroundColour;  // colour name filling trailingFrame
 
-  std::string text;        // shown verbatim
-  Rect textFrame;          // the text is centred in it; a text wider than the frame is cut with an ellipsis
-  bool textWraps = false;  // broken at spaces onto further lines rather than cut
-  double fontSize = 11;    // pixels of the item's logical size
-  std::string textColour;  // "white"
+  std::string text;             // what the trailing segment shows, whole, as words and titles tell it
+  std::vector<TextLine> lines;  // how the text is drawn
+  std::vector<Rect> marks;      // filled bars: the placeholder where its hyphens would be hairlines
+  double fontSize = 11;         // pixels of the item's logical size
+  std::string textColour;       // "white", for the lines and the marks
 
   friend bool operator==(const RenderDescription&, const RenderDescription&) = default;
 };

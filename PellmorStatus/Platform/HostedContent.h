@@ -25,7 +25,7 @@ class HostedContent {
 
   // A point in content coordinates (those of RenderDescription).
   virtual HitTarget hitTest(Point point) const = 0;
-  // A point in the cell's coordinates, for what render(cell) draws (centred in the cell).
+  // A point in the cell's coordinates, for what render(cell) draws (centred in the cell on whole points).
   virtual HitTarget hitTest(Point point, Size cell) const = 0;
 
   // Runs the action of the segment at the point; returns false when the point is on no segment, so the

@@ -1,17 +1,21 @@
 #include "Support/Output.h"
 
-#include <cstdio>
+#include <string>
 
 namespace pellmor {
 
 void printLine(std::string_view text) {
-  // The reader thread and the main thread both print: hold the stream for the whole line so two lines
-  // never interleave.
-  flockfile(stdout);
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-  funlockfile(stdout);
+  printLine(stdout, text);
+}
+
+void printLine(std::FILE* stream, std::string_view text) {
+  // The reader thread and the main thread both print. One fwrite holds the stream for the whole line
+  // (POSIX locks the stream for each call), so two lines never interleave.
+  std::string line;
+  line.reserve(text.size() + 1);
+  line.append(text).push_back('\n');
+  std::fwrite(line.data(), 1, line.size(), stream);
+  std::fflush(stream);
 }
 
 }  // namespace pellmor

@@ -34,5 +34,8 @@ FileDescriptor openFifo(Syscalls& syscalls, const std::string& path, int flags) 
 int Syscalls::mkfifo(const char* path, mode_t mode) {
   return ::mkfifo(path, mode);
 }
+int Syscalls::fcntl(int fd, int command, int argument) {
+  return ::fcntl(fd, command, argument);
+}
 
 }  // namespace pellmor

@@ -24,6 +24,8 @@ class Syscalls {
   virtual ssize_t write(int fd, const void* buffer, size_t count);
   virtual int poll(pollfd* fds, nfds_t count, int timeoutMilliseconds);
   virtual int mkfifo(const char* path, mode_t mode);
+  // fcntl with an int argument (F_GETFL, F_SETFL).
+  virtual int fcntl(int fd, int command, int argument);
 };
 
 // Repeats a call that failed with EINTR. Never use it for close: Linux releases the descriptor even when

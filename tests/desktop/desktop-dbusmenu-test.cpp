@@ -15,7 +15,7 @@ namespace {
 TEST(DBusMenu, ShowsTheEntriesAndRunsTheOneClicked) {
   const QStringList titles{QStringLiteral("Toggle Timer"), QStringLiteral("Show or Hide Pellmor")};
   std::vector<int> clicked;
-  QObject owner;
+  DBusMenuObject owner;
   DBusMenuAdaptor& menu = *new DBusMenuAdaptor(owner, [&](int index) { clicked.push_back(index); });
   menu.setEntries(titles);
 

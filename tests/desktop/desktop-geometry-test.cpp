@@ -47,9 +47,10 @@ TEST(ItemImage, IsTheRowCentredInTheCellWithTheArtworkOfItsPixelRatio) {
   row.size = {63, 16};
   row.timerButtonFrame = makeRect(2, 0, 20, 16);
   row.imageName = "PlayButton";
+  row.imageFrame = row.timerButtonFrame;
   row.trailingFrame = makeRect(22, 0, 39, 16);
   row.trailingBackgroundColour = "StatusItemBackground";
-  for (const qreal ratio : {1.0, 2.0}) {
+  for (const qreal ratio : {1.0, 2.0, 3.0}) {
     SCOPED_TRACE(ratio);
     const QImage image = renderItemImage(row, {63, 22}, ratio);
     const auto at = [&](int x, int y) { return image.pixelColor(QPoint(x, y) * ratio); };
@@ -58,16 +59,21 @@ TEST(ItemImage, IsTheRowCentredInTheCellWithTheArtworkOfItsPixelRatio) {
     EXPECT_EQ(at(30, 5), bundleColour("StatusItemBackground"));
   }
 
-  // At 2x the 2x artwork is drawn pixel for pixel: its glyph, away from the rounded corners, at the timer
-  // button's place (2, 3) points into the cell. The 1x artwork enlarged would differ there.
-  const QRect glyph(8, 4, 28, 24);
-  const QImage doubled = renderItemImage(row, {63, 22}, 2).copy(glyph.translated(4, 6));
-  const auto glyphOf = [&](double ratio) {
-    const QImage image = bundleImage("PlayButton", ratio).toImage().convertToFormat(QImage::Format_ARGB32);
-    return image.scaled(40, 32).copy(glyph);  // the 1x image doubled, pixel for pixel
-  };
-  EXPECT_TRUE(doubled == glyphOf(2));
-  EXPECT_FALSE(doubled == glyphOf(1));
+  // At 2x and 3x the artwork made for that density is drawn pixel for pixel: its glyph, away from the
+  // rounded corners, at the timer button's place (2, 3) points into the cell. The 1x artwork enlarged
+  // would differ there.
+  for (const int ratio : {2, 3}) {
+    SCOPED_TRACE(ratio);
+    const QRect glyph(4 * ratio, 2 * ratio, 14 * ratio, 12 * ratio);
+    const QImage drawn = renderItemImage(row, {63, 22}, ratio).copy(glyph.translated(2 * ratio, 3 * ratio));
+    const auto glyphOf = [&](double density) {
+      const QImage image =
+          bundleImage("PlayButton", density).toImage().convertToFormat(QImage::Format_ARGB32);
+      return image.scaled(20 * ratio, 16 * ratio).copy(glyph);  // enlarged pixel for pixel where need be
+    };
+    EXPECT_TRUE(drawn == glyphOf(ratio));
+    EXPECT_FALSE(drawn == glyphOf(1));
+  }
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "Backends/Desktop/HostChoice.h"
 #include "Backends/XEmbed/TrayCell.h"
@@ -10,17 +13,21 @@
 namespace pellmor::desktop {
 namespace {
 
+using sni::StatusNotifierHost;
+
 // An X11 desktop with a session bus.
-HostSituation x11(bool tray, std::optional<bool> givesWidth, bool watcher) {
+HostSituation x11(bool tray, std::optional<bool> givesWidth, bool watcher,
+                  StatusNotifierHost host = StatusNotifierHost::unknown) {
   return {.xDisplay = true,
           .xembedTray = tray,
           .trayGivesWidth = givesWidth,
           .sessionBus = true,
-          .watcher = watcher};
+          .watcher = watcher,
+          .statusNotifierHost = watcher ? host : StatusNotifierHost::unknown};
 }
 
 // Each row: the desktop, PELLMOR_STATUS_HOST, what it offers, the host chosen.
-TEST(HostChoice, PicksTheFrontEndThatShowsTheWholeItem) {
+TEST(HostChoice, PicksTheFrontEndThatShowsTheItemBest) {
   struct Case {
     const char* desktop;
     const char* mode;
@@ -33,6 +40,16 @@ TEST(HostChoice, PicksTheFrontEndThatShowsTheWholeItem) {
       {"square tray alone: its compact form", nullptr, x11(true, false, false), Host::xembed},
       {"no tray, a watcher", nullptr, x11(false, std::nullopt, true), Host::statusNotifier},
       {"no tray, no watcher", nullptr, x11(false, std::nullopt, false), Host::none},
+      {"GNOME's tray settled on the width", nullptr, x11(true, true, true, StatusNotifierHost::gnomeShell),
+       Host::xembed},
+      {"GNOME's tray squashes: the label beside the icon", nullptr,
+       x11(true, false, true, StatusNotifierHost::gnomeShell), Host::statusNotifier},
+      {"xfce4-panel: its 22 x 22 slot, not a sliver", nullptr,
+       x11(true, false, true, StatusNotifierHost::xfcePanel), Host::xembed},
+      {"Plasma: never into xembedsniproxy", nullptr,
+       x11(true, std::nullopt, true, StatusNotifierHost::plasma), Host::statusNotifier},
+      {"lxqt-panel: never into its proxy", nullptr,
+       x11(true, std::nullopt, true, StatusNotifierHost::lxqtPanel), Host::statusNotifier},
       {"forced XEmbed into a square tray", "xembed", x11(true, false, true), Host::xembed},
       {"forced XEmbed, no tray", "xembed", x11(false, std::nullopt, true), Host::none},
       {"forced StatusNotifierItem beside a wide tray", "sni", x11(true, true, true), Host::statusNotifier},
@@ -44,6 +61,81 @@ TEST(HostChoice, PicksTheFrontEndThatShowsTheWholeItem) {
   HostSituation xwayland = x11(true, true, true);
   xwayland.waylandSession = true;
   EXPECT_EQ(chooseHost(HostMode::automatic, xwayland), Host::statusNotifier) << "Xwayland";
+}
+
+// Runs the chooser through situations at given milliseconds, waking it when it asks, and writes down each
+// front end it shows ("xembed", "sni") and each missing-host line ("line"), with the time.
+std::string historyOf(std::initializer_list<std::pair<int, HostSituation>> events, int endMs) {
+  using Clock = HostChooser::Clock;
+  const Clock::time_point start{};
+  HostChooser chooser(HostMode::automatic);
+  std::string history;
+  Host shown = Host::none;
+  std::optional<Clock::time_point> wake;
+  HostSituation situation;
+  const auto step = [&](Clock::time_point now) {
+    const HostChooser::Step next = chooser.update(situation, now);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count();
+    if (next.announceMissingHost) history += "line@" + std::to_string(ms) + " ";
+    if (next.host != shown)
+      history += (next.host == Host::xembed ? "xembed@" : "sni@") + std::to_string(ms) + " ";
+    shown = next.host;
+    wake = next.wakeAt;
+  };
+  for (const auto& [ms, next] : events) {
+    const Clock::time_point at = start + std::chrono::milliseconds(ms);
+    while (wake && *wake <= at)
+      step(*wake);
+    situation = next;
+    step(at);
+  }
+  while (wake && *wake <= start + std::chrono::milliseconds(endMs))
+    step(*wake);
+  return history;
+}
+
+// Each row: what happens, the situations in time, what the item did. The chooser settles 600 ms after the
+// hosts present change and announces a missing host after 2.5 s without one.
+TEST(HostChoice, FollowsHostsWithoutFlipping) {
+  const HostSituation nothing = x11(false, std::nullopt, false);
+  const auto gnome = [](bool tray, std::optional<bool> width, bool watcher) {
+    return x11(tray, width, watcher, StatusNotifierHost::gnomeShell);
+  };
+  struct Case {
+    const char* what;
+    std::initializer_list<std::pair<int, HostSituation>> events;
+    const char* expected;
+  } const table[] = {
+      {"a restarted shell brings its watcher, then its tray: the item docks, never registers",
+       {{0, gnome(true, true, true)},
+        {5000, nothing},
+        {5300, gnome(false, std::nullopt, true)},
+        {5700, gnome(true, std::nullopt, true)},
+        {6400, gnome(true, true, true)}},
+       "xembed@600 "},
+      {"the tray shows up after the watcher settled: one switch, and it holds on a squashing cell",
+       {{0, gnome(false, std::nullopt, true)},
+        {2000, gnome(true, std::nullopt, true)},
+        {2700, gnome(true, false, true)}},
+       "sni@600 xembed@2600 "},
+      {"a square tray measured at start: the one switch goes to the watcher",
+       {{0, x11(true, std::nullopt, true)}, {700, x11(true, false, true)}},
+       "xembed@600 sni@700 "},
+      {"an unknown host shows the item: a new tray is not worth a switch",
+       {{0, x11(false, std::nullopt, true)}, {2000, x11(true, std::nullopt, true)}},
+       "sni@600 "},
+      {"a bar that starts after the companion: no line, no withdrawal",
+       {{0, nothing}, {1500, x11(false, std::nullopt, true)}},
+       "sni@2100 "},
+      {"a watcher gone for a moment: the item stays where it is",
+       {{0, x11(false, std::nullopt, true)}, {3000, nothing}, {3400, x11(false, std::nullopt, true)}},
+       "sni@600 "},
+      {"without a host for good: one line, again after the next loss",
+       {{0, nothing}, {4000, x11(true, std::nullopt, false)}, {6000, nothing}},
+       "line@2500 xembed@4600 line@8500 "},
+  };
+  for (const Case& row : table)
+    EXPECT_EQ(historyOf(row.events, 20000), row.expected) << row.what;
 }
 
 TEST(HostChoice, MissingHostLineNamesWhatIsMissing) {

@@ -1,28 +1,40 @@
 // The companion as a StatusNotifierItem, end to end: the real process on a private session bus with no
-// display, against a watcher and a host written here on QtDBus. The host reads what hosts read, clicks as
-// hosts click, and the test checks the lines the companion prints and the messages it sends.
+// display, against a watcher and a host written here on QtDBus (and the same watcher as a program run
+// under a real host's name). The host reads what hosts read and calls every member as hosts call them;
+// a hostile client asks what no host asks. The test checks the lines the companion prints and the
+// replies and messages it sends.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
 
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QDomDocument>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QTest>
 
+#include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "Backends/Qt/ItemPainter.h"
-#include "StatusItem.h"
+#include "Backends/StatusNotifier/DBusTypes.h"
 #include "support/Channel.h"
 #include "support/StatusNotifierWatcher.h"
 
 namespace pellmor::testing {
 namespace {
+
+const QString menuPath = QStringLiteral("/MenuBar");
+const QString menuInterface = QStringLiteral("com.canonical.dbusmenu");
+const std::string missingHost =
+    "No tray to show the status item in: no X display, no StatusNotifierWatcher with a host on the session "
+    "bus; the item appears as soon as one starts";
 
 // Runs Qt's event loop until the condition holds; generous, as a busy machine starts Qt slowly.
 template <typename Condition>
@@ -30,44 +42,68 @@ bool waitFor(Condition condition) {
   return QTest::qWaitFor(condition, static_cast<int>(patience(60).count()));
 }
 
-// What the companion draws, computed here by the same core: compact squares at 16 to 64 pixels, then the
-// full row at 3x, as ARGB32.
-std::vector<QImage> expectedPixmaps() {
-  ManualMainThread mainThread;
-  FakeClock clock{1'700'000'000.0};
-  FakeTickerFactory tickers;
-  TempChannel channel{mainThread};
-  StatusItem content({.channel = [&]() -> FIFOManager& { return channel.fifo(); },
-                      .mainThread = &mainThread,
-                      .clock = &clock,
-                      .tickers = &tickers},
-                     std::make_shared<SizeSubject>());
-  content.install([] {});
-  mainThread.drain();
-  std::vector<QImage> images;
-  for (int side : {16, 22, 24, 32, 48, 64}) {
-    const platform::RenderDescription square = content.render({1.0 * side, 1.0 * side});
-    images.push_back(
-        qt::renderItemImage(square, QSize(side, side), 1.0).convertToFormat(QImage::Format_ARGB32));
-  }
-  images.push_back(
-      qt::renderItemImage(content.render(), QSize(63, 16), 3.0).convertToFormat(QImage::Format_ARGB32));
-  return images;
+// A child that dies with the test, whatever ends the test: no companion or bus daemon outlives a failure.
+void startChild(QProcess& process, const QString& program, const QStringList& arguments) {
+  process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+  process.start(program, arguments);
+}
+
+QDBusMessage call(const QString& service, const QString& path, const QString& interface,
+                  const QString& method, const QVariantList& arguments = {}) {
+  QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+  message.setArguments(arguments);
+  return message;
+}
+
+QVariant noData() {
+  return QVariant::fromValue(QDBusVariant(0));
+}
+
+// EventGroup's a(isvu): events on menu ids, no data, no timestamp.
+QVariant events(const std::vector<std::pair<int, QString>>& idsAndEvents) {
+  sni::DBusMenuEventList list;
+  for (const auto& [id, event] : idsAndEvents)
+    list.push_back({id, event, QDBusVariant(0), 0});
+  return QVariant::fromValue(list);
+}
+
+// The (sizes of the) pixmaps an item offers, as "WxH".
+std::vector<std::string> pixmapSizes(QDBusConnection bus, const QString& service) {
+  const QVariantMap properties = itemProperties(bus, service);
+  std::vector<std::string> sizes;
+  for (const QImage& image :
+       decodeIconPixmaps(properties.value(QStringLiteral("IconPixmap")).value<QDBusArgument>()))
+    sizes.push_back(std::to_string(image.width()) + "x" + std::to_string(image.height()));
+  return sizes;
 }
 
 class StatusNotifierItemEndToEnd : public ::testing::Test {
  protected:
-  // A session bus of our own; the daemon prints its address first.
-  void SetUp() override {
-    bus_.startCommand(QStringLiteral("dbus-daemon --session --nofork --print-address=1"));
+  // A session bus of our own at a fixed address, so a new daemon can take the old one's place.
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(startBus()); }
+  void TearDown() override {
+    watcher_.reset();
+    QDBusConnection::disconnectFromBus(QStringLiteral("test-host"));
+    for (QProcess* process : {&companion_, &bus_}) {
+      if (process->state() == QProcess::NotRunning) continue;
+      kill(static_cast<pid_t>(process->processId()), SIGCONT);  // a test may have stopped it
+      process->kill();
+      process->waitForFinished();
+    }
+  }
+
+  void startBus() {
+    socket_ = QString::fromStdString((std::filesystem::path(runtime_.path()) / "bus").string());
+    startChild(bus_, QStringLiteral("dbus-daemon"),
+               {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
+                QStringLiteral("--address=unix:path=") + socket_});
     ASSERT_TRUE(waitFor([&] { return bus_.canReadLine(); })) << "dbus-daemon gave no address";
     address_ = QString::fromLatin1(bus_.readLine().trimmed());
     host_ = QDBusConnection::connectToBus(address_, QStringLiteral("test-host"));
     ASSERT_TRUE(host_.isConnected());
   }
-  void TearDown() override { QDBusConnection::disconnectFromBus(QStringLiteral("test-host")); }
 
-  // A new watcher, and the service name the item registered with it; none if it did not.
+  // A new watcher in the test, and the service that serves the item registered with it; none if it did not.
   QString startWatcherAndAwaitItem() {
     watcher_ = std::make_unique<Watcher>(address_, QStringLiteral("test-watcher"));
     EXPECT_TRUE(watcher_->ownName());
@@ -83,7 +119,7 @@ class StatusNotifierItemEndToEnd : public ::testing::Test {
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime_.path()));
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
     companion_.setProcessEnvironment(environment);
-    companion_.start(QStringLiteral(PELLMOR_STATUS_PATH), {});
+    startChild(companion_, QStringLiteral(PELLMOR_STATUS_PATH), {});
     ASSERT_TRUE(companion_.waitForStarted()) << companion_.errorString().toStdString();
   }
 
@@ -91,6 +127,8 @@ class StatusNotifierItemEndToEnd : public ::testing::Test {
   const std::vector<std::string>& printed(QProcess::ProcessChannel channel) {
     std::vector<std::string>& lines = channel == QProcess::StandardOutput ? out_ : err_;
     companion_.setReadChannel(channel);
+    while (companion_.waitForReadyRead(0)) {
+    }  // what the pipe holds already, without waiting
     while (companion_.canReadLine())
       lines.push_back(companion_.readLine().chopped(1).toStdString());
     return lines;
@@ -103,9 +141,16 @@ class StatusNotifierItemEndToEnd : public ::testing::Test {
     return path.string();
   }
 
-  QProcess bus_;
-  QString address_;
+  // The companion's process, as the bus daemon knows the connection that serves `service`.
+  qint64 processServing(const QString& service) { return host_.interface()->servicePid(service).value(); }
+
+  // Answered at all (an error reply counts): a call nobody answers times out instead.
+  QDBusMessage ask(const QDBusMessage& message) { return host_.call(message, QDBus::Block, 60'000); }
+
   TempDirectory runtime_;
+  QProcess bus_;
+  QString socket_;
+  QString address_;
   QDBusConnection host_{QString()};
   std::unique_ptr<Watcher> watcher_;
   QProcess companion_;
@@ -116,47 +161,49 @@ class StatusNotifierItemEndToEnd : public ::testing::Test {
 TEST_F(StatusNotifierItemEndToEnd, RegistersWithEachNewWatcherAndServesTheHost) {
   ASSERT_NO_FATAL_FAILURE(startCompanion());
   // No watcher yet: the companion says so once and keeps serving its channel.
-  const std::string missing =
-      "No tray to show the status item in: no X display, no StatusNotifierWatcher with a host on the session "
-      "bus; the item appears as soon as one starts";
-  EXPECT_TRUE(waitFor([&] { return printed(QProcess::StandardError) == std::vector<std::string>{missing}; }));
+  EXPECT_TRUE(
+      waitFor([&] { return printed(QProcess::StandardError) == std::vector<std::string>{missingHost}; }));
 
+  // Another client holds the name the specification suggests for the item: the item is still the one
+  // the watcher hears of.
+  ASSERT_TRUE(
+      host_.registerService(QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(companion_.processId())));
   const QString service = startWatcherAndAwaitItem();
   ASSERT_FALSE(service.isEmpty());
+  EXPECT_EQ(processServing(service), companion_.processId()) << "registered by its own connection";
   watcher_.reset();  // the panel restarts
   ASSERT_TRUE(waitFor([&] { return !host_.interface()->isServiceRegistered(watcherName).value(); }));
-  EXPECT_EQ(startWatcherAndAwaitItem(), service);
-  // One line each time the item is left without a host (before the first watcher, during the restart).
-  EXPECT_TRUE(
-      waitFor([&] { return printed(QProcess::StandardError) == std::vector<std::string>(2, missing); }));
+  const QString again = startWatcherAndAwaitItem();
+  EXPECT_EQ(processServing(again), companion_.processId());
+  // A panel that is merely restarting leaves the item without a host for a moment only: no second line.
+  EXPECT_EQ(printed(QProcess::StandardError), std::vector<std::string>{missingHost});
 
-  const QString words = QStringLiteral("Pellmor: Timer stopped; click the button to start it. Shown: -:--");
-  const QVariantMap properties = itemProperties(host_, service);
+  const QVariantMap properties = itemProperties(host_, again);
   const std::pair<const char*, QVariant> expected[] = {
       {"Category", QStringLiteral("ApplicationStatus")},
       {"Id", QStringLiteral("PellmorStatus")},
-      {"Title", words},
+      {"Title", QStringLiteral("Pellmor: Timer stopped")},
       {"Status", QStringLiteral("Active")},
       {"IconName", QString()},
       {"ItemIsMenu", false},
-      {"Menu", QVariant::fromValue(QDBusObjectPath(QStringLiteral("/MenuBar")))},
+      {"Menu", QVariant::fromValue(QDBusObjectPath(menuPath))},
       {"XAyatanaLabel", QStringLiteral("-:--")},
       {"XAyatanaLabelGuide", QStringLiteral("Sign In")},
   };
   for (const auto& [name, value] : expected)
     EXPECT_EQ(properties.value(QString::fromLatin1(name)), value) << name;
 
-  // (sa(iiay)ss): the words as its title.
+  // (sa(iiay)ss): the state as its title, what the clicks do as its description.
   const QDBusArgument toolTip = properties.value(QStringLiteral("ToolTip")).value<QDBusArgument>();
-  QString toolTipIcon, toolTipTitle;
+  QString toolTipIcon, toolTipTitle, toolTipDescription;
   toolTip.beginStructure();
   toolTip >> toolTipIcon;
   decodeIconPixmaps(toolTip);
-  toolTip >> toolTipTitle;
-  EXPECT_EQ(toolTipTitle.toStdString(), words.toStdString());
-
-  const QDBusArgument pixmaps = properties.value(QStringLiteral("IconPixmap")).value<QDBusArgument>();
-  EXPECT_TRUE(decodeIconPixmaps(pixmaps) == expectedPixmaps()) << "the pixmaps differ from the rendering";
+  toolTip >> toolTipTitle >> toolTipDescription;
+  toolTip.endStructure();
+  EXPECT_EQ(toolTipTitle.toStdString(), "Pellmor: Timer stopped");
+  EXPECT_EQ(toolTipDescription.toStdString(),
+            "Left click to show or hide Pellmor, middle click to start the timer, right click for the menu.");
 
   // No geometry on this front end: a position request goes unanswered, so the first line the main
   // application hears is the first click's.
@@ -165,11 +212,8 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersWithEachNewWatcherAndServesTheHost) 
                               "{\"action\":\"requestMenubarPosition\"}\n{\"action\":\"bogus\"}\n"));
   ASSERT_TRUE(waitFor([&] { return !printed(QProcess::StandardOutput).empty(); })) << "the unknown action";
 
-  const QString menu = QStringLiteral("/MenuBar");
-  const QString dbusmenu = QStringLiteral("com.canonical.dbusmenu");
-  const QVariant noData = QVariant::fromValue(QDBusVariant(0));
-  // Clicks on the item (at no position: it has no window) and on the menu's entries by their ids, and the
-  // action each sends to the main application.
+  // Clicks on the item (at no position: it has no window) and on the menu's entries by their ids, one
+  // at a time and as a group, and the action each sends to the main application.
   const struct {
     QString path, interface, method;
     QVariantList arguments;
@@ -177,19 +221,295 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersWithEachNewWatcherAndServesTheHost) 
   } clicks[] = {
       {itemPath, itemInterface, QStringLiteral("Activate"), {0, 0}, "toggleApp"},
       {itemPath, itemInterface, QStringLiteral("SecondaryActivate"), {0, 0}, "toggleTimer"},
-      {menu, dbusmenu, QStringLiteral("Event"), {1, QStringLiteral("clicked"), noData, 0u}, "toggleTimer"},
-      {menu, dbusmenu, QStringLiteral("Event"), {2, QStringLiteral("clicked"), noData, 0u}, "toggleApp"},
+      {menuPath,
+       menuInterface,
+       QStringLiteral("Event"),
+       {1, QStringLiteral("clicked"), noData(), 0u},
+       "toggleTimer"},
+      {menuPath,
+       menuInterface,
+       QStringLiteral("Event"),
+       {2, QStringLiteral("clicked"), noData(), 0u},
+       "toggleApp"},
+      {menuPath,
+       menuInterface,
+       QStringLiteral("EventGroup"),
+       {events({{1, QStringLiteral("clicked")}})},
+       "toggleTimer"},
   };
   for (const auto& click : clicks) {
-    QDBusMessage call = QDBusMessage::createMethodCall(service, click.path, click.interface, click.method);
-    call.setArguments(click.arguments);
-    host_.call(call);
+    const QDBusMessage reply = ask(call(again, click.path, click.interface, click.method, click.arguments));
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << click.method.toStdString();
     EXPECT_EQ(mainApp.readLine(patience(60)), R"({"action":")" + click.action + R"("})") << click.action;
   }
-  ASSERT_TRUE(waitFor([&] { return printed(QProcess::StandardOutput).size() >= 4; }));
-  EXPECT_EQ(std::vector(out_.begin() + 1, out_.end()),
-            (std::vector<std::string>{"Toggling timer", "Toggling timer", "Toggling main app"}))
+  ASSERT_TRUE(waitFor([&] { return printed(QProcess::StandardOutput).size() >= 5; }));
+  EXPECT_EQ(
+      std::vector(out_.begin() + 1, out_.end()),
+      (std::vector<std::string>{"Toggling timer", "Toggling timer", "Toggling main app", "Toggling timer"}))
       << "Activate is the item's own silent action";
+}
+
+// Each host is told by the program that owns the watcher's name and gets only the pixmaps it draws well:
+// the row for one that keeps the aspect ratio and takes the largest, one square for one that fits the
+// largest into its square, squares up to scale 3 for those that pick by size.
+TEST_F(StatusNotifierItemEndToEnd, ServesEachHostThePixmapsItDraws) {
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  const std::vector<std::string> bySize{"16x16", "22x22", "24x24", "32x32", "48x48",
+                                        "64x64", "44x44", "66x66", "96x96", "128x128"};
+  std::vector<std::string> everything = bySize;
+  everything.push_back("378x96");
+  // xfce4-panel's systray runs in the panel's plugin wrapper, told by its command line (the watcher
+  // program takes it as the file to save pixmaps in).
+  const std::string plugin = runtime_.path() + "/xfce4/panel/plugins/libsystray.so";
+  const struct {
+    const char* program;
+    std::vector<std::string> sizes;
+    QStringList arguments;
+  } hosts[] = {
+      {"waybar", {"378x96"}, {}},
+      {"gnome-shell", {"16x16", "32x32", "48x48"}, {}},
+      {"xfce4/panel/wrapper-2.0", {"22x22"}, {QString::fromStdString(plugin)}},
+      {"swaybar", bySize, {}},
+      {"kded5", bySize, {}},
+      {"some-panel", everything, {}},
+  };
+  std::filesystem::create_directories(std::filesystem::path(plugin).parent_path());
+  for (const auto& [program, sizes, arguments] : hosts) {
+    const auto path = std::filesystem::path(runtime_.path()) / program;
+    std::filesystem::create_symlink(SNI_TEST_WATCHER_PATH, path);
+    QProcess watcher;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
+    watcher.setProcessEnvironment(environment);
+    startChild(watcher, QString::fromStdString(path.string()), arguments);
+    QString service;
+    ASSERT_TRUE(waitFor([&] {
+      if (watcher.canReadLine()) {
+        const QString line = QString::fromLatin1(watcher.readLine().trimmed());
+        if (line.startsWith(QLatin1String("registered "))) service = line.mid(11);
+      }
+      return !service.isEmpty();
+    })) << program
+        << " got no registration";
+    EXPECT_EQ(pixmapSizes(host_, service), sizes) << program;
+    watcher.kill();
+    watcher.waitForFinished();
+    ASSERT_TRUE(waitFor([&] { return !host_.interface()->isServiceRegistered(watcherName).value(); }));
+  }
+}
+
+// Every member of both interfaces, with the signature the interfaces define: what the object says of
+// itself, and a call to each method, answered without an error.
+TEST_F(StatusNotifierItemEndToEnd, OffersEveryMemberOfBothInterfacesOverTheBus) {
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  const QString service = startWatcherAndAwaitItem();
+  ASSERT_FALSE(service.isEmpty());
+
+  const struct {
+    QString path, interface;
+    std::vector<std::string> members;  // "method Name(in)(out)" or "signal Name(args)"
+  } interfaces[] = {
+      {itemPath,
+       itemInterface,
+       {"method ContextMenu(ii)()", "method Activate(ii)()", "method SecondaryActivate(ii)()",
+        "method Scroll(is)()", "signal NewTitle()", "signal NewIcon()", "signal NewAttentionIcon()",
+        "signal NewOverlayIcon()", "signal NewToolTip()", "signal NewStatus(s)",
+        "signal XAyatanaNewLabel(ss)"}},
+      {menuPath,
+       menuInterface,
+       {"method GetLayout(iias)(u(ia{sv}av))", "method GetGroupProperties(aias)(a(ia{sv}))",
+        "method GetProperty(is)(v)", "method Event(isvu)()", "method EventGroup(a(isvu))(ai)",
+        "method AboutToShow(i)(b)", "method AboutToShowGroup(ai)(aiai)",
+        "signal ItemsPropertiesUpdated(a(ia{sv})a(ias))", "signal LayoutUpdated(ui)",
+        "signal ItemActivationRequested(iu)"}},
+  };
+  for (const auto& [path, interface, members] : interfaces) {
+    const QDBusMessage reply = ask(call(service, path, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+                                        QStringLiteral("Introspect")));
+    QDomDocument document;
+    ASSERT_TRUE(document.setContent(reply.arguments().value(0).toString()));
+    std::vector<std::string> found;
+    for (QDomElement node = document.documentElement().firstChildElement(QStringLiteral("interface"));
+         !node.isNull(); node = node.nextSiblingElement(QStringLiteral("interface"))) {
+      if (node.attribute(QStringLiteral("name")) != interface) continue;
+      for (QDomElement member = node.firstChildElement(); !member.isNull();
+           member = member.nextSiblingElement()) {
+        if (member.tagName() == QLatin1String("property")) continue;
+        QString in, out;
+        for (QDomElement arg = member.firstChildElement(QStringLiteral("arg")); !arg.isNull();
+             arg = arg.nextSiblingElement(QStringLiteral("arg")))
+          (arg.attribute(QStringLiteral("direction")) == QLatin1String("out") ? out : in) +=
+              arg.attribute(QStringLiteral("type"));
+        // Qt marks a signal's arguments as going out.
+        const bool method = member.tagName() == QLatin1String("method");
+        found.push_back(QStringLiteral("%1 %2(%3)%4")
+                            .arg(member.tagName(), member.attribute(QStringLiteral("name")),
+                                 method ? in : in + out, method ? QStringLiteral("(%1)").arg(out) : QString())
+                            .toStdString());
+      }
+    }
+    std::vector<std::string> wanted = members;
+    std::ranges::sort(wanted);
+    std::ranges::sort(found);
+    EXPECT_EQ(found, wanted) << interface.toStdString();
+  }
+
+  const struct {
+    QString path, interface, method, signature;
+    QVariantList arguments;
+  } calls[] = {
+      {itemPath, itemInterface, QStringLiteral("ContextMenu"), {}, {0, 0}},
+      {itemPath, itemInterface, QStringLiteral("Scroll"), {}, {1, QStringLiteral("vertical")}},
+      {menuPath,
+       menuInterface,
+       QStringLiteral("GetLayout"),
+       QStringLiteral("u(ia{sv}av)"),
+       {0, -1, QStringList()}},
+      {menuPath,
+       menuInterface,
+       QStringLiteral("GetGroupProperties"),
+       QStringLiteral("a(ia{sv})"),
+       {QVariant::fromValue(QList<int>{0, 1, 2}), QStringList()}},
+      {menuPath,
+       menuInterface,
+       QStringLiteral("GetProperty"),
+       QStringLiteral("v"),
+       {1, QStringLiteral("label")}},
+      {menuPath, menuInterface, QStringLiteral("AboutToShow"), QStringLiteral("b"), {0}},
+      {menuPath,
+       menuInterface,
+       QStringLiteral("AboutToShowGroup"),
+       QStringLiteral("aiai"),
+       {QVariant::fromValue(QList<int>{0})}},
+      {menuPath,
+       menuInterface,
+       QStringLiteral("EventGroup"),
+       QStringLiteral("ai"),
+       {events({{1, QStringLiteral("hovered")}})}},
+  };
+  for (const auto& [path, interface, method, signature, arguments] : calls) {
+    const QDBusMessage reply = ask(call(service, path, interface, method, arguments));
+    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage)
+        << method.toStdString() << ": " << reply.errorMessage().toStdString();
+    EXPECT_EQ(reply.signature(), signature) << method.toStdString();
+  }
+}
+
+// A bus client that asks what no host asks gets a quick error where an answer would be wrong or huge,
+// nothing on standard error, and the item keeps serving.
+TEST_F(StatusNotifierItemEndToEnd, HostileRequestsGetQuickAnswersAndLoseNothing) {
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  const QString service = startWatcherAndAwaitItem();
+  ASSERT_FALSE(service.isEmpty());
+  const QList<int> manyIds(700'000, 1);
+  const QString invalid = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+  const QString tooMany = QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded");
+  const struct {
+    QString method;
+    QVariantList arguments;
+    QString error;  // none: answered
+  } requests[] = {
+      {QStringLiteral("GetLayout"), {0, INT_MIN, QStringList()}, {}},
+      {QStringLiteral("GetLayout"), {7, -1, QStringList()}, invalid},
+      {QStringLiteral("GetGroupProperties"), {QVariant::fromValue(manyIds), QStringList()}, tooMany},
+      {QStringLiteral("AboutToShowGroup"), {QVariant::fromValue(manyIds)}, tooMany},
+      {QStringLiteral("GetProperty"), {99, QStringLiteral("label")}, invalid},
+      {QStringLiteral("GetProperty"), {1, QStringLiteral("no-such-property")}, invalid},
+  };
+  for (const auto& [method, arguments, error] : requests) {
+    const QDBusMessage reply = ask(call(service, menuPath, menuInterface, method, arguments));
+    EXPECT_EQ(reply.errorName().toStdString(), error.toStdString()) << method.toStdString();
+    EXPECT_NE(reply.type(), QDBusMessage::InvalidMessage) << method.toStdString() << " went unanswered";
+  }
+  EXPECT_EQ(processServing(service), companion_.processId()) << "still on the bus";
+  EXPECT_EQ(
+      ask(call(service, itemPath, itemInterface, QStringLiteral("Scroll"), {1, QStringLiteral("vertical")}))
+          .type(),
+      QDBusMessage::ReplyMessage);
+  // At most the line a slow watcher start may have caused, and nothing the requests caused.
+  const std::vector<std::string> lines = printed(QProcess::StandardError);
+  EXPECT_LE(lines.size(), 1u);
+  for (const std::string& line : lines)
+    EXPECT_EQ(line, missingHost);
+}
+
+// A flood of clicks while the main application reads nothing: a person's burst gets through, the rest
+// is dropped with one line, so the channel's queue stays small.
+TEST_F(StatusNotifierItemEndToEnd, ClickFloodWhileNobodyReadsIsBounded) {
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  const QString service = startWatcherAndAwaitItem();
+  ASSERT_FALSE(service.isEmpty());
+  constexpr int flood = 2000;
+  for (int i = 0; i < flood; ++i)
+    host_.send(call(service, itemPath, itemInterface, QStringLiteral("Activate"), {0, 0}));
+  ask(call(service, itemPath, itemInterface, QStringLiteral("Scroll"), {1, QStringLiteral("vertical")}));
+  const std::string dropped =
+      "PellmorStatus: too many clicks from the StatusNotifierItem host; dropping some";
+  const auto droppedSaidOnce = [&] {
+    const std::vector<std::string> lines = printed(QProcess::StandardError);
+    return std::count(lines.begin(), lines.end(), dropped) == 1;
+  };
+  EXPECT_TRUE(waitFor(droppedSaidOnce));
+
+  // Once the main application reads, the clicks that got through arrive, then a later one on its own.
+  MainAppReader mainApp(fifo("to_main.fifo"));
+  int toggles = 0;
+  bool later = false;
+  ASSERT_TRUE(waitFor([&] {
+    host_.send(call(service, itemPath, itemInterface, QStringLiteral("SecondaryActivate"), {0, 0}));
+    while (const auto line = mainApp.readLine(std::chrono::milliseconds(100))) {
+      later = later || *line == R"({"action":"toggleTimer"})";
+      if (!later) ++toggles;
+    }
+    return later;
+  }));
+  EXPECT_GE(toggles, 20) << "a person's burst";
+  EXPECT_LE(toggles, 40) << "of " << flood;
+}
+
+// A watcher that drops the item (as GNOME's does when it could not read it) is asked again, a few
+// times at most.
+TEST_F(StatusNotifierItemEndToEnd, ReRegistersWhenDroppedAFewTimesAtMost) {
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  watcher_ = std::make_unique<Watcher>(address_, QStringLiteral("test-watcher"));
+  watcher_->onRegistered = [&](const QString&, const QString& id) { watcher_->dropItem(id); };
+  ASSERT_TRUE(watcher_->ownName());
+  ASSERT_TRUE(waitFor([&] { return watcher_->items().size() == 4; }));
+  // A round trip on the watcher's connection: the item has seen the last drop and said all it will.
+  watcher_->connection().call(call(watcher_->items().front(), itemPath,
+                                   QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping")));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(watcher_->items().size(), 4);
+}
+
+// The session bus dies and a new one starts at the same address: the companion connects to it and
+// registers with its watcher.
+TEST_F(StatusNotifierItemEndToEnd, ComesBackOnANewBusAtTheSameAddress) {
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  ASSERT_FALSE(startWatcherAndAwaitItem().isEmpty());
+  const std::size_t linesBefore = printed(QProcess::StandardError).size();
+  watcher_.reset();
+  QDBusConnection::disconnectFromBus(QStringLiteral("test-host"));
+  bus_.kill();
+  bus_.waitForFinished();
+  // Said once more: the item is without a host until the bus is back.
+  EXPECT_TRUE(waitFor([&] { return printed(QProcess::StandardError).size() == linesBefore + 1; }));
+  ASSERT_NO_FATAL_FAILURE(startBus());
+  const QString service = startWatcherAndAwaitItem();
+  ASSERT_FALSE(service.isEmpty());
+  EXPECT_EQ(processServing(service), companion_.processId());
+}
+
+// A bus daemon that accepts the connection and then answers nothing holds no part of the companion: its
+// channel answers and a termination signal ends it as ever.
+TEST_F(StatusNotifierItemEndToEnd, StalledBusHoldsNothingBack) {
+  kill(static_cast<pid_t>(bus_.processId()), SIGSTOP);
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  ASSERT_TRUE(writeConnection(fifo("from_main.fifo"), "{\"action\":\"bogus\"}\n"));
+  EXPECT_TRUE(waitFor([&] { return !printed(QProcess::StandardOutput).empty(); })) << "the unknown action";
+  companion_.terminate();
+  EXPECT_TRUE(companion_.waitForFinished(static_cast<int>(patience(60).count())));
+  EXPECT_EQ(printed(QProcess::StandardOutput).back(), "GOODBYE!");
 }
 
 }  // namespace
@@ -199,6 +519,7 @@ int main(int argc, char** argv) {
   // Drawn offscreen, as the companion draws its pixmaps without a display.
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QGuiApplication application(argc, argv);
+  pellmor::sni::registerDBusTypes();  // the test marshals EventGroup's events as hosts do
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

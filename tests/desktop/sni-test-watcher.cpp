@@ -1,5 +1,6 @@
-// A StatusNotifierWatcher for the end-to-end scripts, on the session bus that DBUS_SESSION_BUS_ADDRESS
-// names: prints "ready" once it owns its name and "registered <service>" for each item that registers.
+// A StatusNotifierWatcher for the end-to-end scripts and tests, on the session bus that
+// DBUS_SESSION_BUS_ADDRESS names: prints "ready" once it owns its name and "registered <service>" for each
+// item that registers (the tests run it under a host's program name, as the item tells hosts apart by it).
 // With a path as its argument it also saves the largest pixmap of a registered item there (PNG), as a
 // host that keeps the aspect ratio shows it, and again after each NewIcon, printing "saved <path>" each
 // time. Runs until it is killed.
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot own org.kde.StatusNotifierWatcher on the session bus\n");
     return 1;
   }
-  watcher.onRegistered = [&](const QString& service) {
+  watcher.onRegistered = [&](const QString& service, const QString&) {
     std::printf("registered %s\n", qPrintable(service));
     if (iconPath.isEmpty()) return;
     // QtDBus hands signals only to slots: NewIcon starts a single-shot timer whose timeout saves.

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# The Debian package end to end: cpack builds it from this build tree, apt installs it on this machine,
+# The Debian package end to end: cpack builds it from this build tree, lintian finds nothing to say
+# about it (no error, warning or hardening tag, at pedantic level) and mandoc nothing about its manual
+# pages, apt installs it on this machine,
 # the installed companion docks on a virtual desktop and follows the installed pellmorctl, the installed
 # programs answer --version, and apt removes the package again without leaving a file.
 #
@@ -41,6 +43,15 @@ chmod 755 "$E2E_DIR"
 deb=$(find "$E2E_DIR/package" -maxdepth 1 -name "${PACKAGE}_${VERSION}_*.deb")
 [ -f "$deb" ] || fail "no ${PACKAGE}_${VERSION}_*.deb: $(ls "$E2E_DIR/package")"
 pass "built $(basename "$deb")"
+
+lintian --allow-root --info --pedantic "$deb" >"$E2E_DIR/lintian.log" 2>&1 || true
+tags=$(grep -E '^[EW]: |hardening' "$E2E_DIR/lintian.log" || true)
+[ -z "$tags" ] || fail "lintian: $tags"
+pass "lintian: no error, warning or hardening tag"
+dpkg-deb -x "$deb" "$E2E_DIR/unpacked"
+for page in "$E2E_DIR"/unpacked/usr/share/man/man*/*.gz; do
+  expect_eq "mandoc -T lint $(basename "$page")" "$(zcat "$page" | mandoc -T lint 2>&1)" ""
+done
 
 # Every path in the package that was not on the machine before must be gone after the removal.
 dpkg-deb --fsys-tarfile "$deb" | tar -t | sed -e 's|^\./|/|' -e 's|/$||' | grep -v '^/\?$' >"$E2E_DIR/paths"

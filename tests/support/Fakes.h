@@ -1,7 +1,7 @@
 #pragma once
 
-// The platform's clock, timers and main thread as the tests drive them (the headless backend stands in
-// for the status bar and the screens), and the patience of every wait in the tests.
+// The platform's clock, timers, main thread and screens as the tests drive them (the headless backend
+// stands in for the status bar), and the patience of every wait in the tests.
 
 #include <algorithm>
 #include <chrono>
@@ -16,6 +16,7 @@
 
 #include "Platform/Clock.h"
 #include "Platform/MainThread.h"
+#include "Platform/Screens.h"
 #include "Platform/Ticker.h"
 
 namespace pellmor::testing {
@@ -29,6 +30,16 @@ inline double timeScale() {
 inline std::chrono::milliseconds patience(double seconds = 30) {
   return std::chrono::milliseconds(static_cast<long>(seconds * 1000 * timeScale()));
 }
+
+// Screens of fixed frames, in global coordinates; the first holds the origin.
+class FakeScreens final : public platform::Screens {
+ public:
+  explicit FakeScreens(std::vector<platform::Rect> screens = {}) : screens_(std::move(screens)) {}
+  std::vector<platform::Rect> screens() const override { return screens_; }
+
+ private:
+  std::vector<platform::Rect> screens_;
+};
 
 // A wall clock that moves only when the test moves it.
 class FakeClock : public platform::Clock {

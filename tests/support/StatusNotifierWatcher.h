@@ -6,6 +6,7 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QImage>
 #include <QObject>
@@ -22,9 +23,10 @@ inline const QString watcherName = QStringLiteral("org.kde.StatusNotifierWatcher
 inline const QString itemPath = QStringLiteral("/StatusNotifierItem");
 inline const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 
-// org.kde.StatusNotifierWatcher with a host registered: records the items that register. Restarting it
-// means dropping this object and its connection and making a new one.
-class Watcher : public QObject {
+// org.kde.StatusNotifierWatcher with a host registered: records the items that register, by the bus name
+// that serves each (the sender's unique name for an item that registers its object path, as
+// libappindicator's do). Restarting it means dropping this object and its connection and making a new one.
+class Watcher : public QObject, protected QDBusContext {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
   Q_PROPERTY(bool IsStatusNotifierHostRegistered MEMBER hostRegistered_ CONSTANT)
@@ -40,13 +42,24 @@ class Watcher : public QObject {
 
   bool ownName() { return connection_.registerService(watcherName); }
   const QStringList& items() const { return items_; }
+  QDBusConnection& connection() { return connection_; }
 
-  std::function<void(const QString& service)> onRegistered;
+  // Runs for each registration with the service that serves the item and the watcher's id for it.
+  std::function<void(const QString& service, const QString& id)> onRegistered;
+
+  // Tells hosts the item is gone, as a watcher does when it gives up on an item.
+  void dropItem(const QString& id) {
+    connection_.send(QDBusMessage::createSignal(QStringLiteral("/StatusNotifierWatcher"), watcherName,
+                                                QStringLiteral("StatusNotifierItemUnregistered"))
+                     << id);
+  }
 
  public Q_SLOTS:
-  void RegisterStatusNotifierItem(const QString& service) {
+  void RegisterStatusNotifierItem(const QString& serviceOrPath) {
+    const bool byPath = serviceOrPath.startsWith(QLatin1Char('/'));
+    const QString service = byPath ? message().service() : serviceOrPath;
     items_.push_back(service);
-    if (onRegistered) onRegistered(service);
+    if (onRegistered) onRegistered(service, byPath ? service + serviceOrPath : serviceOrPath);
   }
 
  private:
@@ -60,7 +73,7 @@ inline QVariantMap itemProperties(QDBusConnection bus, const QString& service) {
   QDBusMessage call = QDBusMessage::createMethodCall(
       service, itemPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
   call << itemInterface;
-  const QDBusMessage reply = bus.call(call);
+  const QDBusMessage reply = bus.call(call, QDBus::Block, 60'000);
   return reply.arguments().isEmpty() ? QVariantMap{} : qdbus_cast<QVariantMap>(reply.arguments().front());
 }
 

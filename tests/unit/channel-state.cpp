@@ -56,7 +56,19 @@ TEST(Incoming, EveryKindOfLine) {
       {R"({"action":"setAuthenticated","value":false})", 1, {.authenticated = false}},
       {R"({"action":"setAuthenticated","value":"false"})", 0, {}},
       {R"({"action":"setTimestampsMode","value":true})", 1, {.timestamps = true}},
+      {R"({"action":"showTimer","startedAt":"now","hoursWithoutTimer":2})", 2, {.hours = 2}},
+      // A number beyond a double is not JSON the channel can read: the line is dropped.
+      {R"({"action":"showTimer","startedAt":1e400,"hoursWithoutTimer":2})", 0, {}},
       {R"({"action":"setDecimalSymbol","value":","})", 1, {.symbol = ","}},
+      {R"({"action":"setTimeFormat","value":"hours_minutes"})", 1, {}},
+      // Only the two values of each are taken, exactly.
+      {R"({"action":"setTimeFormat","value":"Decimal"})", 0, {}},
+      {R"({"action":"setTimeFormat","value":"decimal "})", 0, {}},
+      {R"({"action":"setDecimalSymbol","value":";"})", 0, {}},
+      {R"({"action":"setDecimalSymbol","value":""})", 0, {}},
+      {R"({"action":"setDecimalSymbol","value":".,"})", 0, {}},
+      // A message is an object: an array of one is dropped without a word.
+      {R"([{"action":"clearTimer"}])", 0, {}},
       {R"({"action":"toggleApp"})", 0, {}, "Received unknown action: {\"action\":\"toggleApp\"}\n"},
       {R"({"Action":"clearTimer"})", 0, {}, "Received message without action: {\"Action\":\"clearTimer\"}\n"},
       {R"({"action":"clearTimer"}x)", 0, {}},

@@ -1,14 +1,15 @@
-// The shell's two callbacks against a recording application object: the item is set up before the
-// process becomes an accessory, once; termination says goodbye once.
+// The shell's two callbacks, as a user sees their outcome: after launch the one item stands in the menu
+// bar, as wide as its content, and the process has no presence of its own besides (an accessory);
+// termination says goodbye once and nothing else.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
-#include <string>
+#include <optional>
 
 #include "AppDelegate.h"
-#include "Backends/Headless/HeadlessStatusBar.h"
+#include "Backends/Headless/FixedTextMetrics.h"
 #include "StatusItemManager.h"
 #include "support/Channel.h"
 #include "support/MenuBar.h"
@@ -16,17 +17,15 @@
 namespace pellmor {
 namespace {
 
-class RecordingApplication : public platform::Application, public testing::MenuBar {
+class MenuBarApplication : public platform::Application, public testing::MenuBar {
  public:
-  RecordingApplication() : MenuBar(platform::makeRect(0, 1056, 1920, 24), {}) {}
+  MenuBarApplication() : MenuBar(platform::makeRect(0, 1056, 1920, 24), {1500, 0}) {}
 
   void setDelegate(platform::ApplicationDelegate*) override {}
-  void setActivationPolicy(platform::ActivationPolicy policy) override {
-    log.push_back("setActivationPolicy(" + std::to_string(static_cast<int>(policy)) + ")");
-  }
+  void setActivationPolicy(platform::ActivationPolicy policy) override { policy_ = policy; }
   int run() override { return 0; }
   std::unique_ptr<platform::StatusBarItem> statusItemWithLength(double length) override {
-    log.push_back("statusItemWithLength");
+    ++items;
     return MenuBar::statusItemWithLength(length);
   }
 
@@ -35,32 +34,42 @@ class RecordingApplication : public platform::Application, public testing::MenuB
   platform::Clock& clock() override { return clock_; }
   platform::StatusBar& systemStatusBar() override { return *this; }
   platform::Screens& screens() override { return screens_; }
+  const platform::TextMetrics& textMetrics() override { return textMetrics_; }
 
-  std::vector<std::string> log;
+  bool isAccessory() const { return policy_ == platform::ActivationPolicy::accessory; }
+  void runPendingTasks() { mainThread_.drain(); }
+
+  int items = 0;
 
  private:
+  std::optional<platform::ActivationPolicy> policy_;
   testing::ManualMainThread mainThread_;
   testing::FakeTickerFactory tickers_;
   testing::FakeClock clock_{1'700'000'000.0};
-  HeadlessScreens screens_;
+  testing::FakeScreens screens_{{platform::makeRect(0, 0, 1920, 1080)}};
+  FixedTextMetrics textMetrics_;
 };
 
 // The shared controller and channel keep references to the application for the rest of the process, as
 // in the program, so the application is never destroyed either.
-RecordingApplication& application() {
+MenuBarApplication& application() {
   // The shared channel makes its FIFOs in a private runtime directory.
   static const testing::TempDirectory runtime;
   setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-  static RecordingApplication* const instance = new RecordingApplication;
+  static MenuBarApplication* const instance = new MenuBarApplication;
   return *instance;
 }
 
-TEST(AppDelegate, LaunchSetsUpTheItemBeforeBecomingAnAccessoryOnceAndTerminationSaysGoodbye) {
-  const std::vector<std::string>& log = application().log;
+TEST(AppDelegate, LaunchShowsOneItemAsAnAccessoryAndTerminationSaysGoodbyeOnce) {
+  MenuBarApplication& app = application();
   AppDelegate delegate;
   delegate.applicationDidFinishLaunching();
-  EXPECT_EQ(log, (std::vector<std::string>{"statusItemWithLength", "setActivationPolicy(1)"}));
-  EXPECT_NE(StatusItemManager::shared().hostingView(), nullptr);
+  app.runPendingTasks();  // the content measures itself
+  EXPECT_TRUE(app.isAccessory());
+  EXPECT_EQ(app.items, 1);
+  const std::optional<PositionRecord> position = StatusItemManager::shared().menubarPositionInfo();
+  ASSERT_TRUE(position.has_value()) << "no item in the menu bar";
+  EXPECT_EQ(position->width, 63);  // the signed-in content, "-:--"
   ::testing::internal::CaptureStdout();
   delegate.applicationWillTerminate();
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "GOODBYE!\n");

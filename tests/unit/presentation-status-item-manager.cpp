@@ -39,7 +39,7 @@ TEST(StatusItemController, PositionMeasuresTheButtonAndItsBar) {
     testing::FakeTickerFactory tickers;
     testing::TempChannel channel{mainThread};
     testing::MenuBar bar(row.window, {row.buttonX, 0});
-    const HeadlessScreens screens(row.screens);
+    const testing::FakeScreens screens(row.screens);
     const auto fifo = [&]() -> FIFOManager& { return channel.fifo(); };
     StatusItemManager manager(
         {&bar,

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Backends/Headless/FixedTextMetrics.h"
 #include "StatusItem.h"
 #include "support/Channel.h"
 #include "support/Fakes.h"
@@ -18,8 +19,6 @@ namespace {
 
 using platform::Form;
 using platform::HitTarget;
-using platform::makeRect;
-using platform::Rect;
 using platform::Size;
 using Lines = std::vector<std::string>;
 
@@ -46,7 +45,8 @@ class StatusItemContent : public ::testing::Test {
         StatusItem::Environment{.channel = [this]() -> FIFOManager& { return fifo; },
                                 .mainThread = &mainThread,
                                 .clock = &clock,
-                                .tickers = &tickers},
+                                .tickers = &tickers,
+                                .textMetrics = &metrics},
         sizePassthrough);
     content->install([this] { ++displayChanges; });
   }
@@ -65,6 +65,7 @@ class StatusItemContent : public ::testing::Test {
   testing::ManualMainThread mainThread;
   testing::FakeClock clock{now};
   testing::FakeTickerFactory tickers;
+  FixedTextMetrics metrics;
   testing::TempChannel channel{mainThread};
   FIFOManager& fifo = channel.fifo();
   std::shared_ptr<SizeSubject> sizePassthrough = std::make_shared<SizeSubject>();
@@ -87,7 +88,7 @@ TEST_F(StatusItemContent, PublishesTheSizeOnTheNextPassAndRebuildsOncePerPass) {
   EXPECT_EQ(published, (std::vector<Size>{{76, 16}, {63, 16}}));
 }
 
-// "Sign In" takes a wider segment; the elapsed time keeps two points of padding on either side.
+// "Sign In" takes a wider segment.
 TEST_F(StatusItemContent, DrawsEachDisplayState) {
   const struct {
     State state;
@@ -109,7 +110,6 @@ TEST_F(StatusItemContent, DrawsEachDisplayState) {
     const bool wide = row.text == "Sign In";
     EXPECT_EQ(drawn.size, (Size{wide ? 76.0 : 63.0, 16}));
     EXPECT_EQ(published.back(), drawn.size);
-    EXPECT_EQ(drawn.textFrame, wide || row.text == "-:--" ? drawn.trailingFrame : makeRect(24, 0, 35, 16));
   }
 }
 
@@ -145,37 +145,14 @@ TEST_F(StatusItemContent, ARebuildAlreadyPostedIsDroppedWithTheContent) {
   EXPECT_EQ(mainThread.queued(), 0u);
 }
 
-// Every form shows the same state and text, whatever part of it fits.
-TEST_F(StatusItemContent, EachCellGetsTheFormMadeForIt) {
-  using enum Form;
-  const Rect nothing{};
-  const struct {
-    Size cell;
-    State shown;
-    Form form;
-    Rect image;  // where the timer image is drawn
-    Rect text;   // where the text is drawn
-    bool wraps;
-  } table[] = {
-      {{63, 22}, placeholder, full, makeRect(2, 0, 20, 16), makeRect(22, 0, 39, 16), false},
-      // A row too narrow for "Sign In" at full size.
-      {{63, 16}, signIn, compactRow, makeRect(2, 0, 20, 16), makeRect(22, 0, 39, 16), false},
-      // Squares too small for text show the state alone, over the whole cell.
-      {{18, 18}, total, stacked, makeRect(0, 0, 18, 18), nothing, false},
-      {{22, 22}, total, stacked, makeRect(0, 0, 22, 10), makeRect(0, 10, 22, 12), false},
-      // "Sign In" is too long for one line under the image: it takes the cell on two lines.
-      {{22, 22}, signIn, stacked, nothing, makeRect(0, 0, 22, 22), true},
-  };
-  for (const auto& row : table) {
-    SCOPED_TRACE(::testing::Message() << row.cell.width << 'x' << row.cell.height);
-    show(row.shown);
-    const platform::RenderDescription drawn = content->render(row.cell);
-    EXPECT_EQ(drawn.form, row.form);
-    EXPECT_EQ(drawn.imageName, content->render().imageName);
-    EXPECT_EQ(drawn.text, content->render().text);
-    EXPECT_EQ(drawn.timerButtonFrame, row.image);
-    EXPECT_EQ(drawn.textFrame, row.text);
-    EXPECT_EQ(drawn.textWraps, row.wraps);
+// The form for a cell shows the same state and text as the row.
+TEST_F(StatusItemContent, EachCellShowsTheStateOfTheRow) {
+  show(total);
+  for (const Size cell : {Size{63, 16}, Size{18, 18}, Size{64, 64}}) {
+    const platform::RenderDescription drawn = content->render(cell);
+    EXPECT_EQ(drawn.form, cell.height == 16 ? Form::full : Form::stacked);
+    EXPECT_EQ(drawn.imageName, "PauseButton");
+    EXPECT_EQ(drawn.text, "1:06");
   }
 }
 
@@ -193,10 +170,9 @@ TEST_F(StatusItemContent, ClicksRunWhatIsUnderThem) {
       {{63, 16}, placeholder, {2, 0}, timerButton},
       {{63, 16}, placeholder, {22, 15.99}, trailingButton},
       {{76, 22}, signIn, {73.99, 11}, trailingButton},
-      {{76, 22}, signIn, {30, 2.99}, none},  // above the centred row
-      {{18, 18}, total, {0, 17.99}, timerButton},
-      {{22, 22}, total, {0, 11}, trailingButton},
-      {{22, 22}, signIn, {11, 1}, trailingButton},  // the text alone fills the cell
+      {{76, 22}, signIn, {30, 2.99}, none},        // above the centred row
+      {{22, 22}, total, {0, 11.99}, timerButton},  // the image's band, above the time's
+      {{22, 22}, total, {21.99, 12}, trailingButton},
   };
   const std::map<HitTarget, std::pair<std::string, Lines>> output = {
       {timerButton, {"Toggling timer\n", {R"({"action":"toggleTimer"})"}}},

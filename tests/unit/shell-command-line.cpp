@@ -1,5 +1,6 @@
-// The companion's arguments: --help and --version answer and end the process; anything else is ignored
-// with one warning line, and the companion runs as without it.
+// The companion's arguments: -h, --help, -V and --version answer and end the process; anything else is
+// ignored with one warning line, and the companion runs as without it. The help is its manual page's
+// synopsis, options, environment (every variable the companion reads) and exit status.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,7 +16,13 @@ namespace pellmor {
 namespace {
 
 TEST(Arguments, AnswerExactly) {
-  const std::string usage = "usage: PellmorStatus [--help | --version]\n";
+  using ::testing::AllOf;
+  using ::testing::HasSubstr;
+  const ::testing::Matcher<std::string> usage =
+      AllOf(::testing::StartsWith("SYNOPSIS\n  PellmorStatus [-h | --help | -V | --version]\n"),
+            HasSubstr("\nOPTIONS\n"), HasSubstr("\nEXIT STATUS\n"), HasSubstr("\n  XDG_RUNTIME_DIR\n"),
+            HasSubstr("\n  DISPLAY\n"), HasSubstr("\n  WAYLAND_DISPLAY\n"),
+            HasSubstr("\n  DBUS_SESSION_BUS_ADDRESS\n"), HasSubstr("\n  PELLMOR_STATUS_HOST\n"));
   const std::string version = "PellmorStatus " PELLMOR_VERSION "\n";
   const struct {
     std::vector<std::string_view> arguments;
@@ -24,9 +31,11 @@ TEST(Arguments, AnswerExactly) {
     std::string standardError;
   } table[] = {
       {{}, std::nullopt, "", ""},
-      {{"--help"}, 0, ::testing::StartsWith(usage), ""},
+      {{"--help"}, 0, usage, ""},
+      {{"-h"}, 0, usage, ""},
       {{"--version"}, 0, version, ""},
-      {{"--version", "--help"}, 0, ::testing::StartsWith(usage), ""},
+      {{"-V"}, 0, version, ""},
+      {{"--version", "-h"}, 0, usage, ""},
       {{"--verbose", "x y", ""},
        std::nullopt,
        "",

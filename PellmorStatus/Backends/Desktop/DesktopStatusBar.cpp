@@ -1,6 +1,9 @@
 #include "Backends/Desktop/DesktopStatusBar.h"
 
 #include <QObject>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -21,15 +24,17 @@ namespace {
 class DesktopButton final : public platform::Button {
  public:
   DesktopButton(HostMode mode, HostSituation situation, xembed::TrayTracker* tray,
-                std::optional<QDBusConnection> bus, sni::StatusNotifierWatcherTracker* watcher)
-      : mode_(mode), situation_(situation), watcher_(watcher) {
+                sni::StatusNotifierWatcherTracker* watcher)
+      : mode_(mode), situation_(situation), watcher_(watcher), chooser_(mode) {
+    wakeUp_.setSingleShot(true);
+    QObject::connect(&wakeUp_, &QTimer::timeout, [this] { reconsider(); });
     if (tray != nullptr) {
       tray_ = std::make_unique<xembed::TrayButton>(*tray, qt::currentScreenLayout);
       tray_->setDockingEnabled(false);  // until the choice below
       tray_->setTrayObserver([this] { reconsider(); });
     }
-    if (bus && watcher != nullptr) {
-      sni_ = std::make_unique<sni::StatusNotifierButton>(*bus, *watcher);
+    if (watcher != nullptr) {
+      sni_ = std::make_unique<sni::StatusNotifierButton>(*watcher);
       watcherConnection_ = QObject::connect(watcher, &sni::StatusNotifierWatcherTracker::availabilityChanged,
                                             [this] { reconsider(); });
     }
@@ -68,21 +73,30 @@ class DesktopButton final : public platform::Button {
   void reconsider() {
     situation_.xembedTray = tray_ && tray_->trayPresent();
     situation_.trayGivesWidth = tray_ ? tray_->trayGivesWidth() : std::nullopt;
+    situation_.sessionBus = watcher_ != nullptr && watcher_->busReachable();
     situation_.watcher = watcher_ != nullptr && watcher_->available();
-    const Host chosen = chooseHost(mode_, situation_);
-    if (chosen == host_ && announced_) return;
-    announced_ = true;
+    situation_.statusNotifierHost = watcher_ != nullptr ? watcher_->host() : sni::StatusNotifierHost::unknown;
+    const HostChooser::Step step = chooser_.update(situation_, HostChooser::Clock::now());
+    if (step.announceMissingHost) {
+      std::fprintf(stderr, "%s; the item appears as soon as one starts\n",
+                   missingHostLine(mode_, situation_).c_str());
+      std::fflush(stderr);
+    }
+    if (step.wakeAt) {
+      const auto wait =
+          std::chrono::ceil<std::chrono::milliseconds>(*step.wakeAt - HostChooser::Clock::now());
+      wakeUp_.start(std::max(wait, std::chrono::milliseconds(0)));
+    }
+    show(step.host);
+  }
+
+  void show(Host chosen) {
+    if (chosen == host_) return;
     host_ = chosen;
     // The StatusNotifierItem goes first, so a host never shows the item twice.
     if (sni_ && chosen != Host::statusNotifier) sni_->setPublished(false);
     if (tray_) tray_->setDockingEnabled(chosen == Host::xembed);
     if (sni_ && chosen == Host::statusNotifier) sni_->setPublished(true);
-    if (chosen == Host::none) {
-      // Once each time the item loses its last host; never repeated while none comes.
-      std::fprintf(stderr, "%s; the item appears as soon as one starts\n",
-                   missingHostLine(mode_, situation_).c_str());
-      std::fflush(stderr);
-    }
   }
 
   HostMode mode_;
@@ -91,8 +105,9 @@ class DesktopButton final : public platform::Button {
   std::unique_ptr<xembed::TrayButton> tray_;
   std::unique_ptr<sni::StatusNotifierButton> sni_;
   QMetaObject::Connection watcherConnection_;
+  HostChooser chooser_;
+  QTimer wakeUp_;  // for the chooser's next step when nothing else happens
   Host host_ = Host::none;
-  bool announced_ = false;
   platform::Rect frame_;
 };
 
@@ -110,13 +125,7 @@ class DesktopStatusBarItem final : public platform::StatusBarItem {
 DesktopStatusBar::DesktopStatusBar(Options options) : options_(options) {
   if (options_.xDisplay && options_.mode != HostMode::statusNotifier)
     tray_ = std::make_unique<xembed::TrayTracker>();
-  if (options_.mode != HostMode::xembed) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected()) {
-      bus_ = bus;
-      watcher_ = std::make_unique<sni::StatusNotifierWatcherTracker>(bus);
-    }
-  }
+  if (options_.mode != HostMode::xembed) watcher_ = std::make_unique<sni::StatusNotifierWatcherTracker>();
 }
 
 DesktopStatusBar::~DesktopStatusBar() = default;
@@ -126,9 +135,9 @@ std::unique_ptr<platform::StatusBarItem> DesktopStatusBar::statusItemWithLength(
   HostSituation situation;
   situation.xDisplay = options_.xDisplay;
   situation.waylandSession = options_.waylandSession;
-  situation.sessionBus = bus_.has_value();
+  situation.sessionBus = watcher_ != nullptr;
   return std::make_unique<DesktopStatusBarItem>(
-      std::make_unique<DesktopButton>(options_.mode, situation, tray_.get(), bus_, watcher_.get()));
+      std::make_unique<DesktopButton>(options_.mode, situation, tray_.get(), watcher_.get()));
 }
 
 std::unique_ptr<platform::HostingView> DesktopStatusBar::makeHostingView(

@@ -2,7 +2,6 @@
 
 #include "Backends/BackendLayer.h"
 
-#include <QDBusConnection>
 #include <memory>
 #include <optional>
 
@@ -40,7 +39,6 @@ class DesktopStatusBar final : public platform::StatusBar {
  private:
   Options options_;
   std::unique_ptr<xembed::TrayTracker> tray_;
-  std::optional<QDBusConnection> bus_;
   std::unique_ptr<sni::StatusNotifierWatcherTracker> watcher_;
 };
 

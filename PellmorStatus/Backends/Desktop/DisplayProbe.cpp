@@ -4,7 +4,11 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <future>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <thread>
 
 namespace pellmor::desktop {
 namespace {
@@ -14,14 +18,34 @@ bool isSet(const char* name) {
   return value != nullptr && *value != '\0';
 }
 
+constexpr const char* qtPlatformVariable = "QT_QPA_PLATFORM";
+
 }  // namespace
 
 bool displayAvailable() {
   if (!isSet("DISPLAY")) return false;
-  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-  const bool usable = xcb_connection_has_error(connection) == 0;
-  xcb_disconnect(connection);
-  return usable;
+  // xcb_connect has no timeout of its own: it runs on a thread of its own, which is left to finish by
+  // itself when the server does not answer in time (it ends with the process, or with an exec).
+  const auto answer = std::make_shared<std::promise<bool>>();
+  std::future<bool> answered = answer->get_future();
+  std::thread([answer] {
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    answer->set_value(xcb_connection_has_error(connection) == 0);
+    xcb_disconnect(connection);
+  }).detach();
+  return answered.wait_for(displayAnswerTimeout) == std::future_status::ready && answered.get();
+}
+
+void setQtPlatform(bool xDisplay) {
+  setenv(qtPlatformVariable, xDisplay ? "xcb" : "offscreen", 1);
+}
+
+bool xDisplayHandedOver() {
+  const char* platform = std::getenv(qtPlatformVariable);
+  const std::string_view chosen = platform != nullptr ? platform : "";
+  if (chosen == "xcb") return true;
+  if (chosen == "offscreen") return false;
+  return displayAvailable();
 }
 
 bool sessionBusAvailable() {

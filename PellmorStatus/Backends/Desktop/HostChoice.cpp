@@ -1,5 +1,6 @@
 #include "Backends/Desktop/HostChoice.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace pellmor::desktop {
@@ -9,6 +10,24 @@ HostMode hostModeFrom(const char* value) {
   if (mode == "xembed") return HostMode::xembed;
   if (mode == "sni") return HostMode::statusNotifier;
   return HostMode::automatic;
+}
+
+TrayPreference trayPreferenceOf(sni::StatusNotifierHost host) {
+  using sni::StatusNotifierHost;
+  switch (host) {
+    case StatusNotifierHost::xfcePanel:  // fits the wide pixmap into a square; its tray gives 22 x 22
+      return TrayPreference::tray;
+    case StatusNotifierHost::plasma:     // its tray is xembedsniproxy, which crops the item to a square
+    case StatusNotifierHost::lxqtPanel:  // its tray is a proxy with a hidden window
+    case StatusNotifierHost::waybar:     // Wayland bars: an X tray beside them would be another desktop's
+    case StatusNotifierHost::swaybar:
+      return TrayPreference::statusNotifier;
+    case StatusNotifierHost::gnomeShell:  // its label beside a 16 px icon; its tray gives the width
+    case StatusNotifierHost::matePanel:   // its label as text; its tray gives the width
+    case StatusNotifierHost::unknown:
+      break;
+  }
+  return TrayPreference::trayWhereItGivesWidth;
 }
 
 Host chooseHost(HostMode mode, const HostSituation& situation) {
@@ -22,10 +41,71 @@ Host chooseHost(HostMode mode, const HostSituation& situation) {
     case HostMode::automatic:
       break;
   }
-  const bool traySquashes = situation.trayGivesWidth.has_value() && !*situation.trayGivesWidth;
-  if (watcher && (situation.waylandSession || !tray || traySquashes)) return Host::statusNotifier;
-  if (tray) return Host::xembed;
-  return Host::none;
+  if (!watcher) return tray ? Host::xembed : Host::none;
+  if (!tray || situation.waylandSession) return Host::statusNotifier;
+  switch (trayPreferenceOf(situation.statusNotifierHost)) {
+    case TrayPreference::tray:
+      return Host::xembed;
+    case TrayPreference::statusNotifier:
+      return Host::statusNotifier;
+    case TrayPreference::trayWhereItGivesWidth:
+      break;
+  }
+  return situation.trayGivesWidth.value_or(true) ? Host::xembed : Host::statusNotifier;
+}
+
+HostChooser::Step HostChooser::update(const HostSituation& situation, Clock::time_point now) {
+  const Presence presence = presenceIn(situation);
+  if (presence != presence_) {
+    presence_ = presence;
+    presenceSince_ = now;
+    switched_ = false;
+  }
+  bool announce = false;
+  std::optional<Clock::time_point> wakeAt =
+      noteHostless(chooseHost(mode_, situation) == Host::none, now, announce);
+  const Clock::time_point settled = presenceSince_ + settleTime;
+  if (now < settled) return {host_, announce, wakeAt ? std::min(*wakeAt, settled) : settled};
+  const Host target = settledChoice(situation);
+  // Without a host the item stays ready on the front end it had, so a host that comes back finds it at
+  // once. Leaving one front end for the other again before the hosts change would be a flip.
+  if (target != Host::none && target != host_ && !switched_) {
+    switched_ = host_ != Host::none;
+    host_ = target;
+  }
+  return {host_, announce, wakeAt};
+}
+
+HostChooser::Presence HostChooser::presenceIn(const HostSituation& situation) {
+  return {situation.xDisplay && situation.xembedTray, situation.watcher, situation.sessionBus,
+          situation.statusNotifierHost};
+}
+
+Host HostChooser::settledChoice(const HostSituation& situation) const {
+  const Host target = chooseHost(mode_, situation);
+  // Leaving a host that shows the item to measure a tray's cell is worth it only where the tray is known
+  // to give the width: a square cell would need a second switch to come back.
+  const bool probe = target == Host::xembed && !situation.trayGivesWidth.has_value();
+  if (host_ == Host::statusNotifier && probe && mode_ == HostMode::automatic &&
+      situation.statusNotifierHost == sni::StatusNotifierHost::unknown)
+    return Host::statusNotifier;
+  return target;
+}
+
+std::optional<HostChooser::Clock::time_point> HostChooser::noteHostless(bool hostless, Clock::time_point now,
+                                                                        bool& announce) {
+  if (!hostless) {
+    hostlessSince_.reset();
+    announced_ = false;
+    return std::nullopt;
+  }
+  if (!hostlessSince_) hostlessSince_ = now;
+  const Clock::time_point due = *hostlessSince_ + lineGrace;
+  if (now < due) return due;
+  // Once each time the item loses its last host; never repeated while none comes.
+  announce = !announced_;
+  announced_ = true;
+  return std::nullopt;
 }
 
 bool desktopReachable(HostMode mode, bool xDisplay, bool sessionBus) {

@@ -2,6 +2,7 @@
 
 #include "Backends/BackendLayer.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,8 +23,8 @@ struct HostSituation {
   bool xDisplay = false;        // an X display answers
   bool waylandSession = false;  // WAYLAND_DISPLAY is set
   bool xembedTray = false;      // a tray manager owns the system tray selection
-  // Whether the tray gave the item a cell as wide as the item and at least as high as its row; unknown
-  // until the item has been docked once into the current tray.
+  // Whether the cell the tray settled on shows the item's whole row; unknown until the item has been
+  // docked into the current tray and the tray has stopped resizing it.
   std::optional<bool> trayGivesWidth;
   bool sessionBus = false;  // connected to a session bus
   bool watcher = false;     // a StatusNotifierWatcher with a host runs on it
@@ -31,10 +32,63 @@ struct HostSituation {
   friend bool operator==(const HostSituation&, const HostSituation&) = default;
 };
 
-// The rule: XEmbed where the tray gives the item its width; a StatusNotifierItem host on Wayland, where
-// no tray runs, or where the tray squashes the item (a square cell, a proxy's fixed icon, a scaled
-// thumbnail); XEmbed's compact form where only a squashing tray exists.
+// Where a desktop that runs both an XEmbed tray and a StatusNotifierItem host shows the item better.
+enum class TrayPreference {
+  // The host shows the item readably (a label beside its icon, or a compact square); the tray is better
+  // only where its cell shows the whole row, as the item draws it, with a click for each segment.
+  trayWhereItGivesWidth,
+  // The host fits the wide row into a square (a sliver); the tray's cell shows the compact form whole.
+  tray,
+  // The desktop's XEmbed tray is a proxy that hides or crops the item for this host, or a Wayland bar.
+  statusNotifier,
+};
+// One row per host this program knows; an unknown host is taken to show the item readably.
+TrayPreference trayPreferenceOf(sni::StatusNotifierHost host);
+
+// The rule: a StatusNotifierItem host on Wayland or where no tray runs, the tray where no host runs, and
+// where both run, the one that shows the item better (trayPreferenceOf). While the tray's cell is unknown
+// the item docks to measure it.
 Host chooseHost(HostMode mode, const HostSituation& situation);
+
+// Follows the choice as hosts come and go, without flipping: a change of the hosts present is acted on
+// only once it has held for `settleTime` (a restarted shell brings its tray and its watcher a moment
+// apart), and the front end changes at most once per change of the hosts present. The line that no host
+// shows the item is due only once the item has been without one for `lineGrace`.
+class HostChooser {
+ public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr Clock::duration settleTime = std::chrono::milliseconds(600);
+  static constexpr Clock::duration lineGrace = std::chrono::milliseconds(2500);
+
+  struct Step {
+    Host host;                                // the front end to show the item on (none: neither yet)
+    bool announceMissingHost;                 // print the missing-host line now, once
+    std::optional<Clock::time_point> wakeAt;  // call update again then, if nothing happens before
+  };
+
+  explicit HostChooser(HostMode mode) : mode_(mode) {}
+
+  // Called on every change of the situation and at the wake-up time asked for.
+  Step update(const HostSituation& situation, Clock::time_point now);
+
+ private:
+  struct Presence {
+    bool tray, watcher, sessionBus;
+    sni::StatusNotifierHost host;
+    friend bool operator==(const Presence&, const Presence&) = default;
+  };
+  static Presence presenceIn(const HostSituation& situation);
+  Host settledChoice(const HostSituation& situation) const;
+  std::optional<Clock::time_point> noteHostless(bool hostless, Clock::time_point now, bool& announce);
+
+  HostMode mode_;
+  std::optional<Presence> presence_;
+  Clock::time_point presenceSince_{};
+  bool switched_ = false;  // the front end changed since the hosts present last changed
+  Host host_ = Host::none;
+  std::optional<Clock::time_point> hostlessSince_;
+  bool announced_ = false;
+};
 
 // Whether the Qt process can show the item at all: an X display to find a tray on, or a session bus to
 // find a StatusNotifierWatcher on (each only when the mode allows it).

@@ -1,5 +1,6 @@
 #include "Backends/Headless/HeadlessApplication.h"
 
+#include "Backends/Headless/FixedTextMetrics.h"
 #include "Backends/Headless/HeadlessEventLoop.h"
 #include "Support/SystemClock.h"
 #include "Support/TerminationSignals.h"
@@ -21,8 +22,8 @@ class HeadlessApplication::Impl {
   SystemClock clock;
   HeadlessStatusBar statusBar;
   HeadlessScreens screens;
+  FixedTextMetrics textMetrics;
   platform::ApplicationDelegate* delegate = nullptr;
-  platform::ActivationPolicy activationPolicy = platform::ActivationPolicy::regular;
 };
 
 HeadlessApplication::HeadlessApplication() : impl_(std::make_unique<Impl>()) {}
@@ -33,12 +34,8 @@ void HeadlessApplication::setDelegate(platform::ApplicationDelegate* delegate) {
   impl_->delegate = delegate;
 }
 
-void HeadlessApplication::setActivationPolicy(platform::ActivationPolicy policy) {
-  impl_->activationPolicy = policy;  // nothing is shown either way
-}
-
-platform::ActivationPolicy HeadlessApplication::activationPolicy() const {
-  return impl_->activationPolicy;
+void HeadlessApplication::setActivationPolicy(platform::ActivationPolicy) {
+  // Nothing is shown either way: no taskbar entry, no window.
 }
 
 int HeadlessApplication::run() {
@@ -64,6 +61,9 @@ platform::StatusBar& HeadlessApplication::systemStatusBar() {
 }
 platform::Screens& HeadlessApplication::screens() {
   return impl_->screens;
+}
+const platform::TextMetrics& HeadlessApplication::textMetrics() {
+  return impl_->textMetrics;
 }
 
 }  // namespace pellmor

@@ -3,8 +3,6 @@
 #include "Backends/BackendLayer.h"
 
 #include <memory>
-#include <optional>
-#include <vector>
 
 #include "Backends/Headless/HeadlessStatusBar.h"
 #include "Platform/Application.h"
@@ -28,9 +26,8 @@ class HeadlessApplication : public platform::Application {
   platform::Clock& clock() override;
   platform::StatusBar& systemStatusBar() override;
   platform::Screens& screens() override;
-
-  // The policy last set; regular until then.
-  platform::ActivationPolicy activationPolicy() const;
+  // Fixed metrics: nothing is drawn.
+  const platform::TextMetrics& textMetrics() override;
 
  private:
   class Impl;

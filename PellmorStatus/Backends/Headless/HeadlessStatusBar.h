@@ -30,21 +30,15 @@ class HeadlessHostingView : public platform::HostingView {
   platform::Rect convertRectToWindow(platform::Rect rect) const override;
   void addSubview(platform::View&) override {}
 
-  platform::HostedContent& content() const { return *root_; }
-
  private:
   std::shared_ptr<platform::HostedContent> root_;
   platform::Rect frame_;
 };
 
+// No display, no screen: the item has no position to report.
 class HeadlessScreens : public platform::Screens {
  public:
-  HeadlessScreens() = default;
-  explicit HeadlessScreens(std::vector<platform::Rect> screens) : screens_(std::move(screens)) {}
-  std::vector<platform::Rect> screens() const override { return screens_; }
-
- private:
-  std::vector<platform::Rect> screens_;
+  std::vector<platform::Rect> screens() const override { return {}; }
 };
 
 }  // namespace pellmor

@@ -31,7 +31,7 @@ inline platform::Rect globalFromPixels(const PixelRect& pixels, const ScreenLayo
                             layout.firstScreenBottom - (top + height), pixels.width / scale, height);
 }
 
-// The same for rectangles that Qt already gives in points with a top-left origin (screen geometry).
+// The same for rectangles already in points with a top-left origin (the screens).
 inline platform::Rect globalFromTopLeftPoints(const platform::Rect& rect, const ScreenLayout& layout) {
   return platform::makeRect(rect.origin.x - layout.firstScreenLeft,
                             layout.firstScreenBottom - (rect.origin.y + rect.height()), rect.width(),

@@ -1,7 +1,5 @@
 #include "Backends/Qt/ItemPainter.h"
 
-#include <QFontDatabase>
-#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -9,9 +7,12 @@
 
 #include "Backends/Qt/Artwork.h"
 #include "Backends/Qt/ContinuousCorners.h"
+#include "Backends/Qt/QtTextMetrics.h"
 
 namespace pellmor::qt {
 namespace {
+
+constexpr double artWidth = 20;  // points; the artwork is 20 x 16
 
 QRectF qtRect(const platform::Rect& rect) {
   return QRectF(rect.origin.x, rect.origin.y, rect.width(), rect.height());
@@ -21,51 +22,43 @@ bool isEmpty(const platform::Rect& rect) {
   return rect.width() <= 0 || rect.height() <= 0;
 }
 
-// The image's size in the frame: its own, or scaled to fit with its proportions kept.
-QSizeF imageSizeIn(const QRectF& frame, const QPixmap& image, bool fitted) {
-  const QSizeF size = image.deviceIndependentSize();
-  if (!fitted) return size;
-  return size.scaled(frame.size(), Qt::KeepAspectRatio);
+QSize devicePixels(QSizeF size, qreal ratio) {
+  return QSize(static_cast<int>(std::ceil(size.width() * ratio - 1e-6)),
+               static_cast<int>(std::ceil(size.height() * ratio - 1e-6)));
 }
 
-// The image centred in the frame and clipped to its rounded shape with smooth edges.
-void drawClippedImage(QPainter& painter, const QRectF& frame, const platform::CornerRadii& corners,
-                      const QPixmap& image, bool fitted, qreal devicePixelRatio) {
-  const QSize pixels(static_cast<int>(std::ceil(frame.width() * devicePixelRatio)),
-                     static_cast<int>(std::ceil(frame.height() * devicePixelRatio)));
-  QImage layer(pixels, QImage::Format_ARGB32_Premultiplied);
-  layer.setDevicePixelRatio(devicePixelRatio);
+// The artwork at exactly `size` points on a device of `ratio`: the variant drawn for that density as it
+// is, otherwise the next larger one scaled down with area averaging (drawing it scaled would sample it).
+QImage artworkAt(const std::string& name, QSizeF size, qreal ratio) {
+  const QPixmap variant = bundleImage(name, ratio * size.width() / artWidth);
+  if (variant.isNull()) return {};
+  QImage image = variant.toImage();
+  const QSize pixels = devicePixels(size, ratio);
+  if (image.size() != pixels) image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  image.setDevicePixelRatio(ratio);
+  return image;
+}
+
+// The timer button: its shape filled with its background, then the image over it, clipped to the shape
+// with smooth edges. Drawn into a layer of its own so that the clip's edge is antialiased.
+void drawTimerButton(QPainter& painter, const platform::RenderDescription& description, qreal ratio) {
+  const QRectF frame = qtRect(description.timerButtonFrame);
+  if (isEmpty(description.timerButtonFrame)) return;
+  QImage layer(devicePixels(frame.size(), ratio), QImage::Format_ARGB32_Premultiplied);
+  layer.setDevicePixelRatio(ratio);
   layer.fill(Qt::transparent);
   {
     QPainter shape(&layer);
     shape.setRenderHint(QPainter::Antialiasing);
-    const QSizeF size = imageSizeIn(frame, image, fitted);
-    const QPointF topLeft((frame.width() - size.width()) / 2, (frame.height() - size.height()) / 2);
-    QPainterPath outline = continuousRoundedRect(QRectF(QPointF(0, 0), frame.size()), corners);
-    // A fitted image may leave part of the frame uncovered; the shape stops where the image does.
-    if (fitted) {
-      QPainterPath imageArea;
-      imageArea.addRect(QRectF(topLeft, size));
-      outline = outline.intersected(imageArea);
-    }
-    shape.fillPath(outline, Qt::black);
-    shape.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    if (fitted) {
-      shape.setRenderHint(QPainter::SmoothPixmapTransform);
-      shape.drawPixmap(QRectF(topLeft, size), image, QRectF(QPointF(0, 0), image.size()));
-    } else {
-      shape.drawPixmap(topLeft, image);
-    }
+    const QColor background = bundleColour(description.timerButtonBackgroundColour);
+    shape.fillPath(continuousRoundedRect(QRectF(QPointF(0, 0), frame.size()), description.timerButtonCorners),
+                   background.isValid() ? background : QColor(Qt::black));
+    shape.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+    const QRectF image = qtRect(description.imageFrame).translated(-frame.topLeft());
+    const QImage artwork = artworkAt(description.imageName, image.size(), ratio);
+    if (!artwork.isNull()) shape.drawImage(image.topLeft(), artwork);
   }
   painter.drawImage(frame.topLeft(), layer);
-}
-
-void drawTimerButton(QPainter& painter, const platform::RenderDescription& description, qreal ratio) {
-  if (isEmpty(description.timerButtonFrame)) return;
-  const QPixmap image = bundleImage(description.imageName, ratio);
-  if (image.isNull()) return;
-  drawClippedImage(painter, qtRect(description.timerButtonFrame), description.timerButtonCorners, image,
-                   description.imageFitted, ratio);
 }
 
 void drawTrailingSegment(QPainter& painter, const platform::RenderDescription& description) {
@@ -75,21 +68,15 @@ void drawTrailingSegment(QPainter& painter, const platform::RenderDescription& d
 }
 
 void drawText(QPainter& painter, const platform::RenderDescription& description) {
+  const QColor colour = bundleColour(description.textColour);
+  for (const platform::Rect& mark : description.marks)
+    painter.fillRect(qtRect(mark), colour);
   const int pixelSize = static_cast<int>(std::lround(description.fontSize));
-  if (isEmpty(description.textFrame) || pixelSize <= 0) return;
-  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  // The layout's points are the item's logical pixels, so the text size is given in them too.
-  font.setPixelSize(pixelSize);
-  painter.setFont(font);
-  painter.setPen(bundleColour(description.textColour));
-  const QRectF frame = qtRect(description.textFrame);
-  const QString text = QString::fromStdString(description.text);
-  if (description.textWraps) {
-    painter.drawText(frame, Qt::AlignCenter | Qt::TextWordWrap, text);
-    return;
-  }
-  painter.drawText(frame, Qt::AlignCenter,
-                   QFontMetricsF(font).elidedText(text, Qt::ElideRight, frame.width()));
+  if (description.lines.empty() || pixelSize <= 0) return;
+  painter.setFont(itemFont(pixelSize));
+  painter.setPen(colour);
+  for (const platform::TextLine& line : description.lines)
+    painter.drawText(QPointF(line.origin.x, line.origin.y), QString::fromStdString(line.text));
 }
 
 }  // namespace
@@ -99,8 +86,9 @@ void paintItem(QPainter& painter, const platform::RenderDescription& description
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
-  painter.translate((cell.width() - description.size.width) / 2,
-                    (cell.height() - description.size.height) / 2);
+  // Centred on whole points, as the content's hit test places it, so that edges stay on pixels.
+  painter.translate(std::floor((cell.width() - description.size.width) / 2),
+                    std::floor((cell.height() - description.size.height) / 2));
   drawTrailingSegment(painter, description);
   drawTimerButton(painter, description, devicePixelRatio);
   drawText(painter, description);
@@ -108,9 +96,7 @@ void paintItem(QPainter& painter, const platform::RenderDescription& description
 }
 
 QImage renderItemImage(const platform::RenderDescription& description, QSize cell, qreal devicePixelRatio) {
-  QImage image(QSize(static_cast<int>(std::ceil(cell.width() * devicePixelRatio)),
-                     static_cast<int>(std::ceil(cell.height() * devicePixelRatio))),
-               QImage::Format_ARGB32);
+  QImage image(devicePixels(QSizeF(cell), devicePixelRatio), QImage::Format_ARGB32);
   image.setDevicePixelRatio(devicePixelRatio);
   image.fill(Qt::transparent);
   QPainter painter(&image);

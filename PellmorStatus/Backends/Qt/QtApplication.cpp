@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "Backends/Qt/QtScreens.h"
+#include "Backends/Qt/QtTextMetrics.h"
 #include "Support/SystemClock.h"
 #include "Support/TerminationSignals.h"
 #include "Support/WallClockTimerFd.h"
@@ -89,6 +90,7 @@ class QtApplication::Impl {
   QtTickerFactory tickers_;
   SystemClock clock_;
   QtScreens screens_;
+  QtTextMetrics textMetrics_;
   std::unique_ptr<platform::StatusBar> statusBar_;
   bool terminating_ = false;
 };
@@ -129,6 +131,10 @@ platform::StatusBar& QtApplication::systemStatusBar() {
 
 platform::Screens& QtApplication::screens() {
   return impl_->screens_;
+}
+
+const platform::TextMetrics& QtApplication::textMetrics() {
+  return impl_->textMetrics_;
 }
 
 bool QtApplication::terminating() const {

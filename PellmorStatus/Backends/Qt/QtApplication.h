@@ -28,6 +28,7 @@ class QtApplication final : public platform::Application {
   platform::Clock& clock() override;
   platform::StatusBar& systemStatusBar() override;
   platform::Screens& screens() override;
+  const platform::TextMetrics& textMetrics() override;
 
   // Whether a termination signal is being handled.
   bool terminating() const;

@@ -8,6 +8,10 @@ namespace {
 constexpr int rootId = 0;
 // A host sends one event per user action; a group far larger is no user's and is not run.
 constexpr qsizetype maximumEventsPerGroup = 16;
+// Hosts ask about the few ids and properties a menu has; a request far larger is refused whole.
+constexpr qsizetype maximumRequestCount = 256;
+const QString invalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
+const QString limitsExceeded = QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded");
 
 // Entry ids start at 1; the root is 0.
 int indexOf(int id) {
@@ -26,8 +30,12 @@ QVariantMap selected(const QVariantMap& all, const QStringList& names) {
 
 }  // namespace
 
-DBusMenuAdaptor::DBusMenuAdaptor(QObject& parent, std::function<void(int index)> entryClicked)
-    : QDBusAbstractAdaptor(&parent), entryClicked_(std::move(entryClicked)) {}
+DBusMenuAdaptor::DBusMenuAdaptor(DBusMenuObject& parent, std::function<void(int index)> entryClicked)
+    : QDBusAbstractAdaptor(&parent), object_(parent), entryClicked_(std::move(entryClicked)) {}
+
+void DBusMenuAdaptor::refuse(const QString& error, const QString& message) {
+  if (object_.calledFromDBus()) object_.sendErrorReply(error, message);
+}
 
 void DBusMenuAdaptor::setEntries(const QStringList& titles) {
   if (titles == titles_) return;
@@ -54,32 +62,50 @@ QVariantMap DBusMenuAdaptor::propertiesOf(int id, const QStringList& names) cons
 
 DBusMenuLayoutItem DBusMenuAdaptor::layoutOf(int id, int depth, const QStringList& names) const {
   DBusMenuLayoutItem item{id, propertiesOf(id, names), {}};
-  // A depth of -1 asks for the whole tree, 0 for the node alone.
+  // A negative depth asks for the whole tree, 0 for the node alone.
   if (id == rootId && depth != 0) {
     for (int entry = 1; entry <= titles_.size(); ++entry)
-      item.children.push_back(layoutOf(entry, depth - 1, names));
+      item.children.push_back(layoutOf(entry, depth > 0 ? depth - 1 : depth, names));
   }
   return item;
 }
 
+bool DBusMenuAdaptor::refusedAsTooLarge(qsizetype count) {
+  if (count <= maximumRequestCount) return false;
+  refuse(limitsExceeded, QStringLiteral("too many ids or properties"));
+  return true;
+}
+
 uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
                                 DBusMenuLayoutItem& layout) {
-  layout = (parentId == rootId || isEntry(parentId)) ? layoutOf(parentId, recursionDepth, propertyNames)
-                                                     : DBusMenuLayoutItem{parentId, {}, {}};
+  if (refusedAsTooLarge(propertyNames.size())) return revision_;
+  if (!isKnown(parentId)) {
+    refuse(invalidArgs, QStringLiteral("no such menu item"));
+    return revision_;
+  }
+  layout = layoutOf(parentId, recursionDepth, propertyNames);
   return revision_;
 }
 
 DBusMenuItemPropertiesList DBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
                                                                const QStringList& propertyNames) {
   DBusMenuItemPropertiesList found;
-  for (int id : ids) {
-    if (id == rootId || isEntry(id)) found.push_back({id, propertiesOf(id, propertyNames)});
+  if (refusedAsTooLarge(ids.size()) || refusedAsTooLarge(propertyNames.size())) return found;
+  // Each item once, however often it is asked for.
+  for (int id = rootId; id <= titles_.size(); ++id) {
+    if (ids.contains(id)) found.push_back({id, propertiesOf(id, propertyNames)});
   }
   return found;
 }
 
 QDBusVariant DBusMenuAdaptor::GetProperty(int id, const QString& name) {
-  return QDBusVariant(propertiesOf(id, {}).value(name));
+  const QVariant value = propertiesOf(id, {}).value(name);
+  // A variant must hold a value to be sent; an unknown item or property gets an error instead.
+  if (!value.isValid()) {
+    refuse(invalidArgs, QStringLiteral("no such menu item or property"));
+    return QDBusVariant(0);
+  }
+  return QDBusVariant(value);
 }
 
 void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant& /*data*/,
@@ -95,7 +121,7 @@ QList<int> DBusMenuAdaptor::EventGroup(const DBusMenuEventList& events) {
     return unknown;
   }
   for (const DBusMenuEvent& event : events) {
-    if (isEntry(event.id) || event.id == rootId) {
+    if (isKnown(event.id)) {
       deliver(event.id, event.eventId);
     } else {
       unknown.push_back(event.id);
@@ -109,8 +135,9 @@ bool DBusMenuAdaptor::AboutToShow(int /*id*/) {
 }
 
 QList<int> DBusMenuAdaptor::AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors) {
+  if (refusedAsTooLarge(ids.size())) return {};
   for (int id : ids) {
-    if (id != rootId && !isEntry(id)) idErrors.push_back(id);
+    if (!isKnown(id)) idErrors.push_back(id);
   }
   return {};
 }

@@ -29,6 +29,12 @@ IconPixmap iconPixmapFrom(const QImage& image) {
 }
 
 void registerDBusTypes() {
+  // Under the names the adaptors' signatures spell: QtDBus looks a member's types up by those names and
+  // leaves a member whose names it cannot resolve off the bus.
+  qRegisterMetaType<IconPixmapList>("pellmor::sni::IconPixmapList");
+  qRegisterMetaType<DBusMenuItemPropertiesList>("pellmor::sni::DBusMenuItemPropertiesList");
+  qRegisterMetaType<DBusMenuItemRemovedPropertiesList>("pellmor::sni::DBusMenuItemRemovedPropertiesList");
+  qRegisterMetaType<DBusMenuEventList>("pellmor::sni::DBusMenuEventList");
   qDBusRegisterMetaType<IconPixmap>();
   qDBusRegisterMetaType<IconPixmapList>();
   qDBusRegisterMetaType<ToolTip>();

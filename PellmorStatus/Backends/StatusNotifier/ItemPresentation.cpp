@@ -2,39 +2,103 @@
 
 #include <QImage>
 #include <cmath>
+#include <span>
 
-#include "Backends/Qt/ItemDescription.h"
 #include "Backends/Qt/ItemPainter.h"
 
 namespace pellmor::sni {
 namespace {
 
+// One pixmap of IconPixmap: the content's form for a square cell of `side` pixels, or the whole row
+// (side 0), drawn at `scale` device pixels per pixel.
+struct IconRendition {
+  int side = 0;
+  double scale = 1.0;
+};
+constexpr int row = 0;
+
+// Hosts that pick by size get the compact squares they commonly ask for at 1x, and for scale 2 and 3
+// the squares of the common 22 and 32 px icons and the largest 64 px one (44, 66, 96, 128 pixels).
+constexpr IconRendition squaresBySize[] = {{16, 1}, {22, 1}, {24, 1}, {32, 1}, {48, 1},
+                                           {64, 1}, {22, 2}, {22, 3}, {32, 3}, {64, 2}};
+// The whole row three times as high as a 32 px bar's icon: a host that keeps the aspect ratio and takes
+// the largest pixmap (waybar) only ever scales it down.
+constexpr IconRendition wholeRow[] = {{row, 6}};
+// GNOME Shell draws a 16 px icon (times the output's scale) with the label beside it.
+constexpr IconRendition besideLabel[] = {{16, 1}, {16, 2}, {16, 3}};
+// xfce4-panel fits the largest pixmap into its square icon size (22 by default): one square, drawn for it.
+constexpr IconRendition xfceSquare[] = {{22, 1}};
+// A host this program does not know gets every square, and the row last for one that keeps the aspect.
+constexpr IconRendition everything[] = {{16, 1}, {22, 1}, {24, 1}, {32, 1}, {48, 1}, {64, 1},
+                                        {22, 2}, {22, 3}, {32, 3}, {64, 2}, {row, 6}};
+
+std::span<const IconRendition> renditionsFor(StatusNotifierHost host) {
+  switch (host) {
+    case StatusNotifierHost::waybar:
+      return wholeRow;
+    case StatusNotifierHost::gnomeShell:
+      return besideLabel;
+    case StatusNotifierHost::xfcePanel:
+      return xfceSquare;
+    case StatusNotifierHost::plasma:
+    case StatusNotifierHost::swaybar:
+    case StatusNotifierHost::lxqtPanel:
+    case StatusNotifierHost::matePanel:
+      return squaresBySize;
+    case StatusNotifierHost::unknown:
+      break;
+  }
+  return everything;
+}
+
 QSize pixelsOf(platform::Size size) {
   return QSize(static_cast<int>(std::ceil(size.width)), static_cast<int>(std::ceil(size.height)));
 }
 
-IconPixmapList iconOf(const platform::HostedContent& content, const platform::RenderDescription& fullRow) {
-  IconPixmapList icon;
-  for (int side : compactIconSizes) {
-    const platform::Size cell{static_cast<double>(side), static_cast<double>(side)};
-    icon.push_back(iconPixmapFrom(qt::renderItemImage(content.render(cell), QSize(side, side), 1.0)));
+IconPixmap pixmapOf(const platform::HostedContent& content, IconRendition rendition) {
+  if (rendition.side == row) {
+    const platform::RenderDescription fullRow = content.render();
+    return iconPixmapFrom(qt::renderItemImage(fullRow, pixelsOf(fullRow.size), rendition.scale));
   }
-  icon.push_back(iconPixmapFrom(qt::renderItemImage(fullRow, pixelsOf(fullRow.size), fullRowScale)));
-  return icon;
+  const double side = rendition.side;
+  return iconPixmapFrom(qt::renderItemImage(content.render({side, side}),
+                                            QSize(rendition.side, rendition.side), rendition.scale));
+}
+
+// The state without the total, so the title changes only when the state does.
+QString stateInWords(const platform::RenderDescription& fullRow) {
+  if (fullRow.text == "Sign In") return QStringLiteral("Pellmor: Signed out");
+  if (fullRow.imageName == "PauseButton" || fullRow.imageName == "StopButton")
+    return QStringLiteral("Pellmor: Timer running");
+  return QStringLiteral("Pellmor: Timer stopped");
+}
+
+QString timerVerb(const platform::RenderDescription& fullRow) {
+  if (fullRow.imageName == "PauseButton") return QStringLiteral("pause");
+  if (fullRow.imageName == "StopButton") return QStringLiteral("stop");
+  return QStringLiteral("start");
+}
+
+// What the host's clicks do: GNOME's indicator opens the menu on any click and sends only the middle
+// button on; the other hosts send left and middle clicks to the item and open the menu on the right.
+QString clicksInWords(const platform::RenderDescription& fullRow, StatusNotifierHost host) {
+  const QString timer = QStringLiteral("middle click to %1 the timer").arg(timerVerb(fullRow));
+  if (host == StatusNotifierHost::gnomeShell) return QStringLiteral("Click for the menu, %1.").arg(timer);
+  return QStringLiteral("Left click to show or hide Pellmor, %1, right click for the menu.").arg(timer);
 }
 
 }  // namespace
 
-Presentation presentationOf(const platform::HostedContent& content) {
+Presentation presentationOf(const platform::HostedContent& content, StatusNotifierHost host) {
   const platform::RenderDescription fullRow = content.render();
-  const QString words = qt::describeInWords(fullRow);
   Presentation presentation;
-  presentation.title = words;
-  presentation.toolTip = ToolTip{{}, {}, words, {}};
+  presentation.title = stateInWords(fullRow);
+  presentation.toolTip = ToolTip{{}, {}, presentation.title, clicksInWords(fullRow, host)};
   presentation.label = QString::fromStdString(fullRow.text);
   // As wide as the widest text the segment shows, so a host that reserves room never has to grow.
   presentation.labelGuide = QStringLiteral("Sign In");
-  presentation.icon = iconOf(content, fullRow);
+  for (const IconRendition& rendition : renditionsFor(host))
+    presentation.icon.push_back(pixmapOf(content, rendition));
   for (const platform::MenuEntry& entry : content.menu())
     presentation.menuEntries.push_back(QString::fromStdString(entry.title));
   return presentation;

@@ -1,23 +1,53 @@
 #include "Backends/StatusNotifier/StatusNotifierButton.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "Backends/Qt/QtHostingView.h"
 #include "Backends/StatusNotifier/ItemPresentation.h"
+#include "Backends/StatusNotifier/StatusNotifierWatcherTracker.h"
 
 namespace pellmor::sni {
 
-StatusNotifierButton::StatusNotifierButton(QDBusConnection bus, StatusNotifierWatcherTracker& watcher)
-    : item_(std::move(bus), watcher,
-            StatusNotifierItem::Actions{
-                .activate =
-                    [this] {
-                      if (action_) action_();
-                    },
-                .secondaryActivate = [this] { activateContent(platform::HitTarget::timerButton); },
-                .menuEntryClicked = [this](int index) { chooseMenuEntry(index); },
-            }) {}
+bool ClickLimiter::admit(Clock::time_point now) {
+  const double seconds = std::chrono::duration<double>(now - refilled_).count();
+  tokens_ = std::min(burst, tokens_ + seconds * refillPerSecond);
+  refilled_ = now;
+  if (tokens_ >= 1) {
+    tokens_ -= 1;
+    // A full bucket again means the flood is over: the next one is reported anew.
+    if (tokens_ >= burst - 1) dropping_ = false;
+    return true;
+  }
+  if (!dropping_) {
+    std::fprintf(stderr, "PellmorStatus: too many clicks from the StatusNotifierItem host; dropping some\n");
+    std::fflush(stderr);
+    dropping_ = true;
+  }
+  return false;
+}
+
+StatusNotifierButton::StatusNotifierButton(StatusNotifierWatcherTracker& watcher)
+    : watcher_(watcher),
+      item_(watcher, StatusNotifierItem::Actions{
+                         .activate =
+                             [this] {
+                               if (action_ && admitClick()) action_();
+                             },
+                         .secondaryActivate =
+                             [this] {
+                               if (admitClick()) activateContent(platform::HitTarget::timerButton);
+                             },
+                         .menuEntryClicked =
+                             [this](int index) {
+                               if (admitClick()) chooseMenuEntry(index);
+                             },
+                     }) {
+  // Each host is served what it draws well, so a new host gets a new presentation.
+  QObject::connect(&watcher_, &StatusNotifierWatcherTracker::ownerChanged, &item_, [this] { refresh(); });
+}
 
 StatusNotifierButton::~StatusNotifierButton() = default;
 
@@ -26,6 +56,7 @@ void StatusNotifierButton::addSubview(platform::View& child) {
   if (host == nullptr || !host->content()) return;
   content_ = host->content();
   host->addDisplayObserver([this](const platform::RenderDescription&) { refresh(); });
+  refresh();
   setPublished(publishWanted_);
 }
 
@@ -35,7 +66,7 @@ void StatusNotifierButton::setPublished(bool published) {
 }
 
 void StatusNotifierButton::refresh() {
-  if (content_) item_.show(presentationOf(*content_));
+  if (content_) item_.show(presentationOf(*content_, watcher_.host()));
 }
 
 void StatusNotifierButton::chooseMenuEntry(int index) {

@@ -2,7 +2,7 @@
 
 #include "Backends/BackendLayer.h"
 
-#include <QDBusConnection>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -14,11 +14,27 @@ namespace pellmor::sni {
 
 class StatusNotifierWatcherTracker;
 
+// Lets a person's clicks through and holds back a flood from a bus client: the clicks wait in the
+// channel while the main application is not reading, so they must not pile up without bound.
+class ClickLimiter {
+ public:
+  using Clock = std::chrono::steady_clock;
+  // Whether a click at `now` goes through; prints one line on standard error when dropping begins.
+  bool admit(Clock::time_point now);
+
+ private:
+  double tokens_ = burst;
+  Clock::time_point refilled_{};
+  bool dropping_ = false;
+  static constexpr double burst = 20;             // clicks at once
+  static constexpr double refillPerSecond = 0.5;  // clicks a second after that
+};
+
 // The status item's button as a StatusNotifierItem: shows the hosted content to StatusNotifierItem hosts
 // and runs its actions for their clicks. It has no window: hosts say nothing about where they draw it.
 class StatusNotifierButton final : public platform::Button {
  public:
-  StatusNotifierButton(QDBusConnection bus, StatusNotifierWatcherTracker& watcher);
+  explicit StatusNotifierButton(StatusNotifierWatcherTracker& watcher);
   ~StatusNotifierButton() override;
 
   platform::Rect frame() const override { return frame_; }
@@ -38,11 +54,14 @@ class StatusNotifierButton final : public platform::Button {
   void refresh();
   void chooseMenuEntry(int index);
   void activateContent(platform::HitTarget target);
+  bool admitClick() { return clicks_.admit(ClickLimiter::Clock::now()); }
 
+  StatusNotifierWatcherTracker& watcher_;
   StatusNotifierItem item_;
   std::shared_ptr<platform::HostedContent> content_;
   std::function<void()> action_;
   platform::Rect frame_;
+  ClickLimiter clicks_;
   bool publishWanted_ = false;
 };
 

@@ -18,4 +18,8 @@ enum class StatusNotifierHost {
   matePanel,
 };
 
+// The host that the process `pid` is, told by its name (and, for a panel's plugin wrapper, by what it
+// wraps); unknown for any other program or a process that is gone.
+StatusNotifierHost hostOfProcess(unsigned pid);
+
 }  // namespace pellmor::sni

@@ -1,9 +1,9 @@
 #include "Backends/StatusNotifier/StatusNotifierItem.h"
 
-#include <unistd.h>
-
+#include <QPointer>
 #include <utility>
 
+#include "Backends/StatusNotifier/BusConnector.h"
 #include "Backends/StatusNotifier/DBusMenuAdaptor.h"
 #include "Backends/StatusNotifier/StatusNotifierItemAdaptor.h"
 #include "Backends/StatusNotifier/StatusNotifierWatcherTracker.h"
@@ -13,44 +13,46 @@ namespace {
 
 const QString itemPath = QStringLiteral("/StatusNotifierItem");
 const QString menuPath = QStringLiteral("/MenuBar");
+// A watcher that drops the item again and again (it cannot read it) is not asked for ever.
+constexpr int maximumReRegistrations = 3;
 
-// The name the StatusNotifierItem specification suggests: one per process and item.
-QString itemServiceName() {
-  return QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(getpid());
+// Watchers name an item registered by path after its connection's unique name and the path, joined by
+// "/" (KDE, waybar) or "@" (GNOME).
+bool namesItemOn(const QString& id, const QString& uniqueName) {
+  return id == uniqueName || id.startsWith(uniqueName + QLatin1Char('/')) ||
+         id.startsWith(uniqueName + QLatin1Char('@'));
 }
 
 }  // namespace
 
-StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, StatusNotifierWatcherTracker& watcher,
-                                       Actions actions)
-    : bus_(std::move(bus)),
-      watcher_(watcher),
+StatusNotifierItem::StatusNotifierItem(StatusNotifierWatcherTracker& watcher, Actions actions)
+    : watcher_(watcher),
       actions_(std::move(actions)),
       adaptor_(new StatusNotifierItemAdaptor(*this)),
-      menu_(new DBusMenuAdaptor(menuObject_,
-                                [this](int index) {
-                                  if (actions_.menuEntryClicked) actions_.menuEntryClicked(index);
-                                })),
-      serviceName_(itemServiceName()) {
+      menu_(new DBusMenuAdaptor(menuObject_, [this](int index) {
+        if (actions_.menuEntryClicked) actions_.menuEntryClicked(index);
+      })) {
+  // Before any object is registered: QtDBus leaves a member whose types it cannot resolve off the bus.
   registerDBusTypes();
-  bus_.registerObject(itemPath, this, QDBusConnection::ExportAdaptors);
-  bus_.registerObject(menuPath, &menuObject_, QDBusConnection::ExportAdaptors);
   connect(&watcher_, &StatusNotifierWatcherTracker::ownerChanged, this, [this] {
-    if (published_) registerWithWatcher();
+    reRegistrations_ = 0;
+    if (bus_) registerWithWatcher();
   });
+  connect(&watcher_, &StatusNotifierWatcherTracker::availabilityChanged, this,
+          [this] { serveWhenPossible(); });
+  connect(&watcher_, &StatusNotifierWatcherTracker::itemUnregistered, this,
+          [this](const QString& id) { watcherDropped(id); });
 }
 
 StatusNotifierItem::~StatusNotifierItem() {
   setPublished(false);
-  bus_.unregisterObject(menuPath);
-  bus_.unregisterObject(itemPath);
 }
 
 void StatusNotifierItem::show(const Presentation& presentation) {
   const Presentation before = std::exchange(presentation_, presentation);
   menu_->setEntries(presentation_.menuEntries);
-  // Unpublished, no host follows the item: it reads everything afresh once the item registers.
-  if (!published_) return;
+  // Unserved, no host follows the item: it reads everything afresh once the item registers.
+  if (!bus_) return;
   // Hosts read a property again when told it changed; a signal for an unchanged value costs every host a
   // round trip and a redraw.
   if (before.title != presentation_.title) emit adaptor_->NewTitle();
@@ -64,15 +66,60 @@ void StatusNotifierItem::setPublished(bool published) {
   if (published == published_) return;
   published_ = published;
   if (published_) {
-    bus_.registerService(serviceName_);
-    registerWithWatcher();
+    serveWhenPossible();
   } else {
-    bus_.unregisterService(serviceName_);
+    withdraw();
   }
 }
 
+QString StatusNotifierItem::serviceName() const {
+  return bus_ ? bus_->baseService() : QString();
+}
+
+void StatusNotifierItem::serveWhenPossible() {
+  if (!published_ || bus_ || opening_ || !watcher_.connected()) return;
+  opening_ = true;
+  BusConnector& connector = watcher_.connector();
+  connector.open([self = QPointer(this), &connector](const QDBusConnection& connection) {
+    if (self) self->opening_ = false;
+    if (!connection.isConnected()) return;  // the watcher's own connection notices and tries again
+    if (!self || !self->published_) {
+      connector.close(connection);
+      return;
+    }
+    self->served(connection);
+  });
+}
+
+void StatusNotifierItem::served(const QDBusConnection& connection) {
+  bus_ = connection;
+  bus_->registerObject(itemPath, this, QDBusConnection::ExportAdaptors);
+  bus_->registerObject(menuPath, &menuObject_, QDBusConnection::ExportAdaptors);
+  disconnection_ = std::make_unique<DisconnectionWatch>(connection, [this] {
+    // The bus is gone: the tracker connects again and says so, and the item is served anew then.
+    disconnection_.reset();
+    bus_.reset();
+  });
+  registerWithWatcher();
+}
+
+void StatusNotifierItem::withdraw() {
+  if (!bus_) return;
+  disconnection_.reset();
+  bus_->unregisterObject(menuPath);
+  bus_->unregisterObject(itemPath);
+  watcher_.connector().close(*bus_);
+  bus_.reset();
+}
+
 void StatusNotifierItem::registerWithWatcher() {
-  watcher_.registerItem(serviceName_);
+  watcher_.registerItem(*bus_, itemPath);
+}
+
+void StatusNotifierItem::watcherDropped(const QString& id) {
+  if (!bus_ || !namesItemOn(id, bus_->baseService()) || reRegistrations_ >= maximumReRegistrations) return;
+  ++reRegistrations_;
+  registerWithWatcher();
 }
 
 void StatusNotifierItem::activate() {

@@ -7,12 +7,15 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
+#include <optional>
 
+#include "Backends/StatusNotifier/DBusMenuAdaptor.h"
 #include "Backends/StatusNotifier/DBusTypes.h"
 
 namespace pellmor::sni {
 
-class DBusMenuAdaptor;
+class DisconnectionWatch;
 class StatusNotifierItemAdaptor;
 class StatusNotifierWatcherTracker;
 
@@ -27,9 +30,12 @@ struct Presentation {
   friend bool operator==(const Presentation&, const Presentation&) = default;
 };
 
-// A StatusNotifierItem on the session bus: the object at /StatusNotifierItem with its menu at /MenuBar,
-// published under its own name and registered with the watcher while published (again whenever the
-// watcher's owner changes). Knows nothing of the status item's content; hosts' clicks come out as actions.
+// A StatusNotifierItem on the session bus: the object at /StatusNotifierItem with its menu at /MenuBar.
+// While published it is served on a connection of its own and registered with the watcher by its object
+// path, so the watcher knows it by that connection's unique name (no well-known name another client could
+// hold, and nothing for a host to watch but the connection itself); again whenever the watcher's owner
+// changes or the watcher drops it. Knows nothing of the status item's content; hosts' clicks come out as
+// actions.
 class StatusNotifierItem final : public QObject {
   Q_OBJECT
 
@@ -40,33 +46,41 @@ class StatusNotifierItem final : public QObject {
     std::function<void(int index)> menuEntryClicked;
   };
 
-  StatusNotifierItem(QDBusConnection bus, StatusNotifierWatcherTracker& watcher, Actions actions);
+  StatusNotifierItem(StatusNotifierWatcherTracker& watcher, Actions actions);
   ~StatusNotifierItem() override;
 
   // Sends a change signal for each part that changed, and none when nothing did.
   void show(const Presentation& presentation);
   const Presentation& presentation() const { return presentation_; }
 
-  // While published a host can show the item; unpublishing releases the name, so the watcher drops it.
+  // While published a host can show the item; unpublishing closes its connection, so every watcher
+  // drops it.
   void setPublished(bool published);
   bool published() const { return published_; }
-  const QString& serviceName() const { return serviceName_; }
+  // The unique name the item is served under; empty while it is not on the bus.
+  QString serviceName() const;
 
   void activate();
   void secondaryActivate();
 
  private:
+  void serveWhenPossible();
+  void served(const QDBusConnection& connection);
+  void withdraw();
   void registerWithWatcher();
+  void watcherDropped(const QString& id);
 
-  QDBusConnection bus_;
   StatusNotifierWatcherTracker& watcher_;
   Actions actions_;
-  QObject menuObject_;
+  DBusMenuObject menuObject_;
   StatusNotifierItemAdaptor* adaptor_;  // owned by this object (a QObject child)
   DBusMenuAdaptor* menu_;               // owned by menuObject_
   Presentation presentation_;
-  QString serviceName_;
+  std::optional<QDBusConnection> bus_;  // the item's own connection while served
+  std::unique_ptr<DisconnectionWatch> disconnection_;
   bool published_ = false;
+  bool opening_ = false;
+  int reRegistrations_ = 0;  // since the watcher's owner last changed
 };
 
 }  // namespace pellmor::sni

@@ -1,0 +1,54 @@
+#include "Backends/StatusNotifier/BusConnector.h"
+
+#include <QMetaObject>
+#include <QStringList>
+#include <utility>
+
+namespace pellmor::sni {
+
+namespace {
+
+QString addressWithoutGuid(const QString& address) {
+  QStringList parts = address.split(QLatin1Char(','));
+  parts.removeIf([](const QString& part) { return part.startsWith(QLatin1String("guid=")); });
+  return parts.join(QLatin1Char(','));
+}
+
+}  // namespace
+
+BusConnector::BusConnector()
+    : address_(addressWithoutGuid(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"))), worker_("sni-bus") {}
+
+BusConnector::~BusConnector() {
+  worker_.stop();
+}
+
+void BusConnector::open(Opened opened) {
+  const QString name = QStringLiteral("pellmor-status-%1").arg(++opened_);
+  worker_.async([this, name, address = address_, opened = std::move(opened)] {
+    QDBusConnection connection = address.isEmpty()
+                                     ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)
+                                     : QDBusConnection::connectToBus(address, name);
+    if (!connection.isConnected()) QDBusConnection::disconnectFromBus(name);
+    // Queued to this object: dropped with it if it is gone by then.
+    QMetaObject::invokeMethod(
+        this, [opened, connection] { opened(connection); }, Qt::QueuedConnection);
+  });
+}
+
+void BusConnector::close(const QDBusConnection& connection) {
+  worker_.async([name = connection.name()] { QDBusConnection::disconnectFromBus(name); });
+}
+
+DisconnectionWatch::DisconnectionWatch(QDBusConnection connection, std::function<void()> lost)
+    : lost_(std::move(lost)) {
+  connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                     QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                     SLOT(disconnected()));
+}
+
+void DisconnectionWatch::disconnected() {
+  if (lost_) lost_();
+}
+
+}  // namespace pellmor::sni

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "Backends/BackendLayer.h"
+
+#include <QDBusConnection>
+#include <QObject>
+#include <functional>
+
+#include "Support/SerialQueue.h"
+
+namespace pellmor::sni {
+
+// Opens and closes private session bus connections on a worker thread. QtDBus connects, says Hello and
+// closes synchronously, and a stalled bus daemon must never hold the main thread.
+class BusConnector final : public QObject {
+  Q_OBJECT
+
+ public:
+  using Opened = std::function<void(QDBusConnection connection)>;
+
+  BusConnector();
+  ~BusConnector() override;
+
+  // Connects a new connection to the session bus (whichever daemon serves its address now); `opened`
+  // runs later on the main thread with it, connected or not.
+  void open(Opened opened);
+  // Ends a connection made by open(): its unique name leaves the bus, so watchers forget what it served.
+  void close(const QDBusConnection& connection);
+
+ private:
+  // DBUS_SESSION_BUS_ADDRESS without the server's guid, so a new bus daemon at the same address is
+  // reached too; empty for libdbus's own default.
+  QString address_;
+  quint64 opened_ = 0;
+  SerialQueue worker_;  // last: joined before the rest goes
+};
+
+// Runs `lost` on the main thread once the connection breaks (libdbus's local Disconnected signal).
+class DisconnectionWatch final : public QObject {
+  Q_OBJECT
+
+ public:
+  DisconnectionWatch(QDBusConnection connection, std::function<void()> lost);
+
+ private Q_SLOTS:
+  void disconnected();
+
+ private:
+  std::function<void()> lost_;
+};
+
+}  // namespace pellmor::sni

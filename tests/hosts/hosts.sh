@@ -1,0 +1,397 @@
+#!/usr/bin/env bash
+# Sourced by the host tests (one per real tray or StatusNotifierItem host of Debian 12) on top of the
+# end-to-end harness: a private home, configuration, cache and data directory and a private session bus
+# (started after those are set, so the settings daemons a host activates write nowhere else), the host
+# started as its desktop starts it, and the checks every host test makes of the item in the host's own
+# drawing: the three states told apart in a screenshot, each click and each menu entry with the exact
+# lines on both sides, the position answer, no stray window.
+
+# sway refuses to run as root: a test that sets HOST_ACCOUNT runs whole as that unprivileged account.
+if [ -n "${HOST_ACCOUNT:-}" ] && [ "$(id -u)" -eq 0 ]; then
+  exec setpriv --reuid="$HOST_ACCOUNT" --regid="$(id -gn "$HOST_ACCOUNT")" --clear-groups env TMPDIR=/tmp \
+    bash "$0" "$@"
+fi
+
+# shellcheck source=tests/e2e/harness.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/harness.sh"
+
+export HOME="$E2E_DIR/home"
+export XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache" XDG_DATA_HOME="$HOME/.local/share"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME"
+unset XDG_CURRENT_DESKTOP XDG_SESSION_TYPE XDG_CONFIG_DIRS WAYLAND_DISPLAY
+HOST_PIDS=()  # every further process a host test starts, stopped on exit in reverse order
+
+hosts_cleanup() {
+  local i
+  stop_process "$COMPANION_PID"
+  COMPANION_PID=""
+  for ((i = ${#HOST_PIDS[@]} - 1; i >= 0; i--)); do stop_process "${HOST_PIDS[i]}"; done
+  e2e_cleanup
+}
+trap hosts_cleanup EXIT
+
+# start_bus VARIABLE NAME: a private dbus-daemon with the session configuration, its address exported in
+# the variable (DBUS_SESSION_BUS_ADDRESS, or DBUS_SYSTEM_BUS_ADDRESS as a stand-in system bus).
+start_bus() {
+  local output address pid
+  output=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 \
+    --address="unix:path=$XDG_RUNTIME_DIR/$2")
+  { read -r address && read -r pid; } <<<"$output"
+  HOST_PIDS+=("$pid")
+  export "$1=$address"
+}
+start_session_bus() { start_bus DBUS_SESSION_BUS_ADDRESS bus; }
+
+# launch NAME COMMAND...: starts a program of the desktop in the background, its output in NAME.log; sets
+# LAUNCHED to its process id and adds it to the processes stopped on exit.
+launch() {
+  local name=$1
+  shift
+  "$@" >"$E2E_DIR/$name.log" 2>&1 &
+  LAUNCHED=$!
+  HOST_PIDS+=("$LAUNCHED")
+}
+
+# stop_launched PID: stops one process started with launch, before the test ends.
+stop_launched() {
+  local pid=$1 i
+  stop_process "$pid"
+  for i in "${!HOST_PIDS[@]}"; do [ "${HOST_PIDS[i]}" != "$pid" ] || unset 'HOST_PIDS[i]'; done
+  HOST_PIDS=("${HOST_PIDS[@]}")
+}
+
+host_fail() {
+  local log
+  for log in "$E2E_DIR"/*.log; do
+    [ -s "$log" ] || continue
+    echo "--- $(basename "$log") (last lines):" >&2
+    tail -n 15 "$log" >&2
+  done
+  fail "$@"
+}
+
+# --- The companion's lines ---------------------------------------------------------------------------
+
+# expect_lines WHAT EXPECTED_STDOUT EXPECTED_JSON ACTION...: runs the action (a click, a menu entry) and
+# checks both sides: the one line the companion sends to the main application, and what it prints on
+# standard output meanwhile (nothing, when EXPECTED_STDOUT is empty). The companion prints before it sends,
+# so its output is complete once the line has arrived.
+expect_lines() {
+  local what=$1 out=$2 json=$3 before sent printed
+  shift 3
+  before=$(wc -l <"$COMPANION_OUT")
+  sent=$(listen_after "$@")
+  printed=$(tail -n +"$((before + 1))" "$COMPANION_OUT")
+  expect_eq "$what: sent" "$sent" "$json"
+  expect_eq "$what: printed" "$printed" "$out"
+}
+TIMER_LINES=("Toggling timer" '{"action":"toggleTimer"}')
+APP_LINES=("Toggling main app" '{"action":"toggleApp"}')
+
+# --- The three states -----------------------------------------------------------------------------------
+
+# Each state: its name, the title the item takes, the pellmorctl commands that bring it.
+STATES=(
+  "sign-in|PlayButton|Sign In|clear-timer;set-authenticated false"
+  "no-time|PlayButton|-:--|set-authenticated true"
+  "running|PauseButton|1:06|show-timer --started-ago 3930 --hours 0"
+)
+# enter_state "name|image|text|commands": sends the commands; sets `name`, `image` and `text`.
+enter_state() {
+  local commands step steps
+  IFS='|' read -r name image text commands <<<"$1"
+  IFS=';' read -r -a steps <<<"$commands"
+  for step in "${steps[@]}"; do
+    # shellcheck disable=SC2086  # the step is words on purpose
+    ctl $step
+  done
+}
+
+# crop_stable GEOMETRY FILE [SHOT]: screenshots (with SHOT, a command that writes $E2E_DIR/shot.png;
+# `screenshot` by default) until two in a row show the same pixels in GEOMETRY (WxH+X+Y), which then go to
+# FILE: the host has finished drawing.
+crop_once() { "${3:-screenshot}" && convert "$E2E_DIR/shot.png" -crop "$1" +repage "$2"; }
+same_crop_twice() {
+  crop_once "$@" && crop_once "$1" "$2.again" "${3:-}" && [ "$(compare -metric AE "$2" "$2.again" null: 2>&1)" = 0 ]
+}
+crop_stable() { wait_until same_crop_twice "$@" || host_fail "the host's drawing at $1 never settled"; }
+
+# segment_pixels FILE: how many pixels of the picture have the coloured segment's colour.
+segment_pixels() {
+  local colour
+  colour=$(segment_colour | awk '{printf "rgb(%d,%d,%d)", $1, $2, $3}')
+  convert "$1" -fuzz 12% -fill white -opaque "$colour" -fill black +opaque white -format '%[fx:int(mean*w*h+0.5)]' info:
+}
+
+# expect_distinct_states FILE...: the pictures of the three states, each showing the item (some of the
+# segment's colour), and no two alike: the host's drawing tells the states apart.
+expect_distinct_states() {
+  local a b count
+  for a in "$@"; do
+    count=$(segment_pixels "$a")
+    [ "$count" -ge 20 ] || host_fail "$(basename "$a"): the item is not in the host's drawing ($count pixels of its colour)"
+  done
+  for a in "$@"; do
+    for b in "$@"; do
+      [[ "$a" < "$b" ]] || continue
+      [ "$(compare -metric AE "$a" "$b" null: 2>&1)" != 0 ] ||
+        host_fail "$(basename "$a") and $(basename "$b") look the same in the host's drawing"
+    done
+  done
+  pass "the three states look different in the host's drawing"
+}
+
+# --- XEmbed -----------------------------------------------------------------------------------------------
+
+# The item's window and its tray's panel, "X Y W H" each.
+item_geometry() { geometry_of "$(item_window)"; }
+
+fits_its_cell() { in_a_panel && [ "$(visible_geometry)" = "$(item_geometry)" ]; }
+wait_for_fit() {
+  wait_until fits_its_cell || host_fail "the item's window $(item_geometry) hangs out of its cell $(visible_geometry)"
+  pass "fits its cell: $(visible_geometry)"
+}
+# wait_for_cell CELL: docked, showing a cell of CELL (WIDTHxHEIGHT).
+wait_for_cell() {
+  wait_until shows_cell "$1" ||
+    host_fail "not showing a $1 cell: item $(item_geometry), visible $(visible_geometry), panel $(geometry_of "$(panel_of "$(item_window)")")"
+  pass "docked in a $1 slot"
+}
+
+# What of the item's window the screen shows: the window cut to each window that holds it, "X Y W H".
+visible_geometry() {
+  local window root x y w h ax ay aw ah parent
+  window=$(item_window)
+  root=$(xwininfo -root | awk '/Window id:/ {print $4}')
+  read -r x y w h <<<"$(geometry_of "$window")"
+  while parent=$(window_info "$window" -children | awk '/Parent window id:/ {print $4}') &&
+    [ -n "$parent" ] && [ "$parent" != "$root" ]; do
+    read -r ax ay aw ah <<<"$(geometry_of "$parent")"
+    local right=$((x + w < ax + aw ? x + w : ax + aw)) bottom=$((y + h < ay + ah ? y + h : ay + ah))
+    x=$((x > ax ? x : ax)) y=$((y > ay ? y : ay))
+    w=$((right - x)) h=$((bottom - y))
+    window=$parent
+  done
+  echo "$x $y $w $h"
+}
+# The item shows a cell of WIDTHxHEIGHT on screen, and its window is no larger (nothing hangs out of the
+# slot, under the tray's other icons or past the screen's edge).
+shows_cell() {
+  in_a_panel && [ "$(visible_geometry | awk '{print $3 "x" $4}')" = "$1" ] &&
+    [ "$(item_geometry | awk '{print $3 "x" $4}')" = "$1" ]
+}
+
+# xembed_states: the item docked in its tray, in each state: the title and a cell it fits,
+# then the pictures of what the screen shows of it, told apart.
+xembed_states() {
+  local state x y w h pictures=()
+  for state in "${STATES[@]}"; do
+    enter_state "$state"
+    wait_for_title "$image|$text"
+    wait_for_fit
+    read -r x y w h <<<"$(visible_geometry)"
+    crop_stable "${w}x$h+$x+$y" "$E2E_DIR/$name.png"
+    pictures+=("$E2E_DIR/$name.png")
+  done
+  expect_distinct_states "${pictures[@]}"
+}
+
+# click_item BUTTON DX DY: a click at a place of the item's window.
+click_item() {
+  local x y
+  read -r x y _ _ <<<"$(item_geometry)"
+  xdotool mousemove $((x + $2)) $((y + $3)) click "$1"
+}
+
+# xembed_clicks: with a running timer, each click of the item's form in its cell, the middle button and
+# both menu entries. The whole row (at least 63 wide) has the image left and the text right; a compact
+# form from 22 high has the image above the text; below that, the image takes the cell.
+xembed_clicks() {
+  local w h
+  enter_state "${STATES[2]}"
+  wait_for_title "$image|$text"
+  read -r _ _ w h <<<"$(visible_geometry)"
+  if [ "$w" -ge 63 ]; then
+    expect_lines "left click on the image" "${TIMER_LINES[@]}" click_item 1 12 $((h / 2))
+    expect_lines "left click on the text" "${APP_LINES[@]}" click_item 1 40 $((h / 2))
+  elif [ "$h" -ge 22 ]; then
+    expect_lines "left click on the image" "${TIMER_LINES[@]}" click_item 1 $((w / 2)) $((h / 4))
+    expect_lines "left click on the text" "${APP_LINES[@]}" click_item 1 $((w / 2)) $((h * 3 / 4))
+  else
+    expect_lines "left click" "${TIMER_LINES[@]}" click_item 1 $((w / 2)) $((h / 2))
+  fi
+  expect_lines "middle click" "${TIMER_LINES[@]}" click_item 2 $((w / 2)) $((h / 2))
+  expect_lines "menu entry Toggle Timer" "${TIMER_LINES[@]}" choose_from_menu 1
+  expect_lines "menu entry Show or Hide Pellmor" "${APP_LINES[@]}" choose_from_menu 2
+}
+
+# The position answer: what the screen shows of the item's window, in its panel's top and height.
+xembed_position() {
+  local answer x w py ph
+  answer=$(ctl position --timeout "$(patience)") || host_fail "no position answer"
+  read -r x _ w _ <<<"$(visible_geometry)"
+  read -r _ py _ ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"
+  expect_eq "position: x, y, width, height" \
+    "$(field x "$answer") $(field y "$answer") $(field width "$answer") $(field height "$answer")" "$x $py $w $ph"
+}
+
+# No window of the companion on screen but the item in a panel: no menu left open, no window on the root.
+stray_windows() {
+  local window
+  for window in $(xdotool search --onlyvisible --pid "$COMPANION_PID" 2>/dev/null); do
+    window=$(printf '0x%x' "$window")
+    [ "$(panel_of "$window")" != "$window" ] || echo "$window"
+  done
+}
+expect_no_stray_window() {
+  local strays
+  wait_until test -z "$(stray_windows)" || {
+    strays=$(stray_windows)
+    host_fail "windows of the companion on the root window: $strays ($(geometry_of "${strays%% *}"))"
+  }
+  pass "no stray window"
+}
+
+# The item's window is out of every tray and off the screen, or there is none.
+item_gone() { [ -z "$(item_window)" ] || item_withdrawn; }
+
+# xembed_host_test CELL START STOP: the whole test of an XEmbed tray: the companion docks into the tray
+# that START brings up in a cell of CELL, shows the three states, runs every click and menu entry and
+# answers the position; STOP ends the tray, the item leaves the screen, START brings it back and the item
+# docks again. The companion must be running.
+xembed_host_test() {
+  local cell=$1 start=$2 stop=$3
+  wait_for_cell "$cell"
+  xembed_states
+  xembed_clicks
+  xembed_position
+  expect_no_stray_window
+  $stop
+  wait_until item_gone || host_fail "the item stays on screen after its tray exited"
+  pass "withdrawn with the tray"
+  $start
+  wait_for_cell "$cell"
+  expect_no_stray_window
+}
+
+# --- StatusNotifierItem -----------------------------------------------------------------------------------
+
+watcher_call() {
+  gdbus call --session --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher "$@"
+}
+# The companion's entry in the watcher's list, by the unique name it registered from, or by its own name.
+companion_registered() {
+  local entry name pid
+  for entry in $(watcher_call --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher \
+    RegisteredStatusNotifierItems 2>/dev/null | grep -oE "[:a-zA-Z0-9._-]+(/[A-Za-z0-9_/]*)?"); do
+    name=${entry%%/*}
+    case $name in :*|org.kde.StatusNotifierItem-*) ;; *) continue ;; esac
+    pid=$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+      --method org.freedesktop.DBus.GetConnectionUnixProcessID "$name" 2>/dev/null)
+    [ "$pid" = "(uint32 $COMPANION_PID,)" ] && return 0
+  done
+  return 1
+}
+wait_for_registration() {
+  wait_until companion_registered || host_fail "the companion is not registered with the watcher"
+  pass "registered with the watcher"
+}
+
+# find_item_in GEOMETRY: the box (WxH+X+Y) around the pixels of the segment's colour within GEOMETRY of a
+# screenshot, widened by MARGIN pixels (4 unless set) each side: where the host draws the item.
+item_box_in() {
+  local colour box
+  colour=$(segment_colour | awk '{printf "rgb(%d,%d,%d)", $1, $2, $3}')
+  "${SHOT:-screenshot}" || return 1
+  box=$(convert "$E2E_DIR/shot.png" -crop "$1" +repage -fuzz 12% -fill white -opaque "$colour" \
+    -fill black +opaque white -format '%@' info:) || return 1
+  local w h x y ox oy margin=${MARGIN:-4}
+  IFS='x+' read -r w h x y <<<"$box"
+  IFS='x+' read -r _ _ ox oy <<<"$1"
+  [ "$w" -gt 1 ] && [ "$h" -gt 1 ] || return 1
+  echo "$((w + 2 * margin))x$((h + 2 * margin))+$((ox + x - margin))+$((oy + y - margin))"
+}
+has_item_box() { item_box_in "$1" >/dev/null; }
+has_no_item_box() { ! item_box_in "$1" >/dev/null; }
+
+# sni_states AREA: in each state, the host's drawing of the item within AREA (WxH+X+Y), found by the
+# segment's colour, told apart from the others. The box is the first state's, widened by WIDEN pixels to
+# the right for hosts that draw a label beside the icon.
+sni_states() {
+  local area=$1 state box pictures=()
+  for state in "${STATES[@]}"; do
+    enter_state "$state"
+    wait_until label_is "$text" || host_fail "the item's label is not '$text'"
+    wait_until has_item_box "$area" || host_fail "the host does not draw the item in $area"
+    if [ -z "${box:-}" ]; then
+      box=$(item_box_in "$area")
+      local w h x y
+      IFS='x+' read -r w h x y <<<"$box"
+      box="$((w + ${WIDEN:-0}))x$h+$x+$y"
+    fi
+    crop_stable "$box" "$E2E_DIR/$name.png" "${SHOT:-screenshot}"
+    pictures+=("$E2E_DIR/$name.png")
+  done
+  ITEM_BOX=$box
+  expect_distinct_states "${pictures[@]}"
+}
+
+# The item's XAyatanaLabel, which follows the shown text.
+item_property() {
+  local name
+  name=$(item_bus_name) || return 1
+  gdbus call --session --dest "$name" --object-path /StatusNotifierItem \
+    --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem "$1"
+}
+item_bus_name() {
+  local name
+  for name in $(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.ListNames | grep -oE "':[0-9.]+'|'org.kde.StatusNotifierItem-[0-9]+-[0-9]+'" | tr -d "'"); do
+    [ "$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+      --method org.freedesktop.DBus.GetConnectionUnixProcessID "$name" 2>/dev/null)" = "(uint32 $COMPANION_PID,)" ] || continue
+    gdbus introspect --session --dest "$name" --object-path /StatusNotifierItem 2>/dev/null |
+      grep -q org.kde.StatusNotifierItem && { echo "$name"; return 0; }
+  done
+  return 1
+}
+label_is() { item_property XAyatanaLabel 2>/dev/null | grep -qF "'$1'"; }
+
+# No window of the companion on screen at all: on a StatusNotifierItem host the host draws the item.
+expect_no_companion_window() {
+  wait_until test -z "$(xdotool search --onlyvisible --pid "$COMPANION_PID" 2>/dev/null)" ||
+    host_fail "a window of the companion is on screen beside the host's item"
+  pass "no window of the companion on screen"
+}
+
+# --- Headless sway ----------------------------------------------------------------------------------------
+
+# start_sway CONFIG: sway on wlroots' headless backend with the pixman renderer, its seat given a pointer
+# (POINTER, the virtual-pointer client); exports WAYLAND_DISPLAY and SWAYSOCK for what runs on it.
+start_sway() {
+  unset DISPLAY
+  export WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1
+  launch sway sway -c "$1"
+  SWAY_PID=$LAUNCHED
+  wait_until test -S "$XDG_RUNTIME_DIR/wayland-1" || host_fail "sway did not start"
+  export WAYLAND_DISPLAY=wayland-1
+  SWAYSOCK=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'sway-ipc.*.sock' | head -n 1)
+  export SWAYSOCK
+  wait_until swaymsg -t get_outputs || host_fail "sway does not answer on $SWAYSOCK"
+  launch pointer "${POINTER:?}"
+  wait_until grep -q ready "$E2E_DIR/pointer.log" || host_fail "no virtual pointer"
+}
+wayland_shot() { grim "$E2E_DIR/shot.png"; }
+
+# sway_click BUTTON X Y: moves the seat's pointer there and clicks (button1 left, button2 middle, button3
+# right).
+sway_click() {
+  swaymsg -q seat - cursor set "$2" "$3"
+  swaymsg -q seat - cursor press "$1"
+  swaymsg -q seat - cursor release "$1"
+}
+# box_centre BOX: the middle of WxH+X+Y, "X Y".
+box_centre() {
+  local w h x y
+  IFS='x+' read -r w h x y <<<"$1"
+  echo "$((x + w / 2)) $((y + h / 2))"
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# mate-panel with its default layout: its notification area is an XEmbed tray that gives the item its
+# width (63 x 25) and also runs a StatusNotifierWatcher; the item docks as the whole row. Both start
+# orders: the panel first, and the companion first with the panel 3 seconds later (autostart order).
+# shellcheck source=tests/hosts/hosts.sh
+source "$(dirname "$0")/hosts.sh"
+start_display
+start_session_bus
+start_mate_panel() {
+  launch mate-panel mate-panel
+  TRAY_PID=$LAUNCHED
+}
+cell_is() { [ "$(visible_geometry | awk '{print $3 "x" $4}')" = "$1" ]; }
+
+start_mate_panel
+wait_until has_window '"mate-panel"' || host_fail "mate-panel did not start"
+start_companion
+xembed_host_test 63x25 start_mate_panel stop_tray
+stop_process "$COMPANION_PID"
+stop_tray
+
+# The companion first: it says that no host shows the item once it has been without one for a while,
+# then the panel comes (as an autostarted companion meets a panel a few seconds later) and the item docks
+# as the whole row.
+start_companion
+wait_until grep -q "^No tray to show the status item in" "$COMPANION_ERR" || host_fail "no missing-host line"
+start_mate_panel
+wait_for_cell 63x25
+expect_no_stray_window
