@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fails when a core or platform-interface file includes Qt or X11 headers, or when a backend folder
-# includes a header of a layer that is not below it: Qt/ stands on the core; XEmbed/ and StatusNotifier/
-# stand on Qt/ and never include each other; Desktop/ chooses between them; Headless/ stands alone.
+# includes a header of a layer that is not below it: Qt/ stands on the core; XEmbed/, StatusNotifier/ and
+# GnomeShell/ stand on Qt/ and never include each other; Desktop/ chooses between them; Headless/ stands
+# alone.
 set -u
 root=$1
 status=0
@@ -18,7 +19,7 @@ allowed() {
   local folder=$1 pattern hits
   shift
   pattern=$(printf '|%s' "$@")
-  hits=$(grep -nE '^\s*#\s*include\s*"Backends/' "$root/Backends/$folder"/* |
+  hits=$(grep -nE --directories=skip '^\s*#\s*include\s*"Backends/' "$root/Backends/$folder"/* |
     grep -vE "\"Backends/(BackendLayer.h|(${pattern:1})/)")
   if [ -n "$hits" ]; then
     echo "Backends/$folder includes a layer it does not stand on:"; echo "$hits"; status=1
@@ -28,6 +29,7 @@ allowed Headless Headless
 allowed Qt Qt
 allowed XEmbed XEmbed Qt
 allowed StatusNotifier StatusNotifier Qt
-allowed Desktop Desktop XEmbed StatusNotifier Qt
+allowed GnomeShell GnomeShell Qt
+allowed Desktop Desktop XEmbed StatusNotifier GnomeShell Qt
 [ "$status" -eq 0 ] && echo "every backend folder includes only itself and the layers below it"
 exit "$status"

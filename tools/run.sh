@@ -14,31 +14,15 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$companion"
 fi
 
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
-}
-trap cleanup EXIT
-
-# Xvfb picks a free display number itself and writes it to descriptor 3.
-display_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$display_file" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do
-  grep -q '[0-9]' "$display_file" && break
-  sleep 0.1
-done
-DISPLAY=":$(tr -dc '0-9' <"$display_file")"
-export DISPLAY
-rm -f "$display_file"
-xdpyinfo >/dev/null 2>&1 || { echo "run.sh: could not start a virtual display" >&2; exit 1; }
-trayer --edge top --align right --widthtype request --height 24 --SetDockType true --transparent false \
-  --tint 0x333333 >/dev/null 2>&1 &
-pids+=($!)
+# The virtual desktop is the end-to-end tests' own: Xvfb on a free display number with trayer, stopped on
+# exit. The companion keeps the caller's runtime directory, so pellmorctl finds it from another terminal.
+caller_runtime=${XDG_RUNTIME_DIR:-}
+COMPANION=$companion PELLMORCTL=$pellmorctl RESOURCES=resources
+# shellcheck source=tests/e2e/harness.sh
+source tests/e2e/harness.sh
+[ -z "$caller_runtime" ] || export XDG_RUNTIME_DIR="$caller_runtime"
+start_display
+start_tray
 
 cat >&2 <<MESSAGE
 run.sh: no usable display, so the companion runs on an embedded virtual desktop: Xvfb on $DISPLAY with
@@ -49,5 +33,6 @@ the trayer system tray at its top right corner.
                  $pellmorctl listen            (prints what the companion sends)
   Click it:      DISPLAY=$DISPLAY xdotool mousemove 1230 12 click 1   (the timer button)
   Stop it:       Ctrl-C (or kill the companion); the virtual desktop goes with it.
+  (pellmorctl needs XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR in another terminal.)
 MESSAGE
 "$companion"

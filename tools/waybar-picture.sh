@@ -3,7 +3,7 @@
 # sway (wlroots' headless backend, pixman renderer) with waybar as the StatusNotifierItem host, the
 # companion on the same session bus with a running timer, the bar taken with grim. sway refuses to run as
 # root, so as root everything runs as the unprivileged account `nobody` (setpriv). Needs the debug build
-# and `bash tools/setup.sh --wayland` (sway, waybar, grim).
+# and `bash tools/setup.sh` (sway, waybar, grim).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/debug
@@ -11,7 +11,7 @@ for program in "$build/PellmorStatus/PellmorStatus" "$build/tools/pellmorctl"; d
   [ -x "$program" ] || { echo "waybar-picture.sh: build first (cmake --build --preset debug)" >&2; exit 1; }
 done
 for program in sway waybar grim dbus-run-session; do
-  command -v "$program" >/dev/null || { echo "waybar-picture.sh: run bash tools/setup.sh --wayland" >&2; exit 1; }
+  command -v "$program" >/dev/null || { echo "waybar-picture.sh: run bash tools/setup.sh" >&2; exit 1; }
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/pellmor-waybar-XXXXXX")

@@ -26,6 +26,12 @@ HostSituation x11(bool tray, std::optional<bool> givesWidth, bool watcher,
           .statusNotifierHost = watcher ? host : StatusNotifierHost::unknown};
 }
 
+// The same with Pellmor Status's GNOME Shell extension enabled.
+HostSituation withShellExtension(HostSituation situation) {
+  situation.shellExtension = true;
+  return situation;
+}
+
 // Each row: the desktop, PELLMOR_STATUS_HOST, what it offers, the host chosen.
 TEST(HostChoice, PicksTheFrontEndThatShowsTheItemBest) {
   struct Case {
@@ -54,6 +60,11 @@ TEST(HostChoice, PicksTheFrontEndThatShowsTheItemBest) {
       {"forced XEmbed, no tray", "xembed", x11(false, std::nullopt, true), Host::none},
       {"forced StatusNotifierItem beside a wide tray", "sni", x11(true, true, true), Host::statusNotifier},
       {"forced StatusNotifierItem, no watcher", "sni", x11(true, true, false), Host::none},
+      {"our shell extension beside a wide tray and a watcher", nullptr,
+       withShellExtension(x11(true, true, true)), Host::gnomeShell},
+      {"forced XEmbed beside our shell extension", "xembed", withShellExtension(x11(true, true, true)),
+       Host::xembed},
+      {"forced shell extension, none enabled", "gnome-shell", x11(true, true, true), Host::none},
   };
   for (const Case& row : table) {
     EXPECT_EQ(chooseHost(hostModeFrom(row.mode), row.situation), row.expected) << row.desktop;
@@ -64,7 +75,7 @@ TEST(HostChoice, PicksTheFrontEndThatShowsTheItemBest) {
 }
 
 // Runs the chooser through situations at given milliseconds, waking it when it asks, and writes down each
-// front end it shows ("xembed", "sni") and each missing-host line ("line"), with the time.
+// front end it shows ("xembed", "sni", "gnome") and each missing-host line ("line"), with the time.
 std::string historyOf(std::initializer_list<std::pair<int, HostSituation>> events, int endMs) {
   using Clock = HostChooser::Clock;
   const Clock::time_point start{};
@@ -77,8 +88,12 @@ std::string historyOf(std::initializer_list<std::pair<int, HostSituation>> event
     const HostChooser::Step next = chooser.update(situation, now);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count();
     if (next.announceMissingHost) history += "line@" + std::to_string(ms) + " ";
-    if (next.host != shown)
-      history += (next.host == Host::xembed ? "xembed@" : "sni@") + std::to_string(ms) + " ";
+    if (next.host != shown) {
+      const char* name = next.host == Host::xembed       ? "xembed@"
+                         : next.host == Host::gnomeShell ? "gnome@"
+                                                         : "sni@";
+      history += name + std::to_string(ms) + " ";
+    }
     shown = next.host;
     wake = next.wakeAt;
   };
@@ -130,6 +145,12 @@ TEST(HostChoice, FollowsHostsWithoutFlipping) {
       {"a watcher gone for a moment: the item stays where it is",
        {{0, x11(false, std::nullopt, true)}, {3000, nothing}, {3400, x11(false, std::nullopt, true)}},
        "sni@600 "},
+      {"GNOME Shell with the AppIndicator extension and ours, whose name comes a moment later: ours alone",
+       {{0, gnome(true, std::nullopt, true)}, {300, withShellExtension(gnome(true, std::nullopt, true))}},
+       "gnome@900 "},
+      {"our extension enabled after the AppIndicator one settled: one switch to ours",
+       {{0, gnome(true, true, true)}, {2000, withShellExtension(gnome(true, true, true))}},
+       "xembed@600 gnome@2600 "},
       {"without a host for good: one line, again after the next loss",
        {{0, nothing}, {4000, x11(true, std::nullopt, false)}, {6000, nothing}},
        "line@2500 xembed@4600 line@8500 "},
@@ -147,6 +168,8 @@ TEST(HostChoice, MissingHostLineNamesWhatIsMissing) {
   EXPECT_EQ(missingHostLine(HostMode::xembed, bare), start + noTray);
   EXPECT_EQ(missingHostLine(HostMode::statusNotifier, {.xDisplay = true, .trayGivesWidth = std::nullopt}),
             start + "no session bus");
+  EXPECT_EQ(missingHostLine(HostMode::gnomeShell, bare),
+            start + "no Pellmor Status extension enabled in GNOME Shell");
 }
 
 // A row of 63 x 16 pixels.

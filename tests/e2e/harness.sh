@@ -18,7 +18,7 @@ unset DBUS_SESSION_BUS_ADDRESS PELLMOR_STATUS_HOST
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 COMPANION_OUT="$E2E_DIR/companion.out"
 COMPANION_ERR="$E2E_DIR/companion.err"
-XVFB_PID="" TRAY_PID="" COMPANION_PID=""
+XVFB_PID="" TRAY_PID="" COMPANION_PID="" BUS_PID="" WATCHER_PID=""
 
 # stop_process PID: asks the process to end, and makes it end after 10 s (fluxbox has been seen to hang
 # on SIGTERM here). An empty PID is no process.
@@ -32,7 +32,7 @@ stop_process() {
 
 e2e_cleanup() {
   local pid
-  for pid in "$COMPANION_PID" "$TRAY_PID" "$XVFB_PID"; do stop_process "$pid"; done
+  for pid in "$COMPANION_PID" "$TRAY_PID" "$WATCHER_PID" "$BUS_PID" "$XVFB_PID"; do stop_process "$pid"; done
   rm -rf "$E2E_DIR"
 }
 trap e2e_cleanup EXIT
@@ -106,6 +106,30 @@ start_fluxbox() {
   echo "background: none" >"$config/overlay"  # no wallpaper helper
   HOME="$E2E_DIR/home" fluxbox >"$E2E_DIR/fluxbox.log" 2>&1 &
   TRAY_PID=$!
+}
+
+# A tray manager that misbehaves as its arguments say (tests/e2e/hostile-tray.cpp, named by HOSTILE_TRAY);
+# its lines ("dock <milliseconds>" for each dock request) go to $E2E_DIR/hostile.out.
+start_hostile_tray() {
+  "${HOSTILE_TRAY:?}" "$@" >"$E2E_DIR/hostile.out" 2>&1 &
+  TRAY_PID=$!
+  wait_until has_window '"hostile-tray"' || fail "hostile-tray did not start"
+}
+
+# A private session bus, and on it a StatusNotifierWatcher with a host (SNI_TEST_WATCHER) whose lines go
+# to $E2E_DIR/watcher.out ("registered <service>" for each item).
+start_session_bus() {
+  dbus-daemon --session --nofork --address="unix:path=$XDG_RUNTIME_DIR/bus" --print-address=3 \
+    3>"$E2E_DIR/bus" 2>/dev/null &
+  BUS_PID=$!
+  wait_until grep -q . "$E2E_DIR/bus" || fail "dbus-daemon did not start"
+  DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$E2E_DIR/bus")
+  export DBUS_SESSION_BUS_ADDRESS
+}
+start_watcher() {
+  "${SNI_TEST_WATCHER:?}" >"$E2E_DIR/watcher.out" 2>&1 &
+  WATCHER_PID=$!
+  wait_until grep -qx ready "$E2E_DIR/watcher.out" || fail "the StatusNotifierWatcher did not start"
 }
 
 stop_tray() {
@@ -204,13 +228,30 @@ listen_after() {
 }
 
 menu_open() { [ "$(xdotool search --onlyvisible --class PellmorStatus | wc -l)" -ge 2 ]; }
-# choose_from_menu N: opens the menu with a right click on the item and picks its Nth entry with the
-# keyboard.
+# The open menu's window: the visible window of the companion other than the item's.
+menu_window() {
+  local item window
+  item=$(printf '%d' "$(item_window)")
+  for window in $(xdotool search --onlyvisible --class PellmorStatus); do
+    [ "$window" = "$item" ] || { echo "$window" && return; }
+  done
+}
+# Two rectangles "X Y W H" overlap.
+overlap() {
+  local ax ay aw ah bx by bw bh
+  read -r ax ay aw ah <<<"$1"
+  read -r bx by bw bh <<<"$2"
+  [ "$ax" -lt $((bx + bw)) ] && [ "$bx" -lt $((ax + aw)) ] && [ "$ay" -lt $((by + bh)) ] && [ "$by" -lt $((ay + ah)) ]
+}
+# choose_from_menu N: opens the menu with a right click on the item, checks that it leaves the item
+# visible, and picks its Nth entry with the keyboard.
 choose_from_menu() {
-  local x y w h
+  local x y w h menu
   read -r x y w h <<<"$(geometry_of "$(item_window)")"
   xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 3
   wait_until menu_open || fail "no menu after a right click"
+  menu=$(geometry_of "$(menu_window)")
+  ! overlap "$menu" "$x $y $w $h" || fail "the menu ($menu) covers the item ($x $y $w $h)"
   xdotool key --repeat "$1" Down
   xdotool key Return
 }

@@ -2,8 +2,8 @@
 # In trayer, a tray that gives the item the width it asks for: the item docks at the content's width and
 # 22 high and the tray follows a resize; the position answer is the item's left edge and width and its
 # panel's top and height as X reports them; the screen shows the segment and the artwork with the tray's
-# own colour (dark grey) in the padding; left clicks run each segment's action; the title follows the
-# running timer by the second with no message.
+# own colour (dark grey) in the padding; left clicks run each segment's action, and the right-click menu
+# opens below the item; the title follows the running timer by the second with no message.
 # shellcheck source=tests/e2e/harness.sh
 source "$(dirname "$0")/harness.sh"
 start_display
@@ -21,6 +21,8 @@ for case in '12 11|{"action":"toggleTimer"}' '40 11|{"action":"toggleApp"}'; do
   read -r dx dy <<<"${case%%|*}"
   expect_eq "click at +$dx+$dy" "$(listen_after xdotool mousemove $((x + dx)) $((y + dy)) click 1)" "${case#*|}"
 done
+
+expect_eq "menu entry 1" "$(listen_after choose_from_menu 1)" '{"action":"toggleTimer"}'
 
 ctl set-authenticated false
 wait_for_docked_size 76x22

@@ -279,6 +279,12 @@ xembed_host_test() {
 watcher_call() {
   gdbus call --session --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher "$@"
 }
+# bus_pid NAME: the process id of the connection that owns NAME on the session bus.
+bus_pid() {
+  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.GetConnectionUnixProcessID "$1" 2>/dev/null | tr -dc '0-9'
+}
+watcher_pid() { bus_pid org.kde.StatusNotifierWatcher; }
 # The companion's entry in the watcher's list, by the unique name it registered from, or by its own name.
 companion_registered() {
   local entry name pid

@@ -9,7 +9,7 @@ cat >"$E2E_DIR/sway.conf" <<'CONF'
 output HEADLESS-1 resolution 800x200
 bar {
   position top
-  status_command none
+  workspace_buttons no
   tray_output *
 }
 CONF
@@ -26,8 +26,12 @@ expect_lines "middle click" "${TIMER_LINES[@]}" sway_click button2 "$cx" "$cy"
 sway_click button3 "$cx" "$cy"
 expect_lines "middle click after a right click" "${TIMER_LINES[@]}" sway_click button2 "$cx" "$cy"
 
-# swaybar runs inside sway: a reloaded configuration restarts the bar.
+# swaybar runs inside sway: a reloaded configuration starts a new bar.
+# The bar (which sway starts detached) is told by the watcher it runs.
+first_bar=$(watcher_pid)
+new_bar() { [ -n "$(watcher_pid)" ] && [ "$(watcher_pid)" != "$first_bar" ]; }
 swaymsg -q reload
+wait_until new_bar || host_fail "sway did not start a new bar"
 wait_for_registration
 wait_until has_item_box "800x40+0+0" || host_fail "the restarted bar does not show the item"
 pass "shown again by the restarted bar"

@@ -14,12 +14,15 @@ class TrayTracker;
 namespace pellmor::sni {
 class StatusNotifierWatcherTracker;
 }
+namespace pellmor::gnome {
+class ShellExtensionTracker;
+}
 
 namespace pellmor::desktop {
 
-// The status bar of a Linux desktop: each item is shown either in the X11 system tray (XEmbed) or to a
-// StatusNotifierItem host on the session bus, whichever the desktop offers (see chooseHost), switching as
-// hosts come and go.
+// The status bar of a Linux desktop: each item is shown in the X11 system tray (XEmbed), to a
+// StatusNotifierItem host on the session bus, or in GNOME Shell's top bar by Pellmor Status's extension,
+// whichever the desktop offers (see chooseHost), switching as hosts come and go.
 class DesktopStatusBar final : public platform::StatusBar {
  public:
   struct Options {
@@ -40,6 +43,7 @@ class DesktopStatusBar final : public platform::StatusBar {
   Options options_;
   std::unique_ptr<xembed::TrayTracker> tray_;
   std::unique_ptr<sni::StatusNotifierWatcherTracker> watcher_;
+  std::unique_ptr<gnome::ShellExtensionTracker> shellExtension_;
 };
 
 }  // namespace pellmor::desktop

@@ -9,6 +9,7 @@ HostMode hostModeFrom(const char* value) {
   const std::string_view mode = value != nullptr ? value : "";
   if (mode == "xembed") return HostMode::xembed;
   if (mode == "sni") return HostMode::statusNotifier;
+  if (mode == "gnome-shell") return HostMode::gnomeShell;
   return HostMode::automatic;
 }
 
@@ -33,14 +34,18 @@ TrayPreference trayPreferenceOf(sni::StatusNotifierHost host) {
 Host chooseHost(HostMode mode, const HostSituation& situation) {
   const bool tray = situation.xDisplay && situation.xembedTray;
   const bool watcher = situation.sessionBus && situation.watcher;
+  const bool shellExtension = situation.sessionBus && situation.shellExtension;
   switch (mode) {
     case HostMode::xembed:
       return tray ? Host::xembed : Host::none;
     case HostMode::statusNotifier:
       return watcher ? Host::statusNotifier : Host::none;
+    case HostMode::gnomeShell:
+      return shellExtension ? Host::gnomeShell : Host::none;
     case HostMode::automatic:
       break;
   }
+  if (shellExtension) return Host::gnomeShell;
   if (!watcher) return tray ? Host::xembed : Host::none;
   if (!tray || situation.waylandSession) return Host::statusNotifier;
   switch (trayPreferenceOf(situation.statusNotifierHost)) {
@@ -78,7 +83,7 @@ HostChooser::Step HostChooser::update(const HostSituation& situation, Clock::tim
 
 HostChooser::Presence HostChooser::presenceIn(const HostSituation& situation) {
   return {situation.xDisplay && situation.xembedTray, situation.watcher, situation.sessionBus,
-          situation.statusNotifierHost};
+          situation.shellExtension, situation.statusNotifierHost};
 }
 
 Host HostChooser::settledChoice(const HostSituation& situation) const {
@@ -109,15 +114,20 @@ std::optional<HostChooser::Clock::time_point> HostChooser::noteHostless(bool hos
 }
 
 bool desktopReachable(HostMode mode, bool xDisplay, bool sessionBus) {
-  return (xDisplay && mode != HostMode::statusNotifier) || (sessionBus && mode != HostMode::xembed);
+  const bool trayAllowed = mode == HostMode::automatic || mode == HostMode::xembed;
+  return (xDisplay && trayAllowed) || (sessionBus && mode != HostMode::xembed);
 }
 
 std::string missingHostLine(HostMode mode, const HostSituation& situation) {
   std::vector<std::string> missing;
-  if (mode != HostMode::statusNotifier) {
+  if (mode == HostMode::gnomeShell) {
+    missing.push_back(situation.sessionBus ? "no Pellmor Status extension enabled in GNOME Shell"
+                                           : "no session bus");
+  }
+  if (mode == HostMode::automatic || mode == HostMode::xembed) {
     missing.push_back(situation.xDisplay ? "no XEmbed system tray on the X display" : "no X display");
   }
-  if (mode != HostMode::xembed) {
+  if (mode == HostMode::automatic || mode == HostMode::statusNotifier) {
     missing.push_back(situation.sessionBus ? "no StatusNotifierWatcher with a host on the session bus"
                                            : "no session bus");
   }

@@ -11,11 +11,13 @@
 
 namespace pellmor::desktop {
 
-// Which front end shows the item: the X11 system tray (XEmbed) or a StatusNotifierItem host.
-enum class Host { none, xembed, statusNotifier };
+// Which front end shows the item: the X11 system tray (XEmbed), a StatusNotifierItem host, or GNOME Shell's
+// top bar through Pellmor Status's own shell extension.
+enum class Host { none, xembed, statusNotifier, gnomeShell };
 
-// PELLMOR_STATUS_HOST: "xembed" or "sni" forces that front end; anything else (or nothing) chooses.
-enum class HostMode { automatic, xembed, statusNotifier };
+// PELLMOR_STATUS_HOST: "xembed", "sni" or "gnome-shell" forces that front end; anything else (or nothing)
+// chooses.
+enum class HostMode { automatic, xembed, statusNotifier, gnomeShell };
 HostMode hostModeFrom(const char* value);
 
 // What the desktop offers right now.
@@ -29,6 +31,7 @@ struct HostSituation {
   bool sessionBus = false;  // connected to a session bus
   bool watcher = false;     // a StatusNotifierWatcher with a host runs on it
   sni::StatusNotifierHost statusNotifierHost = sni::StatusNotifierHost::unknown;  // who draws its items
+  bool shellExtension = false;  // Pellmor Status's GNOME Shell extension is enabled on the session bus
   friend bool operator==(const HostSituation&, const HostSituation&) = default;
 };
 
@@ -45,9 +48,11 @@ enum class TrayPreference {
 // One row per host this program knows; an unknown host is taken to show the item readably.
 TrayPreference trayPreferenceOf(sni::StatusNotifierHost host);
 
-// The rule: a StatusNotifierItem host on Wayland or where no tray runs, the tray where no host runs, and
-// where both run, the one that shows the item better (trayPreferenceOf). While the tray's cell is unknown
-// the item docks to measure it.
+// The rule: Pellmor Status's GNOME Shell extension wherever it is enabled (it shows the whole item at the
+// top bar's height, better than a tray or an indicator host in the same shell). Otherwise a
+// StatusNotifierItem host on Wayland or where no tray runs, the tray where no host runs, and where both
+// run, the one that shows the item better (trayPreferenceOf). While the tray's cell is unknown the item
+// docks to measure it.
 Host chooseHost(HostMode mode, const HostSituation& situation);
 
 // Follows the choice as hosts come and go, without flipping: a change of the hosts present is acted on
@@ -73,7 +78,7 @@ class HostChooser {
 
  private:
   struct Presence {
-    bool tray, watcher, sessionBus;
+    bool tray, watcher, sessionBus, shellExtension;
     sni::StatusNotifierHost host;
     friend bool operator==(const Presence&, const Presence&) = default;
   };

@@ -79,7 +79,8 @@ class QtApplication::Impl {
     if (!signals_.consume() || terminating_) return;
     terminating_ = true;
     if (delegate_ != nullptr) delegate_->applicationWillTerminate();
-    QApplication::quit();
+    // Not quit(): that first asks every window to close, and the item's window refuses a tray's close.
+    QCoreApplication::exit(0);
   }
 
   QApplication application_;

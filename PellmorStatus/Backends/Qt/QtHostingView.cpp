@@ -1,10 +1,13 @@
 #include "Backends/Qt/QtHostingView.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -27,6 +30,7 @@ class HostWidget final : public QWidget {
     observers_.push_back(std::move(observer));
   }
   void setFallbackAction(std::function<void()> action) { fallback_ = std::move(action); }
+  void setMenuAnchor(std::function<std::optional<QRect>()> anchor) { menuAnchor_ = std::move(anchor); }
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -81,7 +85,14 @@ class HostWidget final : public QWidget {
       connect(action, &QAction::triggered, this,
               [this, target = entry.target] { content_->activate(target); });
     }
-    menu.exec(globalPosition);
+    menu.exec(menuPlace(menu.sizeHint(), globalPosition));
+  }
+
+  QPoint menuPlace(QSize menu, QPoint pointer) const {
+    const std::optional<QRect> item = menuAnchor_ ? menuAnchor_() : std::nullopt;
+    const QScreen* screen = QGuiApplication::screenAt(item ? item->center() : pointer);
+    if (!item || screen == nullptr) return pointer;
+    return menuPosition(*item, menu, screen->geometry());
   }
 
   platform::Size cell() const {
@@ -93,10 +104,26 @@ class HostWidget final : public QWidget {
   std::shared_ptr<platform::HostedContent> content_;
   std::vector<std::function<void(const platform::RenderDescription&)>> observers_;
   std::function<void()> fallback_;
+  std::function<std::optional<QRect>()> menuAnchor_;
   platform::RenderDescription description_;
   platform::HitTarget pressTarget_ = platform::HitTarget::none;
   bool pressed_ = false;
 };
+
+QPoint menuPosition(QRect item, QSize menu, QRect screen) {
+  const auto within = [](int value, int low, int high) { return std::max(low, std::min(value, high)); };
+  const int belowTop = item.bottom() + 1;
+  const int aboveTop = item.top() - menu.height();
+  const int leftmost = screen.left();
+  const int rightmost = screen.right() + 1 - menu.width();
+  if (belowTop + menu.height() <= screen.bottom() + 1)
+    return {within(item.left(), leftmost, rightmost), belowTop};
+  if (aboveTop >= screen.top()) return {within(item.left(), leftmost, rightmost), aboveTop};
+  // A screen too short above and below (an item in a tall vertical panel): beside it.
+  const int top = within(item.top(), screen.top(), screen.bottom() + 1 - menu.height());
+  const int right = item.right() + 1;
+  return {right + menu.width() <= screen.right() + 1 ? right : item.left() - menu.width(), top};
+}
 
 QtHostingView::QtHostingView(std::shared_ptr<platform::HostedContent> root)
     : content_(root), widget_(new HostWidget(std::move(root))) {}
@@ -144,6 +171,10 @@ QWidget* QtHostingView::widget() const {
 
 void QtHostingView::addDisplayObserver(std::function<void(const platform::RenderDescription&)> observer) {
   if (widget_) widget_->addDisplayObserver(std::move(observer));
+}
+
+void QtHostingView::setMenuAnchor(std::function<std::optional<QRect>()> anchor) {
+  if (widget_) widget_->setMenuAnchor(std::move(anchor));
 }
 
 void QtHostingView::setFallbackAction(std::function<void()> action) {

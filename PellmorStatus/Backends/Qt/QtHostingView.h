@@ -2,9 +2,13 @@
 
 #include "Backends/BackendLayer.h"
 
+#include <QPoint>
 #include <QPointer>
+#include <QRect>
+#include <QSize>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "Platform/Drawing.h"
@@ -16,6 +20,10 @@ class QWidget;
 namespace pellmor::qt {
 
 class HostWidget;
+
+// Where a menu of the given size opens for an item at `item` on a screen: below the item, else above it,
+// else beside it; never over it, and within the screen as far as it fits.
+QPoint menuPosition(QRect item, QSize menu, QRect screen);
 
 // The host view on Qt: a child widget of the item's button that draws the content's render description with
 // QPainter, centred in its frame, and hands left clicks to the content.
@@ -42,6 +50,9 @@ class QtHostingView final : public platform::HostingView {
   const std::shared_ptr<platform::HostedContent>& content() const { return content_; }
   // Runs when a click lands on no segment of the content.
   void setFallbackAction(std::function<void()> action);
+  // Where the item shows on screen, in Qt's global coordinates, for placing its menu beside it rather than
+  // over it; without an answer the menu opens at the pointer.
+  void setMenuAnchor(std::function<std::optional<QRect>()> anchor);
   // The button that holds the host, for geometry questions.
   void setSuperview(platform::View* superview) { superview_ = superview; }
 

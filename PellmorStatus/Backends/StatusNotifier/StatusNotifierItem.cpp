@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <utility>
 
-#include "Backends/StatusNotifier/BusConnector.h"
+#include "Backends/Qt/BusConnector.h"
 #include "Backends/StatusNotifier/DBusMenuAdaptor.h"
 #include "Backends/StatusNotifier/StatusNotifierItemAdaptor.h"
 #include "Backends/StatusNotifier/StatusNotifierWatcherTracker.h"
@@ -79,7 +79,7 @@ QString StatusNotifierItem::serviceName() const {
 void StatusNotifierItem::serveWhenPossible() {
   if (!published_ || bus_ || opening_ || !watcher_.connected()) return;
   opening_ = true;
-  BusConnector& connector = watcher_.connector();
+  qt::BusConnector& connector = watcher_.connector();
   connector.open([self = QPointer(this), &connector](const QDBusConnection& connection) {
     if (self) self->opening_ = false;
     if (!connection.isConnected()) return;  // the watcher's own connection notices and tries again
@@ -95,9 +95,10 @@ void StatusNotifierItem::served(const QDBusConnection& connection) {
   bus_ = connection;
   bus_->registerObject(itemPath, this, QDBusConnection::ExportAdaptors);
   bus_->registerObject(menuPath, &menuObject_, QDBusConnection::ExportAdaptors);
-  disconnection_ = std::make_unique<DisconnectionWatch>(connection, [this] {
-    // The bus is gone: the tracker connects again and says so, and the item is served anew then.
-    disconnection_.reset();
+  disconnection_ = std::make_unique<qt::DisconnectionWatch>(connection, [this] {
+    // The bus is gone: the tracker connects again and says so, and the item is served anew then. The
+    // watch is running this very handler, so it goes once the handler has returned.
+    disconnection_.release()->deleteLater();
     bus_.reset();
   });
   registerWithWatcher();

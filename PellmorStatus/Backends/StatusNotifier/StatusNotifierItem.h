@@ -13,9 +13,12 @@
 #include "Backends/StatusNotifier/DBusMenuAdaptor.h"
 #include "Backends/StatusNotifier/DBusTypes.h"
 
+namespace pellmor::qt {
+class DisconnectionWatch;
+}
+
 namespace pellmor::sni {
 
-class DisconnectionWatch;
 class StatusNotifierItemAdaptor;
 class StatusNotifierWatcherTracker;
 
@@ -77,7 +80,7 @@ class StatusNotifierItem final : public QObject {
   DBusMenuAdaptor* menu_;               // owned by menuObject_
   Presentation presentation_;
   std::optional<QDBusConnection> bus_;  // the item's own connection while served
-  std::unique_ptr<DisconnectionWatch> disconnection_;
+  std::unique_ptr<qt::DisconnectionWatch> disconnection_;
   bool published_ = false;
   bool opening_ = false;
   int reRegistrations_ = 0;  // since the watcher's owner last changed

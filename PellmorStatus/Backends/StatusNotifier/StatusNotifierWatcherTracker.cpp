@@ -31,7 +31,7 @@ QDBusMessage daemonCall(const QString& method, const QString& argument) {
 
 }  // namespace
 
-StatusNotifierWatcherTracker::StatusNotifierWatcherTracker() {
+StatusNotifierWatcherTracker::StatusNotifierWatcherTracker() : connector_(QStringLiteral("sni")) {
   retry_.setSingleShot(true);
   connect(&retry_, &QTimer::timeout, this, [this] { connectToBus(); });
   connectToBus();
@@ -54,7 +54,7 @@ void StatusNotifierWatcherTracker::connectToBus() {
 void StatusNotifierWatcherTracker::connectedTo(const QDBusConnection& connection) {
   failedAttempts_ = 0;
   bus_ = connection;
-  disconnection_ = std::make_unique<DisconnectionWatch>(connection, [this] { lost(); });
+  disconnection_ = std::make_unique<qt::DisconnectionWatch>(connection, [this] { lost(); });
   serviceWatcher_ =
       std::make_unique<QDBusServiceWatcher>(watcherService, *bus_, QDBusServiceWatcher::WatchForOwnerChange);
   connect(serviceWatcher_.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,

@@ -10,7 +10,7 @@
 #include <memory>
 #include <optional>
 
-#include "Backends/StatusNotifier/BusConnector.h"
+#include "Backends/Qt/BusConnector.h"
 #include "Backends/StatusNotifier/StatusNotifierHost.h"
 
 namespace pellmor::sni {
@@ -35,7 +35,7 @@ class StatusNotifierWatcherTracker final : public QObject {
   bool connected() const { return bus_.has_value(); }
 
   // Makes and ends the connections items are served on.
-  BusConnector& connector() { return connector_; }
+  qt::BusConnector& connector() { return connector_; }
   // Asks the watcher to show the item at `path` on `itemConnection`: the call comes from that
   // connection, so the watcher knows the item by its unique name. Answered asynchronously.
   void registerItem(const QDBusConnection& itemConnection, const QString& path);
@@ -65,10 +65,10 @@ class StatusNotifierWatcherTracker final : public QObject {
   void setHostRegistered(bool registered);
   void changeState(const std::function<void()>& change);
 
-  BusConnector connector_;
+  qt::BusConnector connector_;
   std::optional<QDBusConnection> bus_;
   std::unique_ptr<QDBusServiceWatcher> serviceWatcher_;
-  std::unique_ptr<DisconnectionWatch> disconnection_;
+  std::unique_ptr<qt::DisconnectionWatch> disconnection_;
   QTimer retry_;
   int failedAttempts_ = 0;
   bool reachable_ = true;  // until the first attempt fails

@@ -1,5 +1,6 @@
 #include "Backends/XEmbed/TrayButton.h"
 
+#include <QCloseEvent>
 #include <QImage>
 #include <QLoggingCategory>
 #include <QMouseEvent>
@@ -23,14 +24,6 @@ namespace {
 // How long to wait for the tray to show the slot it made for the item: at most about a second.
 constexpr auto backgroundRetryInterval = std::chrono::milliseconds(20);
 constexpr int maximumBackgroundAttempts = 50;
-constexpr auto firstDockRetryDelay = std::chrono::milliseconds(500);
-constexpr auto longestDockRetryDelay = std::chrono::milliseconds(30000);
-// How long a tray has to grow the slot after the item asked for more room (trayer takes milliseconds).
-constexpr auto slotFollowGrace = std::chrono::milliseconds(1000);
-
-bool overflows(PixelSize window, PixelSize slot) {
-  return window.width > slot.width || window.height > slot.height;
-}
 
 int pixelsOf(double points) {
   return static_cast<int>(std::lround(points));
@@ -61,10 +54,10 @@ class TrayWidget final : public QWidget {
   }
   void setClickAction(std::function<void()> action) { clickAction_ = std::move(action); }
 
-  // The content takes the cell, from the window's top-left corner.
-  void fitContent(QSize cell) {
+  // The content takes the cell: the part of the window that the tray shows.
+  void fitContent(QRect cell) {
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-      child->setGeometry(QRect(QPoint(0, 0), cell));
+      child->setGeometry(cell);
   }
 
   // A window's visual is fixed when it is made: changing to or from an alpha visual takes a new window.
@@ -76,6 +69,10 @@ class TrayWidget final : public QWidget {
   }
 
  protected:
+  // A tray that gives its icons up sends them WM_DELETE_WINDOW, as a window manager would (GTK 2's
+  // sockets do, trayer's among them); closing would destroy the native window, and with it the item.
+  void closeEvent(QCloseEvent* event) override { event->ignore(); }
+
   void paintEvent(QPaintEvent*) override {
     if (background_.isNull()) return;
     // Tiled sideways: the tray's background only varies from top to bottom, and the item may grow.
@@ -100,35 +97,10 @@ TrayButton::TrayButton(TrayTracker& tracker, std::function<qt::ScreenLayout()> l
   if (tracker_.managerVisualHasAlpha()) widget_->setAttribute(Qt::WA_TranslucentBackground);
   widget_->setClickAction([this] { runAction(); });
   listen();
-  // On the next pass, once the controller has given the button its first frame: the tray embeds a window
-  // at the size it has when the request arrives. A change of docking meanwhile starts a new sequence.
-  QTimer::singleShot(0, widget_.get(), [this, sequence = dockSequence_] {
-    if (sequence == dockSequence_) dock();
-  });
 }
 
 TrayButton::~TrayButton() {
   tracker_.removeListener(windowId_);
-}
-
-void TrayButton::dock() {
-  if (!dockingEnabled_) return;
-  tracker_.requestDock(windowId_);
-  // Asked again, less and less often, until a tray embeds the item: a tray still setting itself up can
-  // drop the request, and one that replaces another while this process starts can go unannounced.
-  const int request = ++dockRequests_;
-  const auto delay = std::min(firstDockRetryDelay * (1 << std::min(request - 1, 6)), longestDockRetryDelay);
-  QTimer::singleShot(delay, widget_.get(), [this, sequence = dockSequence_] {
-    // Once the tray has taken the window in, the embedding is under way: asking again would embed it twice.
-    if (docked_ || sequence != dockSequence_ || isReparented(windowId_)) return;
-    tracker_.lookUpManager();
-    dock();
-  });
-}
-
-void TrayButton::startDockSequence() {
-  ++dockSequence_;  // pending retries of the previous sequence lapse
-  dockRequests_ = 0;
 }
 
 void TrayButton::listen() {
@@ -136,124 +108,124 @@ void TrayButton::listen() {
   // The tray maps the window as soon as it takes it in, before Qt has painted it: until then the X
   // server shows the tray's own background there, which is also what the item copies for its corners.
   if (!widget_->testAttribute(Qt::WA_TranslucentBackground)) showParentBackground(windowId_);
-  tracker_.addListener(windowId_, TrayTracker::Listener{.trayChanged = [this] { trayChanged(); },
-                                                        .embedded = [this] { embedded(); },
-                                                        .resized = [this] { fitToSlot(); },
-                                                        .orphaned = [this] { orphaned(); },
-                                                        // A tray that lets the window go may map it
-                                                        // after the reparenting, or the X server does.
-                                                        .mappedOnRoot = [this] { withdraw(windowId_); }});
+  tracker_.addListener(
+      windowId_,
+      TrayTracker::Listener{
+          .trayChanged = [this] { managerChanged(); },
+          .embeddedNotice = [this] { dock_.embeddedNotice(); },
+          .reparentedIntoTray = [this](PixelRect window,
+                                       PixelSize parent) { dock_.reparentedIntoTray(window, parent); },
+          .reparentedToRoot = [this] { dock_.reparentedToRoot(); },
+          .configured = [this](PixelRect window) { dock_.windowConfigured(window); },
+          .parentResized = [this](PixelSize parent) { dock_.parentResized(parent); },
+          .mapped = [this] { dock_.mapped(); },
+          .destroyed = [this] { dock_.windowDestroyed(); },
+      });
 }
 
-void TrayButton::trayChanged() {
-  // The old tray is gone (its windows with it) or replaced: the window must not linger on the root.
-  withdrawWindow();
+void TrayButton::managerChanged() {
+  // What the last tray showed says nothing about this one.
   trayGivesWidth_.reset();
-  startDockSequence();
+  trayShowsItem_.reset();
+  dock_.managerChanged(tracker_.manager() != 0);
   const bool alpha = tracker_.manager() != 0 && tracker_.managerVisualHasAlpha();
   if (alpha != widget_->testAttribute(Qt::WA_TranslucentBackground)) {
+    // Out of every tray by now: the dock asks the new manager only after a moment.
     tracker_.removeListener(windowId_);
     widget_->remakeNativeWindow(alpha);
     listen();
     pinNativeSize();
   }
-  dock();
   notifyTrayObserver();
 }
 
-void TrayButton::orphaned() {
-  // The tray let the window go (it exited, or dropped the icon): it must not stay on the desktop, where
-  // it would be an invisible window taking clicks. It docks again when asked to.
-  withdrawWindow();
-  startDockSequence();
-  dock();
+bool TrayButton::requestDock() {
+  return tracker_.requestDock(windowId_);
 }
 
-void TrayButton::withdrawWindow() {
-  docked_ = false;
+void TrayButton::lookUpManager() {
+  tracker_.lookUpManager();
+}
+
+void TrayButton::withdraw() {
+  ++showGeneration_;  // a show still waiting for the tray's background lapses
   widget_->hide();
-  withdraw(windowId_);
-  // The next tray sees the item's own size, not the slot of the last one.
-  widget_->setFixedSize(pixelsOf(frame_.width()), pixelsOf(frame_.height()));
-  const double ratio = widget_->devicePixelRatioF();
-  resizeWindow(windowId_, pixelsOf(frame_.width() * ratio), pixelsOf(frame_.height() * ratio));
-  fitToSlot();
+  xembed::withdraw(windowId_);
 }
 
-void TrayButton::fitToSlot() {
-  if (!docked_) return showInCell(widget_->size());
-  const std::optional<PixelSize> own = sizeOf(windowId_);
-  const std::optional<PixelSize> slot = parentSizeOf(windowId_);
-  if (!own || !slot) return;
-  // A tray that follows the item's size grows the slot soon after the item's resize. One with slots of
-  // its own size leaves the item hanging out of its slot, or resizes the window behind Qt's back; after a
-  // grace period the item settles into what the tray gives.
-  if ((overflows(*own, *slot) || pointsOf(*own) != widget_->size()) && !settlePending_) {
-    settlePending_ = true;
-    QTimer::singleShot(slotFollowGrace, widget_.get(), [this] {
-      settlePending_ = false;
-      settleInSlot();
-    });
-  }
-  // The cell is what the X server shows of the window and Qt draws of the widget.
-  showInCell(pointsOf(*own).boundedTo(pointsOf(*slot)).boundedTo(widget_->size()));
+void TrayButton::withdrawToRoot() {
+  ++showGeneration_;
+  widget_->hide();
+  xembed::withdrawToRoot(windowId_);
 }
 
-void TrayButton::settleInSlot() {
-  if (!docked_) return;
-  const std::optional<PixelSize> own = sizeOf(windowId_);
-  const std::optional<PixelSize> slot = parentSizeOf(windowId_);
-  if (!own || !slot) return;
-  const QSize cell = pointsOf(*own).boundedTo(pointsOf(*slot));
-  if (cell != widget_->size()) {
-    widget_->setFixedSize(cell);
-    pinNativeSize();
-  }
-  showInCell(cell);
+void TrayButton::recreateWindow() {
+  // Qt still holds the destroyed window; the new one starts at the item's own size, out of every tray.
+  tracker_.removeListener(windowId_);
+  const double ratio = pixelRatio();
+  const PixelSize own = ownPixels();
+  widget_->setFixedSize(pixelsOf(own.width / ratio), pixelsOf(own.height / ratio));
+  widget_->remakeNativeWindow(widget_->testAttribute(Qt::WA_TranslucentBackground));
+  listen();
+  withdraw();
+  pinNativeSize();
 }
 
-QSize TrayButton::pointsOf(PixelSize pixels) const {
-  const double ratio = widget_->devicePixelRatioF();
-  return QSize(pixelsOf(pixels.width / ratio), pixelsOf(pixels.height / ratio));
+void TrayButton::showInTray() {
+  showWhenSlotIsReady(++showGeneration_, 0);
 }
 
-void TrayButton::showInCell(QSize cell) {
-  cell_ = platform::Size{static_cast<double>(cell.width()), static_cast<double>(cell.height())};
-  widget_->fitContent(cell);
-}
-
-void TrayButton::embedded() {
-  docked_ = true;
-  tracker_.watchSlot(windowId_, parentOf(windowId_));
-  startDockSequence();
-  backgroundAttempts_ = 0;
-  showWhenSlotIsReady();
-}
-
-void TrayButton::showWhenSlotIsReady() {
-  if (!docked_) return;  // the tray went away meanwhile
+void TrayButton::showWhenSlotIsReady(int generation, int attempt) {
+  if (generation != showGeneration_) return;  // withdrawn meanwhile
   if (!widget_->testAttribute(Qt::WA_TranslucentBackground)) {
     QImage background = tracker_.backgroundBehind(windowId_);
-    if (background.isNull() && ++backgroundAttempts_ < maximumBackgroundAttempts) {
-      QTimer::singleShot(backgroundRetryInterval, widget_.get(), [this] { showWhenSlotIsReady(); });
+    if (background.isNull() && attempt + 1 < maximumBackgroundAttempts) {
+      QTimer::singleShot(backgroundRetryInterval, widget_.get(),
+                         [this, generation, attempt] { showWhenSlotIsReady(generation, attempt + 1); });
       return;
     }
     widget_->setBackground(std::move(background));
   }
   showMappedByTray(*widget_);
   pinNativeSize();  // showing rewrote the hints
-  fitToSlot();
-  measureCell();
 }
 
-void TrayButton::measureCell() {
-  const std::optional<PixelSize> slot = parentSizeOf(windowId_);
-  if (!slot || !content_) return;
+void TrayButton::resizeWindow(PixelSize size) {
+  const double ratio = pixelRatio();
+  widget_->setFixedSize(pixelsOf(size.width / ratio), pixelsOf(size.height / ratio));
+  // Also on the server: a tray may have changed the size behind Qt's back, and Qt sends nothing then.
+  xembed::resizeWindow(windowId_, size.width, size.height);
+}
+
+void TrayButton::fitCell(PixelRect cell) {
+  cell_ = cell;
+  const double ratio = pixelRatio();
+  widget_->fitContent(QRect(pixelsOf(cell.x / ratio), pixelsOf(cell.y / ratio), pixelsOf(cell.width / ratio),
+                            pixelsOf(cell.height / ratio)));
+}
+
+std::optional<PixelRect> TrayButton::shownPart(PixelRect cell) {
+  return shownOnScreen(windowId_, cell);
+}
+
+void TrayButton::cellChanged() {
+  const std::optional<SettledCell> settled = dock_.settledCell();
+  // Out of the tray: what it showed stands until the manager changes, so turning docking off for the
+  // other front end does not make this tray look new.
+  if (!settled || !content_) return;
   const platform::Size row = content_->render().size;  // the full row, whatever form the cell shows
-  const double ratio = widget_->devicePixelRatioF();
-  trayGivesWidth_ =
-      cellGivesWidth(slot->width, slot->height, pixelsOf(row.width * ratio), pixelsOf(row.height * ratio));
+  const double ratio = pixelRatio();
+  const bool givesWidth =
+      settled->shown && cellGivesWidth(settled->cell.width, settled->cell.height, pixelsOf(row.width * ratio),
+                                       pixelsOf(row.height * ratio));
+  if (trayGivesWidth_ == givesWidth && trayShowsItem_ == settled->shown) return;
+  trayGivesWidth_ = givesWidth;
+  trayShowsItem_ = settled->shown;
   notifyTrayObserver();
+}
+
+void TrayButton::after(std::chrono::milliseconds delay, std::function<void()> task) {
+  QTimer::singleShot(delay, widget_.get(), std::move(task));
 }
 
 void TrayButton::notifyTrayObserver() {
@@ -265,20 +237,13 @@ bool TrayButton::trayPresent() const {
 }
 
 void TrayButton::setDockingEnabled(bool enabled) {
-  if (enabled == dockingEnabled_) return;
-  dockingEnabled_ = enabled;
-  startDockSequence();
-  if (enabled) {
-    // On the next pass, like the first request: the controller may still be giving the item its frame.
-    QTimer::singleShot(0, widget_.get(), [this, sequence = dockSequence_] {
-      if (dockingEnabled_ && sequence == dockSequence_) dock();
-    });
-    return;
-  }
-  if (docked_ || isReparented(windowId_)) {
-    withdrawWindow();
-    withdrawToRoot(windowId_);
-  }
+  ++dockingChoice_;  // an enabling still queued lapses
+  if (!enabled) return dock_.setEnabled(false, trayPresent());
+  // On the next pass: the controller may still be giving the item its frame, and the tray embeds the
+  // window at the size it has when the request arrives.
+  QTimer::singleShot(0, widget_.get(), [this, choice = dockingChoice_] {
+    if (choice == dockingChoice_) dock_.setEnabled(true, trayPresent());
+  });
 }
 
 platform::Rect TrayButton::frame() const {
@@ -288,25 +253,36 @@ platform::Rect TrayButton::frame() const {
 void TrayButton::setFrame(platform::Rect frame) {
   frame_ = frame;
   // The tray places the window; only its size is the item's to choose. Trays size their slot from the
-  // window's minimum size hint (WM_NORMAL_HINTS) and follow its changes, so the size is made fixed.
-  // A tray that keeps slots of its own size gets the window back to that size (fitToSlot).
-  widget_->setFixedSize(pixelsOf(frame.width()), pixelsOf(frame.height()));
+  // window's minimum size hint (WM_NORMAL_HINTS) and follow its changes, so the hints pin the size.
   pinNativeSize();
-  fitToSlot();
+  dock_.setOwnSize(ownPixels());
+}
+
+double TrayButton::pixelRatio() const {
+  return widget_->devicePixelRatioF();
+}
+
+PixelSize TrayButton::ownPixels() const {
+  const double ratio = pixelRatio();
+  return PixelSize{pixelsOf(frame_.width() * ratio), pixelsOf(frame_.height() * ratio)};
 }
 
 void TrayButton::pinNativeSize() {
-  // Hints are in device pixels and always ask for the content's own size, whatever cell the tray gave.
-  const double ratio = widget_->devicePixelRatioF();
-  pinSizeHints(windowId_, pixelsOf(frame_.width() * ratio), pixelsOf(frame_.height() * ratio));
+  // Always the content's own size, whatever cell the tray gave.
+  const PixelSize own = ownPixels();
+  pinSizeHints(windowId_, own.width, own.height);
 }
 
 platform::Rect TrayButton::bounds() const {
-  return platform::makeRect(0, 0, cell_.width, cell_.height);
+  if (!dock_.currentCell()) return platform::makeRect(0, 0, frame_.width(), frame_.height());
+  const double ratio = pixelRatio();
+  return platform::makeRect(0, 0, cell_.width / ratio, cell_.height / ratio);
 }
 
 const platform::Window* TrayButton::window() const {
-  if (!docked_ || !isReparented(windowId_)) return nullptr;
+  // A position nobody can see is no answer: a proxy's hidden window, or one off the screen.
+  const std::optional<PixelRect> cell = dock_.currentCell();
+  if (!cell || !shownOnScreen(windowId_, *cell)) return nullptr;
   return &window_;
 }
 
@@ -316,8 +292,18 @@ platform::Rect TrayButton::convertRectToWindow(platform::Rect rect) const {
   const std::optional<qt::PixelRect> outer = geometryOnRoot(top);
   if (!own || !outer) return rect;
   const double scale = layout_().devicePixelRatio;
-  const platform::Point offset{(own->x - outer->x) / scale, (own->y - outer->y) / scale};
+  // The bounds start at the cell's corner, which need not be the window's.
+  const platform::Point offset{(own->x + cell_.x - outer->x) / scale, (own->y + cell_.y - outer->y) / scale};
   return qt::windowFromView(rect, offset, outer->height / scale);
+}
+
+std::optional<QRect> TrayButton::itemOnScreen() const {
+  const std::optional<PixelRect> cell = dock_.currentCell();
+  const std::optional<qt::PixelRect> own = geometryOnRoot(windowId_);
+  if (!cell || !own) return std::nullopt;
+  const double ratio = pixelRatio();
+  return QRect(pixelsOf((own->x + cell->x) / ratio), pixelsOf((own->y + cell->y) / ratio),
+               pixelsOf(cell->width / ratio), pixelsOf(cell->height / ratio));
 }
 
 void TrayButton::addSubview(platform::View& child) {
@@ -327,9 +313,10 @@ void TrayButton::addSubview(platform::View& child) {
   host->setSuperview(this);
   host->widget()->setParent(widget_.get());
   host->setFrame(host->frame());
-  fitToSlot();
+  fitCell(dock_.currentCell().value_or(PixelRect{0, 0, ownPixels().width, ownPixels().height}));
   host->widget()->show();
   host->setFallbackAction([this] { runAction(); });
+  host->setMenuAnchor([this] { return itemOnScreen(); });
   host->addDisplayObserver(
       [this](const platform::RenderDescription& description) { showDescription(description); });
 }

@@ -63,7 +63,7 @@ TrayTracker::TrayTracker() {
   // A new manager announces itself with a MANAGER client message to the root window (ICCCM 2.8).
   selectStructureEvents(root_, true);
   QCoreApplication::instance()->installNativeEventFilter(this);
-  lookUpManager();
+  lookUpManager();  // no listener yet to tell
 }
 
 TrayTracker::~TrayTracker() {
@@ -77,18 +77,12 @@ void TrayTracker::lookUpManager() {
   const ReplyPtr<xcb_get_selection_owner_reply_t> owner(
       xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selectionAtom_), nullptr));
   const xcb_window_t window = owner ? owner->owner : xcb_window_t{XCB_WINDOW_NONE};
-  if (window != XCB_WINDOW_NONE) selectStructureEvents(window, false);
+  if (window != XCB_WINDOW_NONE && window != manager_) selectStructureEvents(window, false);
   xcb_ungrab_server(c);
   xcb_flush(c);
-  manager_ = window;
-}
-
-void TrayTracker::setManager(WindowId window) {
   // A manager that announces itself after the lookup found it is no change: a second dock request would
   // make the tray embed the window twice and destroy it with the first embedding.
   if (window == manager_) return;
-  if (window != XCB_WINDOW_NONE) selectStructureEvents(window, false);
-  xcb_flush(connection());
   manager_ = window;
   announceTrayChange();
 }
@@ -122,6 +116,11 @@ void TrayTracker::addListener(WindowId window, Listener listener) {
 void TrayTracker::removeListener(WindowId window) {
   listeners_.erase(window);
   std::erase_if(slots_, [window](const auto& slot) { return slot.second == window; });
+}
+
+const TrayTracker::Listener* TrayTracker::listenerOf(WindowId window) const {
+  const auto found = listeners_.find(window);
+  return found != listeners_.end() ? &found->second : nullptr;
 }
 
 void TrayTracker::watchSlot(WindowId window, WindowId slot) {
@@ -170,66 +169,97 @@ void TrayTracker::announceTrayChange() {
   }
 }
 
-void TrayTracker::announceEmbedding(WindowId window) {
-  const auto found = listeners_.find(window);
-  if (found != listeners_.end() && found->second.embedded) found->second.embedded();
-}
-
-void TrayTracker::announceResize(WindowId window) {
-  if (const auto slot = slots_.find(window); slot != slots_.end()) window = slot->second;
-  const auto found = listeners_.find(window);
-  if (found != listeners_.end() && found->second.resized) found->second.resized();
-}
-
-void TrayTracker::announceReparent(WindowId window, WindowId parent) {
-  if (parent != root_) return;
-  std::erase_if(slots_, [window](const auto& entry) { return entry.second == window; });
-  const auto found = listeners_.find(window);
-  if (found != listeners_.end() && found->second.orphaned) found->second.orphaned();
-}
-
-void TrayTracker::announceMap(WindowId window) {
-  const auto found = listeners_.find(window);
-  if (found == listeners_.end() || !found->second.mappedOnRoot) return;
+void TrayTracker::announceReparent(WindowId window, WindowId parent, int x, int y) {
+  const Listener* listener = listenerOf(window);
+  if (listener == nullptr) return;
+  if (parent == root_) {
+    std::erase_if(slots_, [window](const auto& entry) { return entry.second == window; });
+    if (listener->reparentedToRoot) listener->reparentedToRoot();
+    return;
+  }
+  // The notice has the position but no sizes: asked for both at once, once per embedding, after the
+  // parent's notices are selected, so that no later change of its size goes unseen.
+  watchSlot(window, parent);
   xcb_connection_t* const c = connection();
-  const ReplyPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
-  if (tree && tree->parent == root_) found->second.mappedOnRoot();
+  const xcb_get_geometry_cookie_t ownCookie = xcb_get_geometry(c, window);
+  const xcb_get_geometry_cookie_t parentCookie = xcb_get_geometry(c, parent);
+  const ReplyPtr<xcb_get_geometry_reply_t> own(xcb_get_geometry_reply(c, ownCookie, nullptr));
+  const ReplyPtr<xcb_get_geometry_reply_t> slot(xcb_get_geometry_reply(c, parentCookie, nullptr));
+  if (!own || !slot) return;  // gone meanwhile: its destruction is on its way
+  if (listener->reparentedIntoTray) {
+    listener->reparentedIntoTray(PixelRect{x, y, own->width, own->height},
+                                 PixelSize{slot->width, slot->height});
+  }
+}
+
+void TrayTracker::announceConfigure(WindowId window, PixelRect geometry) {
+  if (const auto slot = slots_.find(window); slot != slots_.end()) {
+    const Listener* listener = listenerOf(slot->second);
+    if (listener != nullptr && listener->parentResized)
+      listener->parentResized(PixelSize{geometry.width, geometry.height});
+    return;
+  }
+  const Listener* listener = listenerOf(window);
+  if (listener != nullptr && listener->configured) listener->configured(geometry);
+}
+
+void TrayTracker::announceDestruction(WindowId window) {
+  slots_.erase(window);
+  if (manager_ != XCB_WINDOW_NONE && window == manager_) {
+    // Another manager may have taken the selection in the same moment.
+    manager_ = XCB_WINDOW_NONE;
+    lookUpManager();
+    if (manager_ == XCB_WINDOW_NONE) announceTrayChange();
+    return;
+  }
+  const Listener* listener = listenerOf(window);
+  if (listener != nullptr && listener->destroyed) listener->destroyed();
 }
 
 bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) {
   if (eventType != "xcb_generic_event_t") return false;
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
+  // A sent event is anyone's claim: only MANAGER and XEmbed messages come that way, and neither is
+  // believed as it stands. Geometry comes from the X server's own notices.
+  const bool sent = (event->response_type & 0x80) != 0;
   switch (event->response_type & ~0x80) {
     case XCB_CLIENT_MESSAGE: {
       const auto* client = reinterpret_cast<const xcb_client_message_event_t*>(event);
       if (client->type == managerAtom_ && client->window == root_ &&
           client->data.data32[1] == selectionAtom_) {
-        setManager(client->data.data32[2]);
+        lookUpManager();  // the selection's owner says who manages the tray, not the message
       } else if (client->type == xembedAtom_ && client->data.data32[1] == xembedEmbeddedNotify) {
-        announceEmbedding(client->window);
+        const Listener* listener = listenerOf(client->window);
+        if (listener != nullptr && listener->embeddedNotice) listener->embeddedNotice();
       }
       break;
     }
     case XCB_DESTROY_NOTIFY: {
       const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
-      slots_.erase(destroyed->window);
-      if (manager_ != XCB_WINDOW_NONE && destroyed->window == manager_) setManager(XCB_WINDOW_NONE);
+      if (!sent && destroyed->event == destroyed->window) announceDestruction(destroyed->window);
       break;
     }
     case XCB_CONFIGURE_NOTIFY: {
       const auto* configured = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
       // Each window's own notification only, not the copy its parent's substructure listeners get.
-      if (configured->event == configured->window) announceResize(configured->window);
+      if (!sent && configured->event == configured->window) {
+        announceConfigure(configured->window,
+                          PixelRect{configured->x, configured->y, configured->width, configured->height});
+      }
       break;
     }
     case XCB_MAP_NOTIFY: {
       const auto* mapped = reinterpret_cast<const xcb_map_notify_event_t*>(event);
-      if (mapped->event == mapped->window) announceMap(mapped->window);
+      const Listener* listener = listenerOf(mapped->window);
+      if (!sent && mapped->event == mapped->window && listener != nullptr && listener->mapped)
+        listener->mapped();
       break;
     }
     case XCB_REPARENT_NOTIFY: {
       const auto* reparented = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
-      if (reparented->event == reparented->window) announceReparent(reparented->window, reparented->parent);
+      if (!sent && reparented->event == reparented->window) {
+        announceReparent(reparented->window, reparented->parent, reparented->x, reparented->y);
+      }
       break;
     }
     default:

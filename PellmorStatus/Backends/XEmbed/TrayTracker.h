@@ -20,13 +20,17 @@ namespace pellmor::xembed {
 // when a window of ours has been embedded. The one place that talks to the tray manager.
 class TrayTracker : public QAbstractNativeEventFilter {
  public:
-  // What happens to one of our windows.
+  // What happens to one of our windows, with the geometry the X server's notices carry.
   struct Listener {
-    std::function<void()> trayChanged;   // a manager appeared or went away; ask to dock again
-    std::function<void()> embedded;      // the tray took the window in
-    std::function<void()> resized;       // the window or the slot it sits in changed its geometry
-    std::function<void()> orphaned;      // the window was put back on the root window (its tray exited)
-    std::function<void()> mappedOnRoot;  // the window was mapped while it sits on the root window
+    std::function<void()> trayChanged;     // the selection's owner changed: a manager appeared or went away
+    std::function<void()> embeddedNotice;  // the tray's XEmbed "embedded" notice
+    // Reparented into a tray's window: the window's geometry in it, and that window's size.
+    std::function<void(PixelRect window, PixelSize parent)> reparentedIntoTray;
+    std::function<void()> reparentedToRoot;
+    std::function<void(PixelRect window)> configured;  // the window's geometry in its parent changed
+    std::function<void(PixelSize parent)> parentResized;
+    std::function<void()> mapped;
+    std::function<void()> destroyed;
   };
 
   // Installs itself as a native event filter of the running QGuiApplication.
@@ -42,14 +46,13 @@ class TrayTracker : public QAbstractNativeEventFilter {
 
   // Asks the current manager to embed the window; false when no tray runs.
   bool requestDock(WindowId window) const;
-  // Asks the X server again which window manages the tray, for a change that came unannounced (a manager
-  // that replaced another while this process was starting).
+  // Asks the X server which window owns the tray's selection, and tells the listeners when that changed:
+  // for a change that came unannounced (a manager that replaced another while this process was starting),
+  // and for every MANAGER message, which any X client can send.
   void lookUpManager();
 
   void addListener(WindowId window, Listener listener);
   void removeListener(WindowId window);
-  // Reports geometry changes of the slot that now holds the listener's window as its own.
-  void watchSlot(WindowId window, WindowId slot);
 
   // What the tray shows behind a docked window, at the window's place; null when it cannot be read, or
   // not yet: before the tray has laid out and shown the window's slot.
@@ -58,12 +61,12 @@ class TrayTracker : public QAbstractNativeEventFilter {
   bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
  private:
-  void setManager(WindowId window);
+  const Listener* listenerOf(WindowId window) const;
   void announceTrayChange();
-  void announceEmbedding(WindowId window);
-  void announceResize(WindowId window);
-  void announceReparent(WindowId window, WindowId parent);
-  void announceMap(WindowId window);
+  void announceReparent(WindowId window, WindowId parent, int x, int y);
+  void announceConfigure(WindowId window, PixelRect geometry);
+  void announceDestruction(WindowId window);
+  void watchSlot(WindowId window, WindowId slot);
 
   std::uint32_t selectionAtom_ = 0;
   std::uint32_t managerAtom_ = 0;
@@ -73,7 +76,7 @@ class TrayTracker : public QAbstractNativeEventFilter {
   WindowId root_ = 0;
   WindowId manager_ = 0;
   std::map<WindowId, Listener> listeners_;
-  std::map<WindowId, WindowId> slots_;  // slot window -> the listener's window in it
+  std::map<WindowId, WindowId> slots_;  // a tray's window that holds a listener's window -> that window
 };
 
 }  // namespace pellmor::xembed

@@ -30,30 +30,44 @@ WindowId topLevelAncestor(WindowId window) {
   }
 }
 
-bool isReparented(WindowId window) {
-  xcb_connection_t* const c = connection();
+namespace {
+
+bool insideViewableWindow(xcb_connection_t* c, WindowId window) {
   const ReplyPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
-  return tree && tree->parent != tree->root && tree->parent != XCB_WINDOW_NONE;
+  if (!tree || tree->parent == tree->root || tree->parent == XCB_WINDOW_NONE) return false;
+  const ReplyPtr<xcb_get_window_attributes_reply_t> parent(
+      xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, tree->parent), nullptr));
+  return parent && parent->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
-std::optional<PixelSize> sizeOf(WindowId window) {
+bool fullyTransparent(xcb_connection_t* c, WindowId window) {
+  // _NET_WM_WINDOW_OPACITY: 0 is fully transparent, 0xffffffff opaque; a compositor draws it so.
+  const ReplyPtr<xcb_get_property_reply_t> opacity(xcb_get_property_reply(
+      c, xcb_get_property(c, 0, window, internAtom("_NET_WM_WINDOW_OPACITY"), XCB_ATOM_CARDINAL, 0, 1),
+      nullptr));
+  return opacity && xcb_get_property_value_length(opacity.get()) >= 4 &&
+         *static_cast<const uint32_t*>(xcb_get_property_value(opacity.get())) == 0;
+}
+
+}  // namespace
+
+std::optional<PixelRect> shownOnScreen(WindowId window, PixelRect cell) {
   xcb_connection_t* const c = connection();
-  const ReplyPtr<xcb_get_geometry_reply_t> geometry(
-      xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
-  if (!geometry) return std::nullopt;
-  return PixelSize{geometry->width, geometry->height};
-}
-
-WindowId parentOf(WindowId window) {
-  xcb_connection_t* const c = connection();
-  const ReplyPtr<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr));
-  return tree ? tree->parent : 0;
-}
-
-std::optional<PixelSize> parentSizeOf(WindowId window) {
-  const WindowId parent = parentOf(window);
-  if (parent == 0) return std::nullopt;
-  return sizeOf(parent);
+  if (cell.empty() || !insideViewableWindow(c, window) || fullyTransparent(c, topLevelAncestor(window)))
+    return std::nullopt;
+  const ReplyPtr<xcb_get_geometry_reply_t> screen(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, rootWindow()), nullptr));
+  const ReplyPtr<xcb_translate_coordinates_reply_t> corner(xcb_translate_coordinates_reply(
+      c,
+      xcb_translate_coordinates(c, window, rootWindow(), static_cast<int16_t>(cell.x),
+                                static_cast<int16_t>(cell.y)),
+      nullptr));
+  if (!screen || !corner) return std::nullopt;
+  // The screen as a parent of the cell: what lies beyond its edges is cut off.
+  const PixelRect onRoot{corner->dst_x, corner->dst_y, cell.width, cell.height};
+  const PixelRect part = visibleCell(onRoot, PixelSize{screen->width, screen->height});
+  if (part.empty()) return std::nullopt;
+  return PixelRect{cell.x + part.x, cell.y + part.y, part.width, part.height};
 }
 
 void withdraw(WindowId window) {

@@ -7,11 +7,10 @@
 #include <optional>
 
 #include "Backends/Qt/GlobalCoordinates.h"
+#include "Backends/XEmbed/TrayCell.h"
 #include "Platform/StatusBar.h"
 
 namespace pellmor::xembed {
-
-using WindowId = std::uint32_t;
 
 // Where a window is, as the X server says: Qt's own idea (mapToGlobal) stops following a window once a
 // tray has reparented it.
@@ -19,20 +18,10 @@ std::optional<qt::PixelRect> geometryOnRoot(WindowId window);
 // The ancestor of the window that is a child of the root window (the tray's panel for a docked item), or
 // the window itself when it is a child of the root; 0 when the server does not know the window.
 WindowId topLevelAncestor(WindowId window);
-// Whether the window currently sits inside another window rather than directly on the root window.
-bool isReparented(WindowId window);
-
-// A window's size in device pixels and, for a window inside another, that parent's size: the cell a tray
-// gives an embedded window. Nothing when the server does not know the window.
-struct PixelSize {
-  int width = 0;
-  int height = 0;
-  friend bool operator==(const PixelSize&, const PixelSize&) = default;
-};
-std::optional<PixelSize> sizeOf(WindowId window);
-std::optional<PixelSize> parentSizeOf(WindowId window);
-// The window's parent; 0 when the server does not know the window.
-WindowId parentOf(WindowId window);
+// The part of the cell (in the window's coordinates) that the screen shows: nothing when the window is
+// not inside a viewable tray window, when the tray's top-level window is fully transparent (as the
+// containers of XEmbed-to-StatusNotifierItem proxies are), or when it lies off the screen.
+std::optional<PixelRect> shownOnScreen(WindowId window, PixelRect cell);
 
 // Unmaps the window at once, whatever Qt believes about it: the X server maps a window again by itself
 // when a tray that embedded it exits (the tray's save-set).

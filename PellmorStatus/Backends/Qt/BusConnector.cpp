@@ -1,10 +1,10 @@
-#include "Backends/StatusNotifier/BusConnector.h"
+#include "Backends/Qt/BusConnector.h"
 
 #include <QMetaObject>
 #include <QStringList>
 #include <utility>
 
-namespace pellmor::sni {
+namespace pellmor::qt {
 
 namespace {
 
@@ -16,15 +16,17 @@ QString addressWithoutGuid(const QString& address) {
 
 }  // namespace
 
-BusConnector::BusConnector()
-    : address_(addressWithoutGuid(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"))), worker_("sni-bus") {}
+BusConnector::BusConnector(const QString& purpose)
+    : address_(addressWithoutGuid(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"))),
+      purpose_(purpose),
+      worker_((purpose + QStringLiteral("-bus")).toStdString()) {}
 
 BusConnector::~BusConnector() {
   worker_.stop();
 }
 
 void BusConnector::open(Opened opened) {
-  const QString name = QStringLiteral("pellmor-status-%1").arg(++opened_);
+  const QString name = QStringLiteral("pellmor-status-%1-%2").arg(purpose_).arg(++opened_);
   worker_.async([this, name, address = address_, opened = std::move(opened)] {
     QDBusConnection connection = address.isEmpty()
                                      ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)
@@ -51,4 +53,4 @@ void DisconnectionWatch::disconnected() {
   if (lost_) lost_();
 }
 
-}  // namespace pellmor::sni
+}  // namespace pellmor::qt

@@ -4,21 +4,23 @@
 
 #include <QDBusConnection>
 #include <QObject>
+#include <QString>
 #include <functional>
 
 #include "Support/SerialQueue.h"
 
-namespace pellmor::sni {
+namespace pellmor::qt {
 
 // Opens and closes private session bus connections on a worker thread. QtDBus connects, says Hello and
-// closes synchronously, and a stalled bus daemon must never hold the main thread.
+// closes synchronously, and a stalled bus daemon must never hold the main thread. Each front end has its
+// own, named after it: QtDBus knows connections by name across the whole process.
 class BusConnector final : public QObject {
   Q_OBJECT
 
  public:
   using Opened = std::function<void(QDBusConnection connection)>;
 
-  BusConnector();
+  explicit BusConnector(const QString& purpose);
   ~BusConnector() override;
 
   // Connects a new connection to the session bus (whichever daemon serves its address now); `opened`
@@ -31,6 +33,7 @@ class BusConnector final : public QObject {
   // DBUS_SESSION_BUS_ADDRESS without the server's guid, so a new bus daemon at the same address is
   // reached too; empty for libdbus's own default.
   QString address_;
+  QString purpose_;
   quint64 opened_ = 0;
   SerialQueue worker_;  // last: joined before the rest goes
 };
@@ -49,4 +52,4 @@ class DisconnectionWatch final : public QObject {
   std::function<void()> lost_;
 };
 
-}  // namespace pellmor::sni
+}  // namespace pellmor::qt

@@ -1,0 +1,144 @@
+#include "Backends/GnomeShell/ShellItem.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QPointer>
+#include <QVariantMap>
+#include <cstdio>
+#include <utility>
+
+#include "Backends/GnomeShell/ShellExtensionTracker.h"
+#include "Backends/GnomeShell/ShellItemAdaptor.h"
+#include "Backends/Qt/BusConnector.h"
+
+namespace pellmor::gnome {
+namespace {
+
+const QString itemService = QStringLiteral("com.pellmor.Status.Item");
+const QString itemPath = QStringLiteral("/com/pellmor/Status/Item");
+const QString itemInterface = QStringLiteral("com.pellmor.Status.Item");
+constexpr int callTimeoutMilliseconds = 5000;
+// RequestName's answers (the D-Bus specification): the name is ours, or we wait in its queue.
+constexpr uint primaryOwner = 1;
+constexpr uint inQueue = 2;
+
+QVariantMap changesBetween(const ShellPresentation& before, const ShellPresentation& after) {
+  QVariantMap changed;
+  if (before.image != after.image) changed.insert(QStringLiteral("Image"), QVariant::fromValue(after.image));
+  if (before.description != after.description)
+    changed.insert(QStringLiteral("Description"), after.description);
+  if (before.menuEntries != after.menuEntries)
+    changed.insert(QStringLiteral("MenuEntries"), after.menuEntries);
+  return changed;
+}
+
+}  // namespace
+
+ShellItem::ShellItem(ShellExtensionTracker& tracker, Actions actions)
+    : tracker_(tracker), actions_(std::move(actions)) {
+  // Before any object is registered: QtDBus leaves a member whose types it cannot resolve off the bus.
+  registerShellTypes();
+  new ShellItemAdaptor(*this);  // owned by this object (a QObject child)
+  connect(&tracker_, &ShellExtensionTracker::availabilityChanged, this, [this] { serveWhenPossible(); });
+}
+
+ShellItem::~ShellItem() {
+  setPublished(false);
+}
+
+void ShellItem::show(const ShellPresentation& presentation) {
+  const ShellPresentation before = std::exchange(presentation_, presentation);
+  // Unserved, no extension follows the item: it reads everything afresh once the name appears.
+  if (!bus_) return;
+  const QVariantMap changed = changesBetween(before, presentation_);
+  if (changed.isEmpty()) return;
+  // QtDBus adaptors announce no property changes themselves; the extension's proxy follows this signal.
+  QDBusMessage signal = QDBusMessage::createSignal(
+      itemPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
+  signal << itemInterface << changed << QStringList();
+  bus_->send(signal);
+}
+
+void ShellItem::setPublished(bool published) {
+  if (published == published_) return;
+  published_ = published;
+  if (published_) {
+    serveWhenPossible();
+  } else {
+    withdraw();
+  }
+}
+
+void ShellItem::serveWhenPossible() {
+  if (!published_ || bus_ || opening_ || !tracker_.connected()) return;
+  opening_ = true;
+  qt::BusConnector& connector = tracker_.connector();
+  connector.open([self = QPointer(this), &connector](const QDBusConnection& connection) {
+    if (self) self->opening_ = false;
+    if (!connection.isConnected()) return;  // the tracker's own connection notices and tries again
+    if (!self || !self->published_) {
+      connector.close(connection);
+      return;
+    }
+    self->served(connection);
+  });
+}
+
+void ShellItem::served(const QDBusConnection& connection) {
+  bus_ = connection;
+  bus_->registerObject(itemPath, this, QDBusConnection::ExportAdaptors);
+  disconnection_ = std::make_unique<qt::DisconnectionWatch>(connection, [this] {
+    // The bus is gone: the tracker connects again and says so, and the item is served anew then.
+    disconnection_.reset();
+    bus_.reset();
+  });
+  askForName();
+}
+
+// Asked without waiting: QDBusConnection::registerService would wait for the daemon's answer.
+void ShellItem::askForName() {
+  QDBusMessage call = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
+  call << itemService << 0u;  // no flags: queued behind another holder, and ours once it lets go
+  auto* pending = new QDBusPendingCallWatcher(bus_->asyncCall(call, callTimeoutMilliseconds), this);
+  connect(pending, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* done) {
+    done->deleteLater();
+    const QDBusPendingReply<uint> reply = *done;
+    if (reply.isValid() && reply.value() == primaryOwner) return;
+    const QString reason =
+        reply.isValid() && reply.value() == inQueue
+            ? QStringLiteral("%1 is held by another program; the item appears once it lets go")
+                  .arg(itemService)
+            : reply.error().message();
+    std::fprintf(stderr, "Could not show the item in GNOME Shell's top bar: %s\n", qPrintable(reason));
+    std::fflush(stderr);
+  });
+}
+
+void ShellItem::withdraw() {
+  if (!bus_) return;
+  disconnection_.reset();
+  bus_->unregisterObject(itemPath);
+  tracker_.connector().close(*bus_);
+  bus_.reset();
+}
+
+bool ShellItem::isTheShell(const QString& caller) const {
+  return published_ && !caller.isEmpty() && caller == tracker_.owner();
+}
+
+void ShellItem::activate(const QString& caller, int x, int y) {
+  if (isTheShell(caller) && actions_.activate) actions_.activate(x, y);
+}
+
+void ShellItem::secondaryActivate(const QString& caller) {
+  if (isTheShell(caller) && actions_.secondaryActivate) actions_.secondaryActivate();
+}
+
+void ShellItem::activateMenuEntry(const QString& caller, int index) {
+  if (isTheShell(caller) && actions_.menuEntryClicked) actions_.menuEntryClicked(index);
+}
+
+}  // namespace pellmor::gnome

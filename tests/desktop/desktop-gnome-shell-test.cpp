@@ -1,0 +1,326 @@
+// The companion in GNOME Shell's top bar, from the extension's side of the bus: the real process on a
+// private session bus with no display, against a stand-in for the extension written here. The stand-in
+// reports what a shell could report, reads the picture and clicks as the extension does.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+
+#include <QDBusConnectionInterface>
+#include <QDBusMetaType>
+#include <QDBusVirtualObject>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Backends/GnomeShell/ShellTypes.h"
+#include "Backends/Qt/ItemPainter.h"
+#include "Backends/Qt/QtTextMetrics.h"
+#include "StatusItem.h"
+#include "support/Channel.h"
+
+// (iiii), as the extension sends its panel's and item's frames.
+struct Frame {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+Q_DECLARE_METATYPE(Frame)
+QDBusArgument& operator<<(QDBusArgument& argument, const Frame& frame) {
+  argument.beginStructure();
+  argument << frame.x << frame.y << frame.width << frame.height;
+  argument.endStructure();
+  return argument;
+}
+const QDBusArgument& operator>>(const QDBusArgument& argument, Frame& frame) {
+  argument.beginStructure();
+  argument >> frame.x >> frame.y >> frame.width >> frame.height;
+  argument.endStructure();
+  return argument;
+}
+
+namespace pellmor::testing {
+namespace {
+
+const QString extensionName = QStringLiteral("com.pellmor.Status.GnomeShell");
+const QString extensionPath = QStringLiteral("/com/pellmor/Status/GnomeShell");
+const QString itemName = QStringLiteral("com.pellmor.Status.Item");
+const QString itemPath = QStringLiteral("/com/pellmor/Status/Item");
+const QString itemInterface = QStringLiteral("com.pellmor.Status.Item");
+const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+
+template <typename Condition>
+bool waitFor(Condition condition) {
+  return QTest::qWaitFor(condition, static_cast<int>(patience(60).count()));
+}
+
+// The extension's object: answers GetAll with whatever the test sets, of any type, and announces changes.
+class StandInExtension final : public QDBusVirtualObject {
+ public:
+  StandInExtension(QDBusConnection bus, QVariantMap properties)
+      : bus_(std::move(bus)), properties_(std::move(properties)) {
+    bus_.registerVirtualObject(extensionPath, this);
+  }
+  ~StandInExtension() override { bus_.unregisterObject(extensionPath); }
+
+  void report(const QVariantMap& changed) {
+    for (auto it = changed.begin(); it != changed.end(); ++it)
+      properties_.insert(it.key(), it.value());
+    QDBusMessage signal =
+        QDBusMessage::createSignal(extensionPath, propertiesInterface, QStringLiteral("PropertiesChanged"));
+    signal << extensionName << changed << QStringList();
+    bus_.send(signal);
+  }
+
+  QString introspect(const QString&) const override { return {}; }
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+    if (message.interface() != propertiesInterface || message.member() != QLatin1String("GetAll"))
+      return false;
+    connection.send(message.createReply(QVariant::fromValue(properties_)));
+    return true;
+  }
+
+ private:
+  QDBusConnection bus_;
+  QVariantMap properties_;
+};
+
+// A top bar of the given height and scale across a 1280 pixel wide screen, the item at x 1000.
+QVariantMap panel(int height, int scale, int itemWidth) {
+  return {{QStringLiteral("PanelHeight"), height},
+          {QStringLiteral("ScaleFactor"), scale},
+          {QStringLiteral("PanelFrame"), QVariant::fromValue(Frame{0, 0, 1280, height})},
+          {QStringLiteral("ItemFrame"), QVariant::fromValue(Frame{1000, 0, itemWidth, height})}};
+}
+
+// What the companion draws for a fresh channel (signed in, no timer): the full row centred in a cell as
+// high as the bar's logical height, at the bar's scale, computed here by the same core and painter.
+gnome::ItemImage expectedImage(int cellHeight, int scale) {
+  ManualMainThread mainThread;
+  FakeClock clock{1'700'000'000.0};
+  FakeTickerFactory tickers;
+  const qt::QtTextMetrics metrics;
+  TempChannel channel{mainThread};
+  StatusItem content({.channel = [&]() -> FIFOManager& { return channel.fifo(); },
+                      .mainThread = &mainThread,
+                      .clock = &clock,
+                      .tickers = &tickers,
+                      .textMetrics = &metrics},
+                     std::make_shared<SizeSubject>());
+  content.install([] {});
+  mainThread.drain();
+  const int width = static_cast<int>(std::ceil(content.render().size.width));
+  return gnome::itemImageFrom(qt::renderItemImage(content.render(), QSize(width, cellHeight), scale));
+}
+
+// A child that dies with the test, whatever ends the test: no companion or bus daemon outlives a failure.
+void startChild(QProcess& process, const QString& program, const QStringList& arguments) {
+  process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+  process.start(program, arguments);
+}
+
+class GnomeShellEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qDBusRegisterMetaType<Frame>();
+    gnome::registerShellTypes();
+    ASSERT_NO_FATAL_FAILURE(startBus());
+  }
+  void TearDown() override {
+    stopShell();
+    for (QProcess* process : {&companion_, &bus_}) {
+      if (process->state() == QProcess::NotRunning) continue;
+      process->kill();
+      process->waitForFinished();
+    }
+  }
+
+  // A session bus of our own at a fixed address, so a new daemon can take the old one's place, and the
+  // shell's connection to it.
+  void startBus() {
+    const auto socket = std::filesystem::path(runtime_.path()) / "bus";
+    startChild(bus_, QStringLiteral("dbus-daemon"),
+               {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
+                QStringLiteral("--address=unix:path=") + QString::fromStdString(socket.string())});
+    ASSERT_TRUE(waitFor([&] { return bus_.canReadLine(); })) << "dbus-daemon gave no address";
+    address_ = QString::fromLatin1(bus_.readLine().trimmed());
+    shell_ = QDBusConnection::connectToBus(address_, QStringLiteral("test-shell"));
+    ASSERT_TRUE(shell_.isConnected());
+  }
+  void stopShell() {
+    extension_.reset();
+    for (const char* name : {"test-shell", "test-stranger"})
+      QDBusConnection::disconnectFromBus(QLatin1String(name));
+  }
+
+  // The extension enabled: its object, then its name, as the extension does.
+  void enableExtension(const QVariantMap& properties) {
+    extension_ = std::make_unique<StandInExtension>(shell_, properties);
+    ASSERT_TRUE(shell_.registerService(extensionName));
+  }
+
+  void startCompanion() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "PELLMOR_STATUS_HOST"})
+      environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime_.path()));
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
+    companion_.setProcessEnvironment(environment);
+    startChild(companion_, QStringLiteral(PELLMOR_STATUS_PATH), {});
+    ASSERT_TRUE(companion_.waitForStarted()) << companion_.errorString().toStdString();
+  }
+
+  bool itemPublished() { return shell_.interface()->isServiceRegistered(itemName).value(); }
+
+  gnome::ItemImage image() {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(itemName, itemPath, propertiesInterface, QStringLiteral("Get"));
+    call << itemInterface << QStringLiteral("Image");
+    const QDBusMessage reply = shell_.call(call);
+    gnome::ItemImage result;
+    if (reply.type() == QDBusMessage::ReplyMessage)
+      reply.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>() >> result;
+    return result;
+  }
+
+  void callItem(const char* method, const QVariantList& arguments = {}) {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(itemName, itemPath, itemInterface, QLatin1String(method));
+    call.setArguments(arguments);
+    shell_.call(call);
+  }
+
+  std::vector<std::string> printed(QProcess::ProcessChannel channel) {
+    std::vector<std::string>& lines = channel == QProcess::StandardOutput ? out_ : err_;
+    companion_.setReadChannel(channel);
+    while (companion_.waitForReadyRead(0)) {
+    }  // what the pipe holds already, without waiting
+    while (companion_.canReadLine())
+      lines.push_back(companion_.readLine().chopped(1).toStdString());
+    return lines;
+  }
+
+  std::string fifo(const char* name) const {
+    const auto path = std::filesystem::path(runtime_.path()) / PELLMOR_APP_GROUP_IDENTIFIER / name;
+    EXPECT_TRUE(waitFor([&] { return std::filesystem::is_fifo(path); })) << name << " did not appear";
+    return path.string();
+  }
+
+  QProcess bus_;
+  QString address_;
+  TempDirectory runtime_;
+  QDBusConnection shell_{QString()};
+  std::unique_ptr<StandInExtension> extension_;
+  QProcess companion_;
+  std::vector<std::string> out_;
+  std::vector<std::string> err_;
+};
+
+// At scale 2 the picture has twice the pixels of the row's logical size, and a click's screen pixels are
+// taken back to the row's points: the timer button spans points 2 to 22 (pixels 4 to 44).
+TEST_F(GnomeShellEndToEnd, DrawsTheRowAtTheBarsScaleAndMapsClicksBack) {
+  enableExtension(panel(64, 2, 126));
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  ASSERT_TRUE(waitFor([&] { return itemPublished(); })) << "the item was not published";
+  EXPECT_TRUE(image() == expectedImage(32, 2)) << "the picture differs from the rendering";
+
+  MainAppReader mainApp(fifo("to_main.fifo"));
+  ASSERT_TRUE(writeConnection(fifo("from_main.fifo"), "{\"action\":\"requestMenubarPosition\"}\n"));
+  // Without a display Qt's pixels are the shell's: the item's left edge and width, the bar's top and height.
+  EXPECT_EQ(mainApp.readLine(patience(60)),
+            R"({"action":"menubarPosition","height":64.0,"width":126.0,"x":1000.0,"y":0.0})");
+  const struct {
+    const char* method;
+    QVariantList arguments;
+    std::optional<std::string> action;  // none: nothing is sent
+  } clicks[] = {
+      {"Activate", {24, 32}, "toggleTimer"},     {"Activate", {80, 32}, "toggleApp"},
+      {"Activate", {-20, 32}, "toggleApp"},  // the panel button's padding: the item itself
+      {"SecondaryActivate", {}, "toggleTimer"},  {"ActivateMenuEntry", {5}, std::nullopt},
+      {"ActivateMenuEntry", {-1}, std::nullopt}, {"ActivateMenuEntry", {1}, "toggleApp"},
+  };
+  // Another client of the bus clicks too, and is answered with nothing done: only the shell clicks.
+  QDBusConnection stranger = QDBusConnection::connectToBus(address_, QStringLiteral("test-stranger"));
+  for (const auto& click : clicks) {
+    stranger.call(
+        QDBusMessage::createMethodCall(itemName, itemPath, itemInterface, QLatin1String(click.method))
+        << click.arguments);
+    callItem(click.method, click.arguments);
+    if (click.action) {
+      EXPECT_EQ(mainApp.readLine(patience(60)), R"({"action":")" + *click.action + R"("})");
+    }
+  }
+  EXPECT_TRUE(waitFor([&] { return printed(QProcess::StandardOutput).size() >= 4; }));
+  EXPECT_EQ(out_, (std::vector<std::string>{"Toggling timer", "Toggling main app", "Toggling timer",
+                                            "Toggling main app"}))
+      << "the padding's click is the item's own silent action; entries out of the menu do nothing";
+}
+
+// A bar no shell can have is refused, with a line for each value, and shows nothing; the first sound
+// report shows the item.
+TEST_F(GnomeShellEndToEnd, RefusesWhatNoBarCanBeAndRecovers) {
+  enableExtension({{QStringLiteral("PanelHeight"), 100000},
+                   {QStringLiteral("ScaleFactor"), 0},
+                   {QStringLiteral("PanelFrame"), QStringLiteral("(0, 0, 1280, 32)")},
+                   {QStringLiteral("ItemFrame"), QVariant::fromValue(Frame{0, 0, -5, 32})}});
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  const std::vector<std::string> refused = {
+      "Ignored the GNOME Shell extension's ItemFrame: (0, 0, -5, 32) is off any screen",
+      "Ignored the GNOME Shell extension's PanelFrame: not a rectangle (iiii)",
+      "Ignored the GNOME Shell extension's PanelHeight: 100000 is outside 1 to 1024",
+      "Ignored the GNOME Shell extension's ScaleFactor: 0 is outside 1 to 8",
+  };
+  const auto refusals = [&] {
+    std::vector<std::string> lines;
+    for (const std::string& line : printed(QProcess::StandardError))
+      if (line.starts_with("Ignored the GNOME Shell")) lines.push_back(line);
+    return lines;
+  };
+  ASSERT_TRUE(waitFor([&] { return refusals().size() >= refused.size(); }));
+  EXPECT_EQ(refusals(), refused);
+  EXPECT_FALSE(itemPublished()) << "published with no bar to show it in";
+
+  extension_->report(panel(32, 1, 63));
+  ASSERT_TRUE(waitFor([&] { return itemPublished(); })) << "a sound report did not show the item";
+  EXPECT_TRUE(image() == expectedImage(32, 1));
+  EXPECT_EQ(companion_.state(), QProcess::Running);
+}
+
+// The session bus dies and a new one starts at the same address: the companion connects to it and shows
+// the item to the extension there. While the bus is gone it says once that no host shows the item.
+TEST_F(GnomeShellEndToEnd, ComesBackOnANewBusAtTheSameAddress) {
+  enableExtension(panel(32, 1, 63));
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  ASSERT_TRUE(waitFor([&] { return itemPublished(); })) << "the item was not published";
+  const auto missing = [&] {
+    const std::vector<std::string> lines = printed(QProcess::StandardError);
+    return std::count_if(lines.begin(), lines.end(),
+                         [](const std::string& line) { return line.starts_with("No tray to show"); });
+  };
+  const auto missingBefore = missing();
+  stopShell();
+  bus_.kill();
+  bus_.waitForFinished();
+  EXPECT_TRUE(waitFor([&] { return missing() == missingBefore + 1; }));
+  ASSERT_NO_FATAL_FAILURE(startBus());
+  enableExtension(panel(32, 1, 63));
+  ASSERT_TRUE(waitFor([&] { return itemPublished(); })) << "not shown on the new bus";
+  EXPECT_EQ(shell_.interface()->servicePid(itemName).value(), companion_.processId());
+  EXPECT_TRUE(image() == expectedImage(32, 1));
+  EXPECT_EQ(missing(), missingBefore + 1);
+}
+
+}  // namespace
+}  // namespace pellmor::testing
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QGuiApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

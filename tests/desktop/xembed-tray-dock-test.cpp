@@ -1,0 +1,233 @@
+// The tray dock's transitions, without an X server: a fake port plays the X server and the tray, and the
+// test moves the clock.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "Backends/XEmbed/TrayDock.h"
+#include "support/FakeTrayPort.h"
+
+namespace pellmor::xembed {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::FakeTrayPort;
+using Times = std::vector<std::chrono::milliseconds>;
+
+constexpr PixelSize row{63, 22};
+
+class TrayDockTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dock.setOwnSize(row); }
+
+  // The tray reparents the window into a slot of the window's size and maps it.
+  void trayTakes(PixelRect window = {0, 0, row.width, row.height}, PixelSize parent = row) {
+    dock.reparentedIntoTray(window, parent);
+    dock.mapped();
+  }
+  void advanceToNextRequest() {
+    const std::size_t before = port.dockRequests.size();
+    for (int step = 0; step < 6000 && port.dockRequests.size() == before; ++step)
+      port.advance(10ms);
+  }
+
+  FakeTrayPort port;
+  TrayDock dock{port};
+};
+
+TEST_F(TrayDockTest, AsksAgainWithDoublingDelaysUntilATrayTakesTheWindow) {
+  dock.setEnabled(true, true);
+  port.advance(7500ms);
+  EXPECT_EQ(port.dockRequests, (Times{0ms, 500ms, 1500ms, 3500ms, 7500ms}));
+  trayTakes();
+  port.advance(60s);
+  EXPECT_EQ(port.dockRequests.size(), 5u);
+  EXPECT_EQ(dock.state(), DockState::settled);
+}
+
+TEST_F(TrayDockTest, ANewManagerIsAskedOnlyAfterAMoment) {
+  dock.setEnabled(true, false);
+  dock.managerChanged(true);
+  port.advance(100ms);
+  dock.managerChanged(true);  // announced twice: one request
+  port.advance(900ms);
+  EXPECT_EQ(port.dockRequests, (Times{600ms}));
+}
+
+TEST_F(TrayDockTest, DockingEnabledBecauseAManagerAppearedWaitsForItToo) {
+  dock.managerChanged(true);  // while disabled
+  port.advance(10ms);
+  dock.setEnabled(true, true);
+  port.advance(900ms);
+  EXPECT_EQ(port.dockRequests, (Times{510ms}));
+}
+
+TEST_F(TrayDockTest, ATrayThatHandsTheWindowBackIsAskedLessAndLessOften) {
+  dock.setEnabled(true, true);
+  for (int handBack = 0; handBack < 3; ++handBack) {
+    trayTakes();
+    dock.reparentedToRoot();
+    advanceToNextRequest();
+  }
+  EXPECT_EQ(port.dockRequests, (Times{0ms, 500ms, 1500ms, 3500ms}));
+  EXPECT_EQ(port.count("withdraw"), 3);  // never left on the desktop
+}
+
+TEST_F(TrayDockTest, ATrayThatKeptTheItemStartsTheDelaysAfresh) {
+  dock.setEnabled(true, true);
+  for (int handBack = 0; handBack < 2; ++handBack) {
+    trayTakes();
+    dock.reparentedToRoot();
+    advanceToNextRequest();
+  }
+  trayTakes();
+  port.advance(TrayDock::settleDelay);
+  const auto keptUntil = port.now();
+  dock.reparentedToRoot();
+  advanceToNextRequest();
+  EXPECT_EQ(port.dockRequests.back() - keptUntil, TrayDock::firstRetryDelay);
+}
+
+TEST_F(TrayDockTest, ASilentTrayStillGetsTheItemShown) {
+  struct Case {
+    const char* tray;
+    bool maps;
+    bool notifies;
+    std::chrono::milliseconds shownAfter;
+  };
+  for (const Case& c :
+       {Case{"maps, never notifies", true, false, 0ms}, Case{"notifies, never maps", false, true, 0ms},
+        Case{"neither", false, false, TrayDock::silentTrayDelay}}) {
+    FakeTrayPort port;
+    TrayDock dock{port};
+    dock.setEnabled(true, true);
+    dock.reparentedIntoTray({0, 0, 63, 22}, row);
+    if (c.maps) dock.mapped();
+    if (c.notifies) dock.embeddedNotice();
+    port.advance(c.shownAfter - 1ms);
+    EXPECT_EQ(port.count("showInTray"), c.shownAfter > 0ms ? 0 : 1) << c.tray;
+    port.advance(1ms);
+    EXPECT_EQ(port.count("showInTray"), 1) << c.tray;
+  }
+}
+
+TEST_F(TrayDockTest, AWindowDestroyedInItsSlotIsMadeAnewAndDocksAgain) {
+  dock.setEnabled(true, true);
+  trayTakes();
+  dock.windowDestroyed();
+  EXPECT_EQ(port.count("recreateWindow"), 1);
+  advanceToNextRequest();
+  EXPECT_EQ(port.dockRequests, (Times{0ms, 500ms}));
+}
+
+TEST_F(TrayDockTest, ANewManagerTakesTheWindowOutOfTheOldTray) {
+  dock.setEnabled(true, true);
+  trayTakes();
+  port.advance(TrayDock::settleDelay);
+  dock.managerChanged(true);
+  EXPECT_EQ(port.count("withdrawToRoot"), 1);  // not left unmapped inside the old tray
+  port.advance(TrayDock::managerStartDelay);
+  EXPECT_EQ(port.dockRequests.size(), 2u);
+}
+
+TEST_F(TrayDockTest, DisabledTheWindowStaysOutOfEveryTray) {
+  dock.setEnabled(true, true);
+  trayTakes();
+  dock.setEnabled(false, true);
+  EXPECT_EQ(port.count("withdrawToRoot"), 1);
+  dock.reparentedIntoTray({0, 0, 63, 22}, row);  // a tray that docks it all the same
+  dock.mapped();
+  EXPECT_EQ(port.count("withdrawToRoot"), 2);
+  EXPECT_EQ(port.count("showInTray"), 1);
+}
+
+TEST_F(TrayDockTest, AWindowMappedOnTheRootWindowIsUnmapped) {
+  dock.setEnabled(true, false);
+  dock.mapped();  // the X server maps it when the tray that held it exits
+  EXPECT_EQ(port.calls, (std::vector<std::string>{"withdraw"}));
+}
+
+TEST_F(TrayDockTest, TheCellCountsOnceTheTrayHasSettledOnIt) {
+  dock.setEnabled(true, true);
+  // GNOME's tray: 1 x 1 first, the slot it keeps a moment later.
+  dock.reparentedIntoTray({0, 0, 63, 22}, {1, 1});
+  dock.windowConfigured({0, 0, 1, 1});
+  dock.mapped();
+  port.advance(2ms);
+  dock.windowConfigured({0, 0, 63, 16});
+  dock.parentResized({63, 16});
+  port.advance(TrayDock::settleDelay - 1ms);
+  EXPECT_EQ(port.cellChanges, 0);
+  EXPECT_FALSE(dock.settledCell());
+  port.advance(1ms);
+  EXPECT_EQ(port.cellChanges, 1);
+  EXPECT_EQ(dock.settledCell(), (SettledCell{{0, 0, 63, 16}, true}));
+}
+
+TEST_F(TrayDockTest, TheWindowKeepsToTheSlotTheTrayGives) {
+  struct Case {
+    const char* tray;
+    PixelRect given;  // the window's geometry after the tray has configured it
+    PixelSize parent;
+    PixelSize afterGrowing;  // the window once the item asks for 76 x 22
+    PixelRect cell;
+  };
+  for (const Case& c : {
+           Case{"trayer: follows the item", {0, 0, 63, 22}, {63, 22}, {76, 22}, {0, 0, 63, 22}},
+           Case{"icewm: slots of its own", {0, 0, 32, 24}, {32, 24}, {32, 24}, {0, 0, 32, 24}},
+           Case{"mate-panel: its height, the item's width",
+                {0, 0, 63, 25},
+                {63, 25},
+                {76, 25},
+                {0, 0, 63, 25}},
+           Case{
+               "polybar: 16 x 16 inside a larger window", {4, 4, 16, 16}, {24, 24}, {16, 16}, {0, 0, 16, 16}},
+       }) {
+    FakeTrayPort port;
+    TrayDock dock{port};
+    dock.setOwnSize(row);
+    dock.setEnabled(true, true);
+    dock.windowConfigured(c.given);  // polybar sizes the window before reparenting it
+    dock.reparentedIntoTray(c.given, c.parent);
+    dock.mapped();
+    EXPECT_EQ(port.fittedCell, c.cell) << c.tray;
+    dock.setOwnSize({76, 22});
+    EXPECT_EQ(port.resizes.back(), c.afterGrowing) << c.tray;
+  }
+}
+
+TEST_F(TrayDockTest, ItsOwnResizesArrivingLateAreNotTakenForTheTrays) {
+  dock.setEnabled(true, true);
+  trayTakes();
+  dock.setOwnSize({76, 22});
+  dock.setOwnSize({80, 22});
+  dock.windowConfigured({0, 0, 76, 22});
+  dock.windowConfigured({0, 0, 80, 22});
+  EXPECT_EQ(port.resizes.back(), (PixelSize{80, 22}));
+}
+
+TEST_F(TrayDockTest, ATrayWindowNobodySeesIsReportedSo) {
+  struct Case {
+    const char* tray;
+    std::optional<PixelRect> onScreen;
+    SettledCell settled;
+  };
+  for (const Case& c : {Case{"hidden or transparent", std::nullopt, {{0, 0, 63, 22}, false}},
+                        Case{"past the screen's edge", PixelRect{0, 0, 59, 22}, {{0, 0, 59, 22}, true}}}) {
+    FakeTrayPort port;
+    port.screen = [&c](PixelRect) { return c.onScreen; };
+    TrayDock dock{port};
+    dock.setOwnSize(row);
+    dock.setEnabled(true, true);
+    dock.reparentedIntoTray({0, 0, 63, 22}, row);
+    dock.mapped();
+    port.advance(TrayDock::settleDelay);
+    EXPECT_EQ(dock.settledCell(), c.settled) << c.tray;
+  }
+}
+
+}  // namespace
+}  // namespace pellmor::xembed
