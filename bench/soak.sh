@@ -5,10 +5,11 @@
 # tray for the watcher while no tray runs, and comes back; it is clicked where it is shown, with the
 # pointer in the tray or over the bus); the other is a StatusNotifierItem alone on a bus of its own with
 # its own watcher, clicked over the bus as hosts do. Prints, once a minute, each one's resident memory,
-# open descriptors, threads and where its item is shown; at the end the change of each since minute 1.
+# open descriptors, threads and where its item is shown; at the end the change since the reference.
 # Exits with status 1 if either ended, lost its item, or grew: more descriptors, or resident memory more
-# than 1 MB and 3 % above minute 1. Minute 1, not 0, is the reference: by then every kind of message,
-# click and restart has happened once, and what was allocated for the first of each stays.
+# than 1 MB and 3 % above the reference. The reference is taken after the first minute, not at the start:
+# by then every kind of message, click and restart has happened once, and what was allocated for the
+# first of each stays. It and the end are taken in the same state (a running timer, both items shown).
 #
 #   bench/soak.sh [MINUTES]      20 minutes by default, at least 2; needs the build of bench/run.sh
 source "$(dirname "$0")/harness.sh"
@@ -30,9 +31,10 @@ sni_watcher=$WATCHER_PID
 start_companion sni -u DISPLAY PELLMOR_STATUS_HOST=sni DBUS_SESSION_BUS_ADDRESS="$sni_bus"
 sni_pid=$COMPANION_PID
 
-# Each companion's channel held open as a main application holds it, and its answers read.
+# Each companion's channel held open as a main application holds it, and its answers read (opened for
+# writing too: the companion opens and closes its end for each line, which would end a plain reader).
 for name in auto sni; do
-  cat "$WORK/$name/$APP_GROUP/to_main.fifo" >/dev/null &
+  cat 0<>"$WORK/$name/$APP_GROUP/to_main.fifo" >"$WORK/$name.answers" &
   STARTED+=($!)
 done
 exec 5>"$WORK/auto/$APP_GROUP/from_main.fifo" 6>"$WORK/sni/$APP_GROUP/from_main.fifo"
@@ -64,7 +66,7 @@ bus_click() {  # bus_click BUS NAME N
   service=$(registered_service "$2")
   [ -n "$service" ] || return 0
   method=$([ $(($3 % 2)) -eq 0 ] && echo Activate || echo SecondaryActivate)
-  timeout 5 dbus-send --address="$1" --dest="$service" --type=method_call --print-reply \
+  timeout 5 dbus-send --bus="$1" --dest="$service" --type=method_call --print-reply \
     /StatusNotifierItem "org.kde.StatusNotifierItem.$method" int32:0 int32:0 >/dev/null 2>&1 || true
 }
 tray_click() {  # tray_click N: the pointer on the docked item's centre
@@ -90,6 +92,7 @@ item_state() {  # item_state NAME
     echo none
   fi
 }
+descriptor_targets() { find /proc/"$1"/fd -mindepth 1 -maxdepth 1 -printf '%l\n' 2>/dev/null | sort; }
 figures() {  # figures NAME PID: resident kB, descriptors, threads, state
   echo "$(resident_kilobytes "$2") $(open_descriptors "$2") $(thread_count "$2") $(item_state "$1")"
 }
@@ -100,18 +103,37 @@ report() {  # report MINUTE
     pid=${name}_pid
     kill -0 "${!pid}" 2>/dev/null || die "the $name companion ended at minute $1"
     read -r kb fds threads state <<<"$(figures "$name" "${!pid}")"
-    [ "$1" != 1 ] || reference[$name]="$kb $fds"
+    if [ "$1" = reference ]; then
+      reference[$name]="$kb $fds"
+      descriptor_targets "${!pid}" >"$WORK/$name.descriptors"
+    fi
     line+=$(printf '   %8.1f MB %4d fds %3d threads %-10s' "$(awk -v k="$kb" 'BEGIN {print k / 1024}')" \
       "$fds" "$threads" "$state")
   done
-  printf '%4d min%s\n' "$1" "$line"
+  printf '%9s%s\n' "$1" "$line"
+}
+
+# The same state before the reference and at the end (signed in, a running timer at 1:05, as in minute 0),
+# both items shown, and a few seconds for what the churn left pending: the two are then comparable.
+settle() {
+  local final
+  final=$(printf '%s\n' '{"action":"setAuthenticated","value":true}' '{"action":"setTimestampsMode","value":false}' \
+    '{"action":"setTimeFormat","value":"hours_minutes"}' '{"action":"setDecimalSymbol","value":"."}' \
+    "$(running_timer 10)")
+  printf '%s\n' "$final" >&5
+  printf '%s\n' "$final" >&6
+  wait_for 30 title_is "PauseButton|1:05" "$auto_pid" ||
+    echo "the item of the companion that chooses shows '$(item_title "$auto_pid")', not 'PauseButton|1:05'"
+  wait_for 30 item_docked "$auto_pid" || echo "the item of the companion that chooses is not docked in trayer"
+  wait_for 30 grep -q '^registered' "$WORK/sni.watcher" || echo "the StatusNotifierItem is not registered"
+  sleep 5
 }
 
 echo "== soak: a message every 100 ms, a click every second, the watchers restarted every 30 s, trayer every minute, $minutes min"
-printf '%8s   %-44s   %s\n' "" "chooses its host (Xvfb + trayer + watcher)" "StatusNotifierItem alone"
+printf '%9s   %-44s   %s\n' "" "chooses its host (Xvfb + trayer + watcher)" "StatusNotifierItem alone"
 wait_for 30 item_docked "$auto_pid" || die "the item was not docked in trayer"
 wait_for 30 grep -q '^registered' "$WORK/sni.watcher" || die "the StatusNotifierItem did not register"
-report 0
+report start
 started=$SECONDS
 n=0
 while [ $((SECONDS - started)) -lt $((minutes * 60)) ]; do
@@ -121,7 +143,6 @@ while [ $((SECONDS - started)) -lt $((minutes * 60)) ]; do
   n=$((n + 1))
   [ $((n % 10)) -ne 0 ] || click_both $((n / 10))
   if [ $((n % 300)) -eq 0 ]; then  # every 30 s
-    [ $((n % 600)) -ne 0 ] || report $(((SECONDS - started) / 60))
     stop_pid "$auto_watcher"
     stop_pid "$sni_watcher"
     start_watcher "$auto_bus" auto
@@ -131,29 +152,26 @@ while [ $((SECONDS - started)) -lt $((minutes * 60)) ]; do
     if [ $((n % 600)) -eq 0 ]; then  # every minute
       stop_pid "$TRAY_PID"
       start_tray
+      if [ -z "${reference[auto]:-}" ]; then
+        settle
+        report reference
+      else
+        report "$(((SECONDS - started) / 60)) min"
+      fi
     fi
   fi
   sleep 0.1
 done
-[ -n "${reference[auto]:-}" ] || die "the churn never reached minute 1 (a slow machine?)"
+[ -n "${reference[auto]:-}" ] || die "the churn never reached its first minute (a slow machine?)"
 
-# The churn over: a last state, then both items must show it.
-exec 5>&- 6>&-
 failed=0
-for name in auto sni; do
-  send "$name" "$(running_timer)"
-done
-if ! wait_for 30 title_is "PauseButton|1:05" "$auto_pid"; then
-  echo "the item docked in trayer shows '$(item_title "$auto_pid")', not 'PauseButton|1:05'"
+problems=$(settle)
+[ -z "$problems" ] || {
+  echo "$problems"
   failed=1
-fi
-if ! wait_for 30 grep -q '^registered' "$WORK/sni.watcher"; then
-  echo "the StatusNotifierItem is not registered"
-  failed=1
-fi
-sleep 5
-report "$minutes"
-echo "== change since minute 1 ($n messages and $((n / 10)) clicks to each)"
+}
+report end
+echo "== change since the reference ($n messages and $((n / 10)) clicks to each)"
 for name in auto sni; do
   pid=${name}_pid
   read -r kb0 fds0 <<<"${reference[$name]}"
@@ -161,7 +179,10 @@ for name in auto sni; do
   verdict=$(awk -v kb0="$kb0" -v kb="$kb" -v fds0="$fds0" -v fds="$fds" 'BEGIN {
     grown = (fds > fds0) || (kb - kb0 > 1024 && kb > kb0 * 1.03)
     printf "%s resident %+.2f MB, descriptors %+d", grown ? "GROWN:" : "steady:", (kb - kb0) / 1024, fds - fds0}')
-  echo "$name  $verdict, item $state at the end"
-  [[ $verdict == steady:* ]] || failed=1
+  echo "$name  $verdict, item $state at the end, $(wc -l <"$WORK/$name.answers") lines to the main application"
+  [[ $verdict == steady:* ]] || {
+    failed=1
+    descriptor_targets "${!pid}" | diff "$WORK/$name.descriptors" - | sed -n 's/^[<>]/  descriptor &/p'
+  }
 done
 exit "$failed"
