@@ -143,6 +143,8 @@ while [ $((SECONDS - started)) -lt $((minutes * 60)) ]; do
   n=$((n + 1))
   [ $((n % 10)) -ne 0 ] || click_both $((n / 10))
   if [ $((n % 300)) -eq 0 ]; then  # every 30 s
+    # Once a minute, before the restarts: where the items are shown once settled.
+    [ $((n % 600)) -ne 0 ] || [ -z "${reference[auto]:-}" ] || report "$(((SECONDS - started) / 60)) min"
     stop_pid "$auto_watcher"
     stop_pid "$sni_watcher"
     start_watcher "$auto_bus" auto
@@ -155,8 +157,6 @@ while [ $((SECONDS - started)) -lt $((minutes * 60)) ]; do
       if [ -z "${reference[auto]:-}" ]; then
         settle
         report reference
-      else
-        report "$(((SECONDS - started) / 60)) min"
       fi
     fi
   fi
