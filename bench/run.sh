@@ -1,46 +1,57 @@
 #!/usr/bin/env bash
 # Builds the release benchmarks and prints every figure of bench/README.md.
-#   bench/run.sh            headless figures, and the desktop ones on an embedded Xvfb with trayer
+#   bench/run.sh               all figures (the desktop ones on private Xvfb, trayer and session buses)
+#   bench/run.sh channel       only the channel's throughput and latency (a minute)
+#   bench/run.sh footprint     only the start-up, memory and idle figures of footprint (two minutes)
+#   bench/run.sh wakeups       only bench/wakeups.sh (four minutes)
+#   bench/run.sh --build-only  only the build that bench/wakeups.sh and bench/soak.sh use
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
+bash tools/setup.sh >/dev/null
 build=build/bench
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLMOR_BUILD_TESTS=OFF -DPELLMOR_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j "$(nproc)" --target channel-throughput channel-latency footprint PellmorStatus
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLMOR_BUILD_TESTS=ON -DPELLMOR_BUILD_BENCHMARKS=ON >/dev/null
+cmake --build "$build" -j "$(nproc)" --target channel-throughput channel-latency footprint PellmorStatus \
+  sni-test-watcher once-a-second >/dev/null
+section=${1:-all}
+[ "$section" != --build-only ] || exit 0
+case $section in all | channel | footprint | wakeups) ;; *) echo "$0: no section '$section'" >&2 && exit 2 ;; esac
+wanted() { [ "$section" = all ] || [ "$section" = "$1" ]; }
 
 echo "== machine"
-echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(uname -r)"
+echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(uname -r), load $(cut -d' ' -f1-3 /proc/loadavg)"
 
-ratio() {  # ratio NAME_A NAME_B FIELD JSON: prints A/B
+# summary JSON BENCHMARK COUNTER...: each counter's minimum / median / maximum over the repetitions.
+summary() {
   python3 - "$@" <<'PY'
 import json, sys
-a, b, field, path = sys.argv[1:5]
-runs = {r["name"]: r for r in json.load(open(path))["benchmarks"]}
-print(f"{runs[a][field] / runs[b][field]:.2f}")
+path, name, *counters = sys.argv[1:]
+rows = {r["aggregate_name"]: r for r in json.load(open(path))["benchmarks"]
+        if r.get("run_type") == "aggregate" and r["run_name"].startswith(name)}
+for counter in counters:
+    figures = " / ".join(f"{rows[a][counter]:.4g}" for a in ("min", "median", "max"))
+    print(f"  {counter:22} {figures}   (min / median / max of {rows['median']['repetitions']} repetitions)")
 PY
 }
 
-echo "== throughput (one core)"
-taskset -c 0 "$build/bench/channel-throughput" --benchmark_min_time=1 --benchmark_out=/tmp/pellmor-throughput.json \
-  --benchmark_out_format=json
-echo "framing / cat baseline: $(ratio BM_Framing BM_CatIntoPipe items_per_second /tmp/pellmor-throughput.json)"
-echo "framing+decoding+applying / cat baseline: $(ratio BM_FramingDecodingApplying BM_CatIntoPipe items_per_second /tmp/pellmor-throughput.json)"
+if wanted channel; then
+  echo "== throughput (one core, thread CPU time)"
+  taskset -c 0 "$build/bench/channel-throughput" --benchmark_out=$build/throughput.json --benchmark_out_format=json >/dev/null
+  echo "framing, against a bare newline scan of the same reads:"
+  summary $build/throughput.json BM_FramingAgainstNewlineScan ratio lines_per_s baseline_lines_per_s
+  echo "framing + UTF-8 check + decoding + applying, against nlohmann::json parsing the same lines alone:"
+  summary $build/throughput.json BM_DecodingApplyingAgainstJsonParse ratio lines_per_s baseline_lines_per_s
 
-echo "== latency"
-"$build/bench/channel-latency" --benchmark_out=/tmp/pellmor-latency.json --benchmark_out_format=json
-echo "p50 write-to-applied / p50 raw pipe round trip: $(ratio BM_WriteToAppliedOnMainThread/iterations:20000/real_time BM_RawPipeRoundTrip/iterations:20000/real_time p50_us /tmp/pellmor-latency.json)"
+  echo "== latency, write to applied on the main thread, against the same three hand-offs alone"
+  "$build/bench/channel-latency" --benchmark_out=$build/latency.json --benchmark_out_format=json >/dev/null
+  summary $build/latency.json BM_WriteToAppliedAgainstBareHandOffs p50_ratio p99_ratio p50_us p99_us bare_p50_us bare_p99_us
+fi
 
-echo "== footprint, headless"
-env -u DISPLAY "$build/bench/footprint"
+if wanted footprint; then
+  echo "== footprint, headless"
+  env -u DISPLAY "$build/bench/footprint"
 
-echo "== footprint, desktop (Xvfb + trayer)"
-display=:97
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb=$!
-sleep 1
-DISPLAY=$display trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
-  --transparent false --tint 0x333333 >/dev/null 2>&1 &
-tray=$!
-sleep 1
-DISPLAY=$display "$build/bench/footprint" --desktop --runs 5 || true
-kill "$tray" "$xvfb" 2>/dev/null || true
+  echo "== footprint, desktop (Xvfb + trayer)"
+  bash bench/footprint-desktop.sh "$build/bench/footprint"
+fi
+
+! wanted wakeups || bash bench/wakeups.sh

@@ -61,12 +61,16 @@ void StatusNotifierButton::addSubview(platform::View& child) {
 }
 
 void StatusNotifierButton::setPublished(bool published) {
-  publishWanted_ = published;
+  const bool wasWanted = std::exchange(publishWanted_, published);
+  // Nothing was drawn while unpublished: the host reads the presentation of now.
+  if (published && !wasWanted) refresh();
   item_.setPublished(published && content_);
 }
 
 void StatusNotifierButton::refresh() {
-  if (content_) item_.show(presentationOf(*content_, watcher_.host()));
+  // Unpublished (docked in a tray, say), no host reads the pixmaps: drawing them at every change of text
+  // would only start and wake Qt's image threads.
+  if (content_ && publishWanted_) item_.show(presentationOf(*content_, watcher_.host()));
 }
 
 void StatusNotifierButton::chooseMenuEntry(int index) {
