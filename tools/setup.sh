@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev libxcb1-dev libxcb-icccm4-dev libgl-dev
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth trayer icewm fluxbox xdotool x11-utils imagemagick fonts-dejavu-core locales-all python3
-  desktop-file-utils systemd lintian mandoc x11-xserver-utils
+  desktop-file-utils systemd lintian mandoc x11-xserver-utils dbus-bin
   # GNOME Shell 43 for the shell extension's test, the AppIndicator extension beside it, gsettings and gdbus
   gnome-shell gnome-shell-extension-appindicator libglib2.0-bin
   # The host matrix: the trays and StatusNotifierItem hosts of Debian 12's desktops, in their default setup
