@@ -50,7 +50,9 @@ DisconnectionWatch::DisconnectionWatch(QDBusConnection connection, std::function
 }
 
 void DisconnectionWatch::disconnected() {
-  if (lost_) lost_();
+  // Taken out first: the handler may destroy this watch, and with it a handler still running.
+  const std::function<void()> lost = std::exchange(lost_, nullptr);
+  if (lost) lost();
 }
 
 }  // namespace pellmor::qt

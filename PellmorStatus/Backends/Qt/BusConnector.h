@@ -38,7 +38,8 @@ class BusConnector final : public QObject {
   SerialQueue worker_;  // last: joined before the rest goes
 };
 
-// Runs `lost` on the main thread once the connection breaks (libdbus's local Disconnected signal).
+// Runs `lost` on the main thread once the connection breaks (libdbus's local Disconnected signal); `lost`
+// may destroy the watch.
 class DisconnectionWatch final : public QObject {
   Q_OBJECT
 
