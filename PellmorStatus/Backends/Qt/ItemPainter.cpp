@@ -112,14 +112,24 @@ QImage renderOnThisThread(const platform::RenderDescription& description, QSize 
 }  // namespace
 
 QImage renderItemImage(const platform::RenderDescription& description, QSize cell, qreal devicePixelRatio) {
+  return renderItemImages({ItemImageRequest{description, cell, devicePixelRatio}}).front();
+}
+
+std::vector<QImage> renderItemImages(const std::vector<ItemImageRequest>& requests) {
+  const auto renderAll = [&requests] {
+    std::vector<QImage> images;
+    images.reserve(requests.size());
+    for (const ItemImageRequest& request : requests)
+      images.push_back(renderOnThisThread(request.description, request.cell, request.devicePixelRatio));
+    return images;
+  };
   // Qt's raster engine splits each tall fill across its global thread pool unless it already runs on one
-  // of the pool's threads: drawn here, a picture at scale 6 started threads and woke them dozens of
-  // times. Drawn as one task on the pool, it costs one hand-over.
-  std::packaged_task<QImage()> task([&] { return renderOnThisThread(description, cell, devicePixelRatio); });
-  std::future<QImage> image = task.get_future();
-  if (!QThreadPool::globalInstance()->tryStart([&task] { task(); }))
-    return renderOnThisThread(description, cell, devicePixelRatio);
-  return image.get();
+  // of the pool's threads: drawn here, the pictures at scale 6 started threads and woke them dozens of
+  // times a change. Drawn as one task on the pool, they cost one hand-over.
+  std::packaged_task<std::vector<QImage>()> task(renderAll);
+  std::future<std::vector<QImage>> images = task.get_future();
+  if (!QThreadPool::globalInstance()->tryStart([&task] { task(); })) return renderAll();
+  return images.get();
 }
 
 }  // namespace pellmor::qt

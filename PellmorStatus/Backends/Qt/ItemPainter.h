@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QSize>
+#include <vector>
 
 #include "Platform/Drawing.h"
 
@@ -21,5 +22,13 @@ void paintItem(QPainter& painter, const platform::RenderDescription& description
 // The cell, transparent, with the description drawn in it exactly as the tray widget draws it: ARGB32 of
 // cell × devicePixelRatio pixels, with that ratio set.
 QImage renderItemImage(const platform::RenderDescription& description, QSize cell, qreal devicePixelRatio);
+
+// Several such images at once, in the order asked: what a bus host may pick from after one change.
+struct ItemImageRequest {
+  platform::RenderDescription description;
+  QSize cell;
+  qreal devicePixelRatio = 1;
+};
+std::vector<QImage> renderItemImages(const std::vector<ItemImageRequest>& requests);
 
 }  // namespace pellmor::qt

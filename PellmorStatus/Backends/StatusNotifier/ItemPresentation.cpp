@@ -55,14 +55,14 @@ QSize pixelsOf(platform::Size size) {
   return QSize(static_cast<int>(std::ceil(size.width)), static_cast<int>(std::ceil(size.height)));
 }
 
-IconPixmap pixmapOf(const platform::HostedContent& content, IconRendition rendition) {
+qt::ItemImageRequest requestOf(const platform::HostedContent& content, IconRendition rendition) {
   if (rendition.side == row) {
     const platform::RenderDescription fullRow = content.render();
-    return iconPixmapFrom(qt::renderItemImage(fullRow, pixelsOf(fullRow.size), rendition.scale));
+    return qt::ItemImageRequest{fullRow, pixelsOf(fullRow.size), rendition.scale};
   }
   const double side = rendition.side;
-  return iconPixmapFrom(qt::renderItemImage(content.render({side, side}),
-                                            QSize(rendition.side, rendition.side), rendition.scale));
+  return qt::ItemImageRequest{content.render({side, side}), QSize(rendition.side, rendition.side),
+                              rendition.scale};
 }
 
 // The state without the total, so the title changes only when the state does.
@@ -97,8 +97,11 @@ Presentation presentationOf(const platform::HostedContent& content, StatusNotifi
   presentation.label = QString::fromStdString(fullRow.text);
   // As wide as the widest text the segment shows, so a host that reserves room never has to grow.
   presentation.labelGuide = QStringLiteral("Sign In");
+  std::vector<qt::ItemImageRequest> requests;
   for (const IconRendition& rendition : renditionsFor(host))
-    presentation.icon.push_back(pixmapOf(content, rendition));
+    requests.push_back(requestOf(content, rendition));
+  for (const QImage& image : qt::renderItemImages(requests))
+    presentation.icon.push_back(iconPixmapFrom(image));
   for (const platform::MenuEntry& entry : content.menu())
     presentation.menuEntries.push_back(QString::fromStdString(entry.title));
   return presentation;
