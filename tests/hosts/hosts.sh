@@ -116,11 +116,12 @@ same_crop_twice() {
 }
 crop_stable() { wait_until same_crop_twice "$@" || host_fail "the host's drawing at $1 never settled"; }
 
-# segment_pixels FILE: how many pixels of the picture have the coloured segment's colour.
+# segment_pixels FILE: how many pixels of the picture have the coloured segment's colour. The mask paints
+# the rest black first: with the fuzz, light pixels (a light panel) would pass for the mask's white.
 segment_pixels() {
   local colour
   colour=$(segment_colour | awk '{printf "rgb(%d,%d,%d)", $1, $2, $3}')
-  convert "$1" -fuzz 12% -fill white -opaque "$colour" -fill black +opaque white -format '%[fx:int(mean*w*h+0.5)]' info:
+  convert "$1" -fuzz 12% -fill black +opaque "$colour" -fill white -opaque "$colour" -format '%[fx:int(mean*w*h+0.5)]' info:
 }
 
 # expect_distinct_states FILE...: the pictures of the three states, each showing the item (some of the
@@ -309,8 +310,8 @@ item_box_in() {
   local colour box
   colour=$(segment_colour | awk '{printf "rgb(%d,%d,%d)", $1, $2, $3}')
   "${SHOT:-screenshot}" || return 1
-  box=$(convert "$E2E_DIR/shot.png" -crop "$1" +repage -fuzz 12% -fill white -opaque "$colour" \
-    -fill black +opaque white -format '%@' info:) || return 1
+  box=$(convert "$E2E_DIR/shot.png" -crop "$1" +repage -fuzz 12% -fill black +opaque "$colour" \
+    -fill white -opaque "$colour" -format '%@' info:) || return 1
   local w h x y ox oy margin=${MARGIN:-4}
   IFS='x+' read -r w h x y <<<"$box"
   IFS='x+' read -r _ _ ox oy <<<"$1"
