@@ -55,9 +55,9 @@ expect_lines "menu entry Toggle Timer" "${TIMER_LINES[@]}" choose_from_panel_men
 expect_lines "menu entry Show or Hide Pellmor" "${APP_LINES[@]}" choose_from_panel_menu 2
 wait_until test -z "$(panel_menu)" || host_fail "the menu stayed open"
 
-# A restarted panel brings its tray and its watcher back together: the item goes to the watcher again.
+# A restarted panel brings its tray and its watcher back together: the item goes to the new watcher (whose
+# list starts empty), and a restart is no moment without a host worth a line.
 stop_launched "$PANEL_PID"
-wait_until has_no_item_box "$PANEL_AREA" || host_fail "the item stayed on screen without the panel"
 start_lxqt_panel
 wait_for_registration
 wait_until has_item_box "$PANEL_AREA" || host_fail "the restarted panel does not show the item"
