@@ -128,11 +128,12 @@ same_crop_twice() {
 }
 crop_stable() { wait_until same_crop_twice "$@" || host_fail "the host's drawing at $1 never settled"; }
 
-# segment_pixels FILE: how many pixels of the picture have the coloured segment's colour.
+# segment_pixels FILE: how many pixels of the picture have the coloured segment's colour. The mask paints
+# the rest black first: with the fuzz, light pixels (a light panel) would pass for the mask's white.
 segment_pixels() {
   local colour
   colour=$(segment_colour | awk '{printf "rgb(%d,%d,%d)", $1, $2, $3}')
-  convert "$1" -fuzz 12% -fill white -opaque "$colour" -fill black +opaque white -format '%[fx:int(mean*w*h+0.5)]' info:
+  convert "$1" -fuzz 12% -fill black +opaque "$colour" -fill white -opaque "$colour" -format '%[fx:int(mean*w*h+0.5)]' info:
 }
 
 # expect_distinct_states FILE...: the pictures of the three states, each showing the item (some of the
@@ -302,7 +303,7 @@ watcher_call() {
 # bus_pid NAME: the process id of the connection that owns NAME on the session bus.
 bus_pid() {
   gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-    --method org.freedesktop.DBus.GetConnectionUnixProcessID "$1" 2>/dev/null | tr -dc '0-9'
+    --method org.freedesktop.DBus.GetConnectionUnixProcessID "$1" 2>/dev/null | sed -n 's/^(uint32 \([0-9]*\),)$/\1/p'
 }
 watcher_pid() { bus_pid org.kde.StatusNotifierWatcher; }
 # The companion's entry in the watcher's list, by the unique name it registered from, or by its own name.
@@ -329,8 +330,8 @@ item_box_in() {
   local colour box
   colour=$(segment_colour | awk '{printf "rgb(%d,%d,%d)", $1, $2, $3}')
   "${SHOT:-screenshot}" || return 1
-  box=$(convert "$E2E_DIR/shot.png" -crop "$1" +repage -fuzz 12% -fill white -opaque "$colour" \
-    -fill black +opaque white -format '%@' info:) || return 1
+  box=$(convert "$E2E_DIR/shot.png" -crop "$1" +repage -fuzz 12% -fill black +opaque "$colour" \
+    -fill white -opaque "$colour" -format '%@' info:) || return 1
   local w h x y ox oy margin=${MARGIN:-4}
   IFS='x+' read -r w h x y <<<"$box"
   IFS='x+' read -r _ _ ox oy <<<"$1"
@@ -420,4 +421,28 @@ box_centre() {
   local w h x y
   IFS='x+' read -r w h x y <<<"$1"
   echo "$((x + w / 2)) $((y + h / 2))"
+}
+
+# --- Desktops that draw with OpenGL (GNOME Shell, Plasma) -------------------------------------------------
+
+# An X server with GLX (Mesa's software renderer) and a stand-in system bus, without which the shells die
+# in their login-manager code.
+start_gl_display() {
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset +extension GLX 3>"$E2E_DIR/display" \
+    2>"$E2E_DIR/xvfb.log" &
+  XVFB_PID=$!
+  wait_until grep -q '[0-9]' "$E2E_DIR/display" || fail "Xvfb did not start"
+  DISPLAY=":$(tr -dc '0-9' <"$E2E_DIR/display")"
+  export DISPLAY LIBGL_ALWAYS_SOFTWARE=1
+  wait_until xdpyinfo || fail "Xvfb on $DISPLAY does not answer"
+  start_bus DBUS_SYSTEM_BUS_ADDRESS system_bus
+}
+
+# busy_machine: two CPU-bound jobs beside the test, as on a loaded 2-core machine.
+busy_machine() {
+  local i
+  for i in 1 2; do
+    bash -c 'while :; do :; done' &
+    HOST_PIDS+=($!)
+  done
 }

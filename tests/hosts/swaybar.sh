@@ -19,6 +19,10 @@ start_companion
 wait_for_registration
 SHOT=wayland_shot
 MARGIN=1 sni_states "800x40+0+0"
+# The clicks aim at the middle of the box: it must be the square icon alone, not stretched to other pixels
+# near the item's colour (anti-aliased text on a blue workspace button once made it the whole bar).
+IFS='x+' read -r box_w box_h _ _ <<<"$ITEM_BOX"
+[ "$box_w" -le "$box_h" ] || host_fail "the item's colour found beyond its square icon: $ITEM_BOX"
 read -r cx cy <<<"$(box_centre "$ITEM_BOX")"
 expect_lines "left click" "" '{"action":"toggleApp"}' sway_click button1 "$cx" "$cy"
 expect_lines "middle click" "${TIMER_LINES[@]}" sway_click button2 "$cx" "$cy"
