@@ -309,8 +309,9 @@ item_box_in() {
   local colour box
   colour=$(segment_colour | awk '{printf "rgb(%d,%d,%d)", $1, $2, $3}')
   "${SHOT:-screenshot}" || return 1
-  box=$(convert "$E2E_DIR/shot.png" -crop "$1" +repage -fuzz 12% -fill white -opaque "$colour" \
-    -fill black +opaque white -format '%@' info:) || return 1
+  # Everything but the segment's colour black first: a light panel is not taken for the item.
+  box=$(convert "$E2E_DIR/shot.png" -crop "$1" +repage -fuzz 12% -fill black +opaque "$colour" \
+    -fill white -opaque "$colour" -format '%@' info:) || return 1
   local w h x y ox oy margin=${MARGIN:-4}
   IFS='x+' read -r w h x y <<<"$box"
   IFS='x+' read -r _ _ ox oy <<<"$1"
