@@ -98,11 +98,16 @@ menu_box() {
   screenshot && convert "$E2E_DIR/closed.png" "$E2E_DIR/shot.png" -crop 1280x768+0+32 +repage \
     -compose difference -composite -threshold 0 -format '%@' info: | grep -v '^0x0'
 }
+# The shell's menu slides open: its place counts once two screenshots in a row show it the same.
+menu_settled() {
+  local first
+  first=$(menu_box) && [ "$(menu_box)" = "$first" ]
+}
 choose_from_shell_menu() {
   local box w h x y
   screenshot && cp "$E2E_DIR/shot.png" "$E2E_DIR/closed.png"
   xdotool mousemove "$cx" "$cy" click "$2"
-  wait_until menu_box || host_fail "no menu after a click with button $2"
+  wait_until menu_settled || host_fail "no menu after a click with button $2"
   box=$(menu_box)
   IFS='x+' read -r w h x y <<<"$box"
   xdotool mousemove $((x + w / 2)) $((32 + y + h * (2 * $1 - 1) / 4)) click 1

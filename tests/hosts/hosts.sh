@@ -309,7 +309,6 @@ item_box_in() {
   local colour box
   colour=$(segment_colour | awk '{printf "rgb(%d,%d,%d)", $1, $2, $3}')
   "${SHOT:-screenshot}" || return 1
-  # Everything but the segment's colour black first: a light panel is not taken for the item.
   box=$(convert "$E2E_DIR/shot.png" -crop "$1" +repage -fuzz 12% -fill black +opaque "$colour" \
     -fill white -opaque "$colour" -format '%@' info:) || return 1
   local w h x y ox oy margin=${MARGIN:-4}
