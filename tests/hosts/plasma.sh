@@ -44,6 +44,12 @@ start_companion
 wait_for_registration
 expect_no_companion_window
 ! proxy_shows_an_item || host_fail "the item is docked into xembedsniproxy"
+# Plasma grows a new item from a dot: its drawing counts once it stands still.
+item_drawn() {
+  local first
+  first=$(item_box_in "$TRAY_AREA") && [ "$(item_box_in "$TRAY_AREA")" = "$first" ]
+}
+wait_until item_drawn || host_fail "Plasma never finished drawing the item"
 sni_states "$TRAY_AREA"
 
 # The item's own words for its clicks, as Plasma shows them in the tooltip.
