@@ -110,7 +110,8 @@ std::string historyOf(std::initializer_list<std::pair<int, HostSituation>> event
 }
 
 // Each row: what happens, the situations in time, what the item did. The chooser settles 600 ms after the
-// hosts present change and announces a missing host after 2.5 s without one.
+// hosts present change (2 s when the host showing the item went) and announces a missing host after 5 s
+// without one.
 TEST(HostChoice, FollowsHostsWithoutFlipping) {
   const HostSituation nothing = x11(false, std::nullopt, false);
   const auto gnome = [](bool tray, std::optional<bool> width, bool watcher) {
@@ -128,6 +129,16 @@ TEST(HostChoice, FollowsHostsWithoutFlipping) {
         {5700, gnome(true, std::nullopt, true)},
         {6400, gnome(true, true, true)}},
        "xembed@600 "},
+      {"a shell going down takes its tray, then its watcher; the new one comes 3 s later: docked, no line",
+       {{0, gnome(true, true, true)},
+        {5000, gnome(false, std::nullopt, true)},
+        {5650, nothing},
+        {8300, gnome(true, std::nullopt, true)},
+        {8900, gnome(true, true, true)}},
+       "xembed@600 "},
+      {"a tray removed for good beside the watcher: the item moves once it has stayed away",
+       {{0, gnome(true, true, true)}, {5000, gnome(false, std::nullopt, true)}},
+       "xembed@600 sni@7000 "},
       {"the tray shows up after the watcher settled: one switch, and it holds on a squashing cell",
        {{0, gnome(false, std::nullopt, true)},
         {2000, gnome(true, std::nullopt, true)},
@@ -152,8 +163,8 @@ TEST(HostChoice, FollowsHostsWithoutFlipping) {
        {{0, gnome(true, true, true)}, {2000, withShellExtension(gnome(true, true, true))}},
        "xembed@600 gnome@2600 "},
       {"without a host for good: one line, again after the next loss",
-       {{0, nothing}, {4000, x11(true, std::nullopt, false)}, {6000, nothing}},
-       "line@2500 xembed@4600 line@8500 "},
+       {{0, nothing}, {6000, x11(true, std::nullopt, false)}, {8000, nothing}},
+       "line@5000 xembed@6600 line@13000 "},
   };
   for (const Case& row : table)
     EXPECT_EQ(historyOf(row.events, 20000), row.expected) << row.what;

@@ -167,6 +167,20 @@ TEST_F(TrayDockTest, TheCellCountsOnceTheTrayHasSettledOnIt) {
   EXPECT_EQ(dock.settledCell(), (SettledCell{{0, 0, 63, 16}, true}));
 }
 
+TEST_F(TrayDockTest, ASlotOfAPixelIsWaitedOutUntilTheTrayLaysItOut) {
+  dock.setEnabled(true, true);
+  // GNOME's tray on a busy machine: the 1 x 1 slot for a few seconds, then the one it keeps.
+  dock.reparentedIntoTray({0, 0, 1, 1}, {1, 1});
+  dock.mapped();
+  port.advance(3s);
+  EXPECT_EQ(port.cellChanges, 0);
+  dock.windowConfigured({0, 0, 63, 16});
+  dock.parentResized({63, 16});
+  port.advance(TrayDock::settleDelay);
+  EXPECT_EQ(dock.settledCell(), (SettledCell{{0, 0, 63, 16}, true}));
+  EXPECT_EQ(port.cellChanges, 1);
+}
+
 TEST_F(TrayDockTest, TheWindowKeepsToTheSlotTheTrayGives) {
   struct Case {
     const char* tray;

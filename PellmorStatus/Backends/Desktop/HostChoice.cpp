@@ -64,12 +64,13 @@ HostChooser::Step HostChooser::update(const HostSituation& situation, Clock::tim
   if (presence != presence_) {
     presence_ = presence;
     presenceSince_ = now;
+    presenceSettleTime_ = lostCurrentHost(presence) ? lossSettleTime : settleTime;
     switched_ = false;
   }
   bool announce = false;
   std::optional<Clock::time_point> wakeAt =
       noteHostless(chooseHost(mode_, situation) == Host::none, now, announce);
-  const Clock::time_point settled = presenceSince_ + settleTime;
+  const Clock::time_point settled = presenceSince_ + presenceSettleTime_;
   if (now < settled) return {host_, announce, wakeAt ? std::min(*wakeAt, settled) : settled};
   const Host target = settledChoice(situation);
   // Without a host the item stays ready on the front end it had, so a host that comes back finds it at
@@ -84,6 +85,20 @@ HostChooser::Step HostChooser::update(const HostSituation& situation, Clock::tim
 HostChooser::Presence HostChooser::presenceIn(const HostSituation& situation) {
   return {situation.xDisplay && situation.xembedTray, situation.watcher, situation.sessionBus,
           situation.shellExtension, situation.statusNotifierHost};
+}
+
+bool HostChooser::lostCurrentHost(const Presence& presence) const {
+  switch (host_) {
+    case Host::xembed:
+      return !presence.tray;
+    case Host::statusNotifier:
+      return !presence.watcher;
+    case Host::gnomeShell:
+      return !presence.shellExtension;
+    case Host::none:
+      break;
+  }
+  return false;
 }
 
 Host HostChooser::settledChoice(const HostSituation& situation) const {

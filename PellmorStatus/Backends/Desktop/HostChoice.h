@@ -57,13 +57,16 @@ Host chooseHost(HostMode mode, const HostSituation& situation);
 
 // Follows the choice as hosts come and go, without flipping: a change of the hosts present is acted on
 // only once it has held for `settleTime` (a restarted shell brings its tray and its watcher a moment
-// apart), and the front end changes at most once per change of the hosts present. The line that no host
-// shows the item is due only once the item has been without one for `lineGrace`.
+// apart), or `lossSettleTime` when it took away the host showing the item (a shell going down takes its
+// tray and its watcher a moment apart too), and the front end changes at most once per change of the
+// hosts present. The line that no host shows the item is due only once the item has been without one for
+// `lineGrace` (a shell restarting on a busy machine leaves it without one for seconds).
 class HostChooser {
  public:
   using Clock = std::chrono::steady_clock;
   static constexpr Clock::duration settleTime = std::chrono::milliseconds(600);
-  static constexpr Clock::duration lineGrace = std::chrono::milliseconds(2500);
+  static constexpr Clock::duration lossSettleTime = std::chrono::milliseconds(2000);
+  static constexpr Clock::duration lineGrace = std::chrono::milliseconds(5000);
 
   struct Step {
     Host host;                                // the front end to show the item on (none: neither yet)
@@ -83,12 +86,14 @@ class HostChooser {
     friend bool operator==(const Presence&, const Presence&) = default;
   };
   static Presence presenceIn(const HostSituation& situation);
+  bool lostCurrentHost(const Presence& presence) const;
   Host settledChoice(const HostSituation& situation) const;
   std::optional<Clock::time_point> noteHostless(bool hostless, Clock::time_point now, bool& announce);
 
   HostMode mode_;
   std::optional<Presence> presence_;
   Clock::time_point presenceSince_{};
+  Clock::duration presenceSettleTime_ = settleTime;
   bool switched_ = false;  // the front end changed since the hosts present last changed
   Host host_ = Host::none;
   std::optional<Clock::time_point> hostlessSince_;

@@ -224,12 +224,14 @@ void TrayDock::parentResized(PixelSize parent) {
 
 void TrayDock::geometryChanged() {
   fitWindowToTray();
-  port_.fitCell(visibleCell(window_, parent_));
+  const PixelRect cell = visibleCell(window_, parent_);
+  port_.fitCell(cell);
   // A tray lays its slot out in steps after embedding (GNOME's tray: 1 x 1 first): the cell counts once
   // the geometry has been still for a moment. The last settled cell stays reported meanwhile.
   state_ = DockState::settling;
   ++epoch_;
-  inThisState(settleDelay, [this] { settle(); });
+  const bool placeholder = cell.width <= 1 || cell.height <= 1;
+  inThisState(placeholder ? placeholderSettleDelay : settleDelay, [this] { settle(); });
 }
 
 void TrayDock::settle() {

@@ -107,6 +107,9 @@ class TrayDock {
   static constexpr std::chrono::milliseconds silentTrayDelay{1000};
   // How long the tray's geometry must stay still before the cell counts as settled.
   static constexpr std::chrono::milliseconds settleDelay{500};
+  // A cell of a pixel is a slot not laid out yet (GNOME's tray, which on a busy machine keeps it for
+  // seconds): it counts only if the tray keeps it this long.
+  static constexpr std::chrono::milliseconds placeholderSettleDelay{10'000};
 
  private:
   bool inTray() const;

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# KDE Plasma 5.27 as a session starts it: kded5 (whose module is the StatusNotifierWatcher), plasmashell
+# (the system tray, a StatusNotifierItem host) and xembedsniproxy (Plasma's XEmbed tray, a proxy that
+# would crop the item to a hidden square). The item registers with Plasma's watcher, Plasma draws it in
+# its panel, and no window of the companion is on screen. Plasma calls Activate on a left click, which
+# shows or hides the main application, and SecondaryActivate on a middle click, which toggles the timer;
+# the tooltip says so. A restarted plasmashell shows the item again.
+# shellcheck source=tests/hosts/hosts.sh
+source "$(dirname "$0")/hosts.sh"
+start_gl_display
+start_session_bus
+export XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5 XDG_SESSION_TYPE=x11
+export QT_QPA_PLATFORM=xcb
+
+launch kded5 kded5
+KDED_PID=$LAUNCHED
+watcher_is_kded() { [ "$(watcher_pid)" = "$KDED_PID" ]; }
+wait_until watcher_is_kded || host_fail "kded5 does not run the StatusNotifierWatcher"
+host_registered() {
+  watcher_call --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher \
+    IsStatusNotifierHostRegistered | grep -q true
+}
+start_plasmashell() {
+  launch plasmashell plasmashell --no-respawn
+  SHELL_PID=$LAUNCHED
+  wait_until host_registered || host_fail "plasmashell registered no StatusNotifierHost"
+}
+start_plasmashell
+launch xembedsniproxy xembedsniproxy
+PROXY_PID=$LAUNCHED
+# The item docked into the proxy would come back as the proxy's own StatusNotifierItem, cropped.
+proxy_shows_an_item() {
+  local entry
+  for entry in $(watcher_call --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher \
+    RegisteredStatusNotifierItems | grep -oE "[:a-zA-Z0-9._-]+(/[A-Za-z0-9_/]*)?"); do
+    [ "$(bus_pid "${entry%%/*}")" != "$PROXY_PID" ] || return 0
+  done
+  return 1
+}
+
+# The default panel runs along the bottom, 44 pixels high; the system tray's items sit left of the clock.
+TRAY_AREA=440x44+700+756
+start_companion
+wait_for_registration
+expect_no_companion_window
+! proxy_shows_an_item || host_fail "the item is docked into xembedsniproxy"
+# Plasma grows a new item from a dot: its drawing counts once it stands still.
+item_drawn() {
+  local first
+  first=$(item_box_in "$TRAY_AREA") && [ "$(item_box_in "$TRAY_AREA")" = "$first" ]
+}
+wait_until item_drawn || host_fail "Plasma never finished drawing the item"
+sni_states "$TRAY_AREA"
+
+# The item's own words for its clicks, as Plasma shows them in the tooltip.
+tooltip_says_clicks() {
+  item_property ToolTip | grep -qF "Left click to show or hide Pellmor, middle click to pause the timer, right click for the menu."
+}
+wait_until tooltip_says_clicks || host_fail "the tooltip does not say what the clicks do: $(item_property ToolTip)"
+pass "the tooltip says a left click shows or hides Pellmor"
+
+read -r cx cy <<<"$(box_centre "$ITEM_BOX")"
+expect_lines "left click" "" '{"action":"toggleApp"}' xdotool mousemove "$cx" "$cy" click 1
+expect_lines "middle click" "${TIMER_LINES[@]}" xdotool mousemove "$cx" "$cy" click 2
+# Off the item, which Plasma draws lighter under the pointer.
+xdotool mousemove 640 300
+
+stop_launched "$SHELL_PID"
+wait_until has_no_item_box "$TRAY_AREA" || host_fail "the item stayed on screen without plasmashell"
+start_plasmashell
+wait_until has_item_box "$TRAY_AREA" || host_fail "the restarted plasmashell does not show the item"
+pass "shown again by the restarted plasmashell"
+! grep -q "No tray" "$COMPANION_ERR" || host_fail "a missing-host line while plasmashell restarted"
+expect_no_companion_window
