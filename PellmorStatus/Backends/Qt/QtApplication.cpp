@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QThreadPool>
 #include <QTimer>
 #include <utility>
 
@@ -58,7 +59,11 @@ class QtTickerFactory final : public platform::TickerFactory {
 class QtApplication::Impl {
  public:
   Impl(int& argc, char** argv, StatusBarFactory makeStatusBar)
-      : application_(argc, argv), makeStatusBar_(std::move(makeStatusBar)) {}
+      : application_(argc, argv), makeStatusBar_(std::move(makeStatusBar)) {
+    // The item's pictures are drawn on Qt's global thread pool at each change of text: a pool thread that
+    // ended 30 s after each would be started again a minute later, costing wake-ups and memory churn.
+    QThreadPool::globalInstance()->setExpiryTimeout(-1);
+  }
 
   int run() {
     QSocketNotifier notifier(signals_.descriptor(), QSocketNotifier::Read);
