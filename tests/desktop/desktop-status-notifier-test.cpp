@@ -164,7 +164,7 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersWithEachNewWatcherAndServesTheHost) 
   EXPECT_TRUE(
       waitFor([&] { return printed(QProcess::StandardError) == std::vector<std::string>{missingHost}; }));
 
-  // Another client holds the name the specification suggests for the item: the item is still the one
+  // Another client holds the well-known name items commonly take: the item is still the one
   // the watcher hears of.
   ASSERT_TRUE(
       host_.registerService(QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(companion_.processId())));

@@ -14,10 +14,19 @@ QString addressWithoutGuid(const QString& address) {
   return parts.join(QLatin1Char(','));
 }
 
+// The bus the environment names, or else the user's bus socket in the runtime directory: never libdbus's
+// own default, which would fork a bus daemon for the X display from a background process.
+QString sessionBusAddress() {
+  const QString named = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+  if (!named.isEmpty()) return addressWithoutGuid(named);
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  return runtime.isEmpty() ? QString() : QStringLiteral("unix:path=%1/bus").arg(runtime);
+}
+
 }  // namespace
 
 BusConnector::BusConnector(const QString& purpose)
-    : address_(addressWithoutGuid(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"))),
+    : address_(sessionBusAddress()),
       purpose_(purpose),
       worker_((purpose + QStringLiteral("-bus")).toStdString()) {}
 
@@ -28,9 +37,9 @@ BusConnector::~BusConnector() {
 void BusConnector::open(Opened opened) {
   const QString name = QStringLiteral("pellmor-status-%1-%2").arg(purpose_).arg(++opened_);
   worker_.async([this, name, address = address_, opened = std::move(opened)] {
-    QDBusConnection connection = address.isEmpty()
-                                     ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, name)
-                                     : QDBusConnection::connectToBus(address, name);
+    // Without an address the named handle stays unconnected, and the caller tries again later.
+    QDBusConnection connection =
+        address.isEmpty() ? QDBusConnection(name) : QDBusConnection::connectToBus(address, name);
     if (!connection.isConnected()) QDBusConnection::disconnectFromBus(name);
     // Queued to this object: dropped with it if it is gone by then.
     QMetaObject::invokeMethod(

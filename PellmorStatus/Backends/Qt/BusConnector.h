@@ -31,7 +31,7 @@ class BusConnector final : public QObject {
 
  private:
   // DBUS_SESSION_BUS_ADDRESS without the server's guid, so a new bus daemon at the same address is
-  // reached too; empty for libdbus's own default.
+  // reached too; else $XDG_RUNTIME_DIR/bus; empty when neither is set.
   QString address_;
   QString purpose_;
   quint64 opened_ = 0;

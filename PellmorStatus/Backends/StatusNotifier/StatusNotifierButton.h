@@ -48,7 +48,6 @@ class StatusNotifierButton final : public platform::Button {
 
   // Published once it has content to show: a host never reads an empty item.
   void setPublished(bool published);
-  bool published() const { return item_.published(); }
 
  private:
   void refresh();

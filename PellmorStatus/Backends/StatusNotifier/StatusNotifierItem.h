@@ -56,7 +56,6 @@ class StatusNotifierItem final : public QObject {
   // While published a host can show the item; unpublishing closes its connection, so every watcher
   // drops it.
   void setPublished(bool published);
-  bool published() const { return published_; }
   // The unique name the item is served under; empty while it is not on the bus.
   QString serviceName() const;
 
