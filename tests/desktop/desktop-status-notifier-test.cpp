@@ -161,8 +161,9 @@ class StatusNotifierItemEndToEnd : public ::testing::Test {
 TEST_F(StatusNotifierItemEndToEnd, RegistersWithEachNewWatcherAndServesTheHost) {
   ASSERT_NO_FATAL_FAILURE(startCompanion());
   // No watcher yet: the companion says so once and keeps serving its channel.
-  EXPECT_TRUE(
-      waitFor([&] { return printed(QProcess::StandardError) == std::vector<std::string>{missingHost}; }));
+  ASSERT_TRUE(waitFor([&] {
+    return printed(QProcess::StandardError) == std::vector<std::string>{missingHost};
+  })) << ::testing::PrintToString(err_);
 
   // Another client holds the well-known name items commonly take: the item is still the one
   // the watcher hears of.

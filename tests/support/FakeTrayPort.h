@@ -28,6 +28,7 @@ class FakeTrayPort final : public xembed::TrayPort {
   std::vector<std::string> calls;          // every other call, by name, in order
   std::vector<xembed::PixelSize> resizes;
   std::optional<xembed::PixelRect> fittedCell;
+  std::function<void()> windowRemade;  // what the backend reports once it has made a new window
   int cellChanges = 0;
 
   milliseconds now() const { return now_; }
@@ -57,7 +58,10 @@ class FakeTrayPort final : public xembed::TrayPort {
   void lookUpManager() override { calls.push_back("lookUpManager"); }
   void withdraw() override { calls.push_back("withdraw"); }
   void withdrawToRoot() override { calls.push_back("withdrawToRoot"); }
-  void recreateWindow() override { calls.push_back("recreateWindow"); }
+  void recreateWindow() override {
+    calls.push_back("recreateWindow");
+    if (windowRemade) windowRemade();
+  }
   void showInTray() override { calls.push_back("showInTray"); }
   void resizeWindow(xembed::PixelSize size) override { resizes.push_back(size); }
   void fitCell(xembed::PixelRect cell) override { fittedCell = cell; }

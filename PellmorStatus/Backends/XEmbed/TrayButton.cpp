@@ -112,7 +112,6 @@ void TrayButton::listen() {
       windowId_,
       TrayTracker::Listener{
           .trayChanged = [this] { managerChanged(); },
-          .embeddedNotice = [this] { dock_.embeddedNotice(); },
           .reparentedIntoTray = [this](PixelRect window,
                                        PixelSize parent) { dock_.reparentedIntoTray(window, parent); },
           .reparentedToRoot = [this] { dock_.reparentedToRoot(); },
@@ -131,10 +130,7 @@ void TrayButton::managerChanged() {
   const bool alpha = tracker_.manager() != 0 && tracker_.managerVisualHasAlpha();
   if (alpha != widget_->testAttribute(Qt::WA_TranslucentBackground)) {
     // Out of every tray by now: the dock asks the new manager only after a moment.
-    tracker_.removeListener(windowId_);
-    widget_->remakeNativeWindow(alpha);
-    listen();
-    pinNativeSize();
+    remakeWindow(alpha);
   }
   notifyTrayObserver();
 }
@@ -161,14 +157,20 @@ void TrayButton::withdrawToRoot() {
 
 void TrayButton::recreateWindow() {
   // Qt still holds the destroyed window; the new one starts at the item's own size, out of every tray.
-  tracker_.removeListener(windowId_);
   const double ratio = pixelRatio();
   const PixelSize own = ownPixels();
   widget_->setFixedSize(pixelsOf(own.width / ratio), pixelsOf(own.height / ratio));
-  widget_->remakeNativeWindow(widget_->testAttribute(Qt::WA_TranslucentBackground));
-  listen();
+  remakeWindow(widget_->testAttribute(Qt::WA_TranslucentBackground));
   withdraw();
+}
+
+void TrayButton::remakeWindow(bool translucent) {
+  tracker_.removeListener(windowId_);
+  widget_->remakeNativeWindow(translucent);
+  listen();
   pinNativeSize();
+  const std::optional<qt::PixelRect> made = geometryOnRoot(windowId_);
+  dock_.windowReplaced(made ? PixelSize{pixelsOf(made->width), pixelsOf(made->height)} : ownPixels());
 }
 
 void TrayButton::showInTray() {

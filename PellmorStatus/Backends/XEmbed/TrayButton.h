@@ -70,6 +70,8 @@ class TrayButton final : public platform::Button, private TrayPort {
   void after(std::chrono::milliseconds delay, std::function<void()> task) override;
 
   void listen();
+  // A new native window (translucent for a tray whose visual has alpha), at whatever size Qt makes it.
+  void remakeWindow(bool translucent);
   void managerChanged();
   void showWhenSlotIsReady(int generation, int attempt);
   void pinNativeSize();

@@ -130,7 +130,7 @@ void TrayDock::reparentedIntoTray(PixelRect window, PixelSize parent) {
     case DockState::requested:
     case DockState::backingOff:
       enter(DockState::taken);
-      // A tray that neither maps the window nor says it has embedded it still gets it shown.
+      // A tray that never maps the window still gets it shown.
       return inThisState(silentTrayDelay, [this] { embed(); });
     case DockState::taken:
       return;
@@ -152,10 +152,6 @@ void TrayDock::mapped() {
   // invisible window taking clicks.
   if (onRoot_) return port_.withdraw();
   // A tray that maps the window has taken it in, "embedded" notice or not.
-  if (state_ == DockState::taken) embed();
-}
-
-void TrayDock::embeddedNotice() {
   if (state_ == DockState::taken) embed();
 }
 
@@ -247,12 +243,21 @@ void TrayDock::settle() {
   port_.cellChanged();
 }
 
-void TrayDock::windowDestroyed() {
+void TrayDock::windowReplaced(PixelSize size) {
+  // The old window's resizes still waiting for their notices will never get them, and the new window
+  // has the size Qt made it with, which may be the last tray's slot. Told to the X server before the next
+  // request: a tray that finds the window at its slot's size resizes nothing, and a late resize of the
+  // window's own would then shrink it inside the slot.
   onRoot_ = true;
   given_.reset();
   pending_.clear();
+  window_ = PixelRect{0, 0, size.width, size.height};
+  asked_ = size;
+  fitWindowToTray();
+}
+
+void TrayDock::windowDestroyed() {
   port_.recreateWindow();
-  asked_ = own_;
   if (state_ == DockState::disabled) return;
   // A tray that destroys its slots keeps getting asked, but with growing delays like one that hands the
   // window back.

@@ -25,7 +25,8 @@ class TrayPort {
   virtual void withdraw() = 0;
   // Unmaps the window and puts it back on the root window, so the tray drops the item's slot.
   virtual void withdrawToRoot() = 0;
-  // A new native window in place of one the X server destroyed, at the item's own size.
+  // A new native window in place of one the X server destroyed, at the item's own size; reported back
+  // through windowReplaced.
   virtual void recreateWindow() = 0;
   // Shows the widget in the tray that has taken it in.
   virtual void showInTray() = 0;
@@ -49,7 +50,7 @@ enum class DockState {
   managerStarting,  // a manager has just announced itself: asked once it has had a moment
   requested,        // asked the manager to dock; asked again, less and less often, until it takes the window
   backingOff,       // the tray handed the window back or lost it: asked again after a growing delay
-  taken,            // the tray reparented the window; waiting for its "embedded" notice or its map
+  taken,            // the tray reparented the window; waiting for it to map the window
   settling,         // shown in the tray, whose geometry still changes
   settled,          // shown, and the tray's geometry has been quiet for a moment: the cell is known
 };
@@ -88,14 +89,14 @@ class TrayDock {
   void reparentedToRoot();
   // The window was mapped (by the tray, or by the X server when a tray exited).
   void mapped();
-  // The tray's XEmbed "embedded" notice.
-  void embeddedNotice();
   // The window's own geometry changed (position in its parent, size).
   void windowConfigured(PixelRect window);
   // The window that holds the item's window changed its size.
   void parentResized(PixelSize parent);
   // The X server destroyed the window (a tray destroyed its slot with the item inside, or exited).
   void windowDestroyed();
+  // The item has a new native window, out of every tray, of this size on the X server.
+  void windowReplaced(PixelSize size);
 
   // Delays, as the tests see them.
   static constexpr std::chrono::milliseconds firstRetryDelay{500};
@@ -103,7 +104,9 @@ class TrayDock {
   // A new manager gets the request only after this: one that exits at once (destroying whatever it had
   // embedded) or announces itself twice never gets the window.
   static constexpr std::chrono::milliseconds managerStartDelay{500};
-  // A tray that takes the window in but neither maps it nor says so gets it shown after this.
+  // A tray that takes the window in but does not map it gets it shown after this. Its XEmbed "embedded"
+  // notice is no cue: GTK's sockets send it before they size the slot, and the widget shown then puts
+  // its own size back over the slot's.
   static constexpr std::chrono::milliseconds silentTrayDelay{1000};
   // How long the tray's geometry must stay still before the cell counts as settled.
   static constexpr std::chrono::milliseconds settleDelay{500};

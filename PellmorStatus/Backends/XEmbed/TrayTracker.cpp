@@ -12,8 +12,6 @@ namespace {
 
 // System Tray Protocol Specification 0.3: the opcode that asks the manager to embed a window.
 constexpr uint32_t systemTrayRequestDock = 0;
-// XEmbed Protocol Specification 0.5: the embedder tells the client that it has been embedded.
-constexpr uint32_t xembedEmbeddedNotify = 0;
 // X protocol: a visual of this depth carries an alpha channel (ARGB).
 constexpr uint8_t alphaDepth = 32;
 
@@ -58,7 +56,6 @@ TrayTracker::TrayTracker() {
   managerAtom_ = internAtom("MANAGER");
   opcodeAtom_ = internAtom("_NET_SYSTEM_TRAY_OPCODE");
   visualAtom_ = internAtom("_NET_SYSTEM_TRAY_VISUAL");
-  xembedAtom_ = internAtom("_XEMBED");
   root_ = rootWindow();
   // A new manager announces itself with a MANAGER client message to the root window (ICCCM 2.8).
   selectStructureEvents(root_, true);
@@ -228,9 +225,6 @@ bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, 
       if (client->type == managerAtom_ && client->window == root_ &&
           client->data.data32[1] == selectionAtom_) {
         lookUpManager();  // the selection's owner says who manages the tray, not the message
-      } else if (client->type == xembedAtom_ && client->data.data32[1] == xembedEmbeddedNotify) {
-        const Listener* listener = listenerOf(client->window);
-        if (listener != nullptr && listener->embeddedNotice) listener->embeddedNotice();
       }
       break;
     }

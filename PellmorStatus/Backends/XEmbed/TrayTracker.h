@@ -22,8 +22,7 @@ class TrayTracker : public QAbstractNativeEventFilter {
  public:
   // What happens to one of our windows, with the geometry the X server's notices carry.
   struct Listener {
-    std::function<void()> trayChanged;     // the selection's owner changed: a manager appeared or went away
-    std::function<void()> embeddedNotice;  // the tray's XEmbed "embedded" notice
+    std::function<void()> trayChanged;  // the selection's owner changed: a manager appeared or went away
     // Reparented into a tray's window: the window's geometry in it, and that window's size.
     std::function<void(PixelRect window, PixelSize parent)> reparentedIntoTray;
     std::function<void()> reparentedToRoot;
@@ -72,7 +71,6 @@ class TrayTracker : public QAbstractNativeEventFilter {
   std::uint32_t managerAtom_ = 0;
   std::uint32_t opcodeAtom_ = 0;
   std::uint32_t visualAtom_ = 0;
-  std::uint32_t xembedAtom_ = 0;
   WindowId root_ = 0;
   WindowId manager_ = 0;
   std::map<WindowId, Listener> listeners_;
