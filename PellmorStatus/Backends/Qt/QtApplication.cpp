@@ -1,9 +1,13 @@
 #include "Backends/Qt/QtApplication.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QSocketNotifier>
 #include <QThreadPool>
 #include <QTimer>
+#include <deque>
+#include <mutex>
+#include <optional>
 #include <utility>
 
 #include "Backends/Qt/QtScreens.h"
@@ -15,15 +19,42 @@
 namespace pellmor::qt {
 namespace {
 
-class QtMainThread final : public platform::MainThread {
+// Tasks from any thread run on the main thread in the order they were posted. They wait in a queue of
+// our own, and Qt's event only says that the queue has work: a task handed over inside Qt's event would
+// pass under Qt's locks, which ThreadSanitizer cannot see, so every read of it on the main thread would
+// look like a race.
+class QtMainThread final : public QObject, public platform::MainThread {
  public:
   void post(std::function<void()> task) override {
-    // Queued events of one priority are delivered in the order they were posted.
-    QMetaObject::invokeMethod(&receiver_, std::move(task), Qt::QueuedConnection);
+    bool wasEmpty = false;
+    {
+      const std::lock_guard lock(mutex_);
+      wasEmpty = tasks_.empty();
+      tasks_.push_back(std::move(task));
+    }
+    if (wasEmpty) QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+  }
+
+ protected:
+  bool event(QEvent* event) override {
+    if (event->type() != QEvent::User) return QObject::event(event);
+    // One at a time: a task may run a nested event loop (a menu), in which later tasks run on.
+    while (std::optional<std::function<void()>> task = nextTask())
+      (*task)();
+    return true;
   }
 
  private:
-  QObject receiver_;  // lives on the main thread, where it was made
+  std::optional<std::function<void()>> nextTask() {
+    const std::lock_guard lock(mutex_);
+    if (tasks_.empty()) return std::nullopt;
+    std::function<void()> task = std::move(tasks_.front());
+    tasks_.pop_front();
+    return task;
+  }
+
+  std::mutex mutex_;
+  std::deque<std::function<void()>> tasks_;
 };
 
 // A timerfd on the wall clock, watched by a socket notifier: Qt's own timers run on the monotonic clock
