@@ -58,10 +58,7 @@ HeadlessEventLoop::HeadlessEventLoop() : wakeUp_(eventfd(0, EFD_NONBLOCK | EFD_C
 HeadlessEventLoop::~HeadlessEventLoop() = default;
 
 void HeadlessEventLoop::post(std::function<void()> task) {
-  {
-    const std::lock_guard lock(queueMutex_);
-    queue_.push_back(std::move(task));
-  }
+  tasks_.push(std::move(task));
   wake();
 }
 
@@ -101,12 +98,7 @@ bool HeadlessEventLoop::waitAndDispatch(int watchedDescriptor) {
 
 void HeadlessEventLoop::runPostedBatch() {
   // Tasks posted while this batch runs wait for the next round, after the timers that are due.
-  std::deque<std::function<void()>> batch;
-  {
-    const std::lock_guard lock(queueMutex_);
-    batch.swap(queue_);
-  }
-  for (auto& task : batch)
+  for (auto& task : tasks_.takeAll())
     task();
 }
 

@@ -3,15 +3,14 @@
 #include "Backends/BackendLayer.h"
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 
 #include "Platform/MainThread.h"
 #include "Platform/Ticker.h"
 #include "Support/FileDescriptor.h"
+#include "Support/PostedTasks.h"
 #include "Support/WallClockTimerFd.h"
 
 namespace pellmor {
@@ -47,8 +46,7 @@ class HeadlessEventLoop : public platform::MainThread, public platform::TickerFa
   void fireTimer(std::uint64_t id);
 
   FileDescriptor wakeUp_;
-  std::mutex queueMutex_;
-  std::deque<std::function<void()>> queue_;  // guarded by queueMutex_
+  PostedTasks tasks_;
   // Main thread only. Shared with the timer handles, which may outlive the loop.
   std::shared_ptr<TimerTable> timers_ = std::make_shared<TimerTable>();
   std::uint64_t nextTimerId_ = 1;

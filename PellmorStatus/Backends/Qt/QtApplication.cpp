@@ -5,13 +5,12 @@
 #include <QSocketNotifier>
 #include <QThreadPool>
 #include <QTimer>
-#include <deque>
-#include <mutex>
 #include <optional>
 #include <utility>
 
 #include "Backends/Qt/QtScreens.h"
 #include "Backends/Qt/QtTextMetrics.h"
+#include "Support/PostedTasks.h"
 #include "Support/SystemClock.h"
 #include "Support/TerminationSignals.h"
 #include "Support/WallClockTimerFd.h"
@@ -26,35 +25,20 @@ namespace {
 class QtMainThread final : public QObject, public platform::MainThread {
  public:
   void post(std::function<void()> task) override {
-    bool wasEmpty = false;
-    {
-      const std::lock_guard lock(mutex_);
-      wasEmpty = tasks_.empty();
-      tasks_.push_back(std::move(task));
-    }
-    if (wasEmpty) QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    if (tasks_.push(std::move(task))) QCoreApplication::postEvent(this, new QEvent(QEvent::User));
   }
 
  protected:
   bool event(QEvent* event) override {
     if (event->type() != QEvent::User) return QObject::event(event);
     // One at a time: a task may run a nested event loop (a menu), in which later tasks run on.
-    while (std::optional<std::function<void()>> task = nextTask())
+    while (std::optional<PostedTasks::Task> task = tasks_.pop())
       (*task)();
     return true;
   }
 
  private:
-  std::optional<std::function<void()>> nextTask() {
-    const std::lock_guard lock(mutex_);
-    if (tasks_.empty()) return std::nullopt;
-    std::function<void()> task = std::move(tasks_.front());
-    tasks_.pop_front();
-    return task;
-  }
-
-  std::mutex mutex_;
-  std::deque<std::function<void()>> tasks_;
+  PostedTasks tasks_;
 };
 
 // A timerfd on the wall clock, watched by a socket notifier: Qt's own timers run on the monotonic clock
