@@ -1,6 +1,5 @@
 #include "Backends/Qt/BusConnector.h"
 
-#include <QMetaObject>
 #include <QStringList>
 #include <utility>
 
@@ -41,9 +40,7 @@ void BusConnector::open(Opened opened) {
     QDBusConnection connection =
         address.isEmpty() ? QDBusConnection(name) : QDBusConnection::connectToBus(address, name);
     if (!connection.isConnected()) QDBusConnection::disconnectFromBus(name);
-    // Queued to this object: dropped with it if it is gone by then.
-    QMetaObject::invokeMethod(
-        this, [opened, connection] { opened(connection); }, Qt::QueuedConnection);
+    results_.post([opened, connection] { opened(connection); });
   });
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+#include "Backends/Qt/MainThreadTasks.h"
 #include "Support/SerialQueue.h"
 
 namespace pellmor::qt {
@@ -35,7 +36,8 @@ class BusConnector final : public QObject {
   QString address_;
   QString purpose_;
   quint64 opened_ = 0;
-  SerialQueue worker_;  // last: joined before the rest goes
+  MainThreadTasks results_;  // what the worker opened, for the main thread; dropped with the connector
+  SerialQueue worker_;       // last: joined before the rest goes
 };
 
 // Runs `lost` on the main thread once the connection breaks (libdbus's local Disconnected signal); `lost`

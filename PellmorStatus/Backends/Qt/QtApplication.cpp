@@ -1,45 +1,20 @@
 #include "Backends/Qt/QtApplication.h"
 
 #include <QApplication>
-#include <QEvent>
 #include <QSocketNotifier>
 #include <QThreadPool>
 #include <QTimer>
-#include <optional>
 #include <utility>
 
+#include "Backends/Qt/MainThreadTasks.h"
 #include "Backends/Qt/QtScreens.h"
 #include "Backends/Qt/QtTextMetrics.h"
-#include "Support/PostedTasks.h"
 #include "Support/SystemClock.h"
 #include "Support/TerminationSignals.h"
 #include "Support/WallClockTimerFd.h"
 
 namespace pellmor::qt {
 namespace {
-
-// Tasks from any thread run on the main thread in the order they were posted. They wait in a queue of
-// our own, and Qt's event only says that the queue has work: a task handed over inside Qt's event would
-// pass under Qt's locks, which ThreadSanitizer cannot see, so every read of it on the main thread would
-// look like a race.
-class QtMainThread final : public QObject, public platform::MainThread {
- public:
-  void post(std::function<void()> task) override {
-    if (tasks_.push(std::move(task))) QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-  }
-
- protected:
-  bool event(QEvent* event) override {
-    if (event->type() != QEvent::User) return QObject::event(event);
-    // One at a time: a task may run a nested event loop (a menu), in which later tasks run on.
-    while (std::optional<PostedTasks::Task> task = tasks_.pop())
-      (*task)();
-    return true;
-  }
-
- private:
-  PostedTasks tasks_;
-};
 
 // A timerfd on the wall clock, watched by a socket notifier: Qt's own timers run on the monotonic clock
 // and would miss a step of the wall clock. Socket notifiers also fire inside nested event loops (a menu
@@ -107,7 +82,7 @@ class QtApplication::Impl {
   StatusBarFactory makeStatusBar_;
   TerminationSignals signals_;
   platform::ApplicationDelegate* delegate_ = nullptr;
-  QtMainThread mainThread_;
+  MainThreadTasks mainThread_;
   QtTickerFactory tickers_;
   SystemClock clock_;
   QtScreens screens_;
