@@ -2,9 +2,10 @@
 # Tray managers that misbehave on purpose (hostile-tray) cannot take the item away: a manager that takes
 # over and exits at once never gets its window; a forged MANAGER message leaves it docked and answering
 # in trayer; a tray that destroys the slot with the item inside, or hands it straight back, gets asked
-# again less and less often, and a later trayer gets the item; a tray that never says it has embedded the
-# item still shows it painted; a tray whose window is invisible (as KDE's XEmbed proxy's) loses the item
-# to a StatusNotifierWatcher, leaving no window behind.
+# again less and less often, and a later trayer gets the item; a tray that resizes its slot leaves the
+# item asking for its own size; a tray that never says it has embedded the item still shows it painted; a
+# tray whose window is invisible (as KDE's XEmbed proxy's) loses the item to a StatusNotifierWatcher,
+# leaving no window behind.
 # shellcheck source=tests/e2e/harness.sh
 source "$(dirname "$0")/harness.sh"
 start_display
@@ -42,6 +43,23 @@ wait_until docked_at_least 4 || fail "fewer than 4 dock requests: $(dock_times |
 expect_eq "delays between the requests to a tray that hands the item back" \
   "$(dock_times | head -n 4 | awk 'NR > 1 {gap[NR - 1] = $1 - last} {last = $1}
     END {print (gap[1] >= 400 && gap[3] >= 2 * gap[1]) ? "growing" : "gaps " gap[1] " " gap[2] " " gap[3]}')" growing
+
+# Slots a tray gives and then lays out again (1, then 2 pixels wide) stay the tray's: the item still asks
+# for its own size, so the next tray that sizes its slots from that request gives it its whole width.
+min_size_hint() {
+  xprop -id "$(item_window)" WM_NORMAL_HINTS | sed -n 's/.*minimum size: \([0-9]*\) by \([0-9]*\)/\1x\2/p'
+}
+parent_of() { xwininfo -id "$1" -children | awk '/Parent window id:/ {print $4}'; }
+reports_width() { [ "$(field width "$(ctl position --timeout "$(patience)")")" = "$1" ]; }
+stop_tray
+start_hostile_tray --slot 1x22
+wait_for_slot 1x22
+xdotool windowsize "$(parent_of "$(item_window)")" 2 22 windowsize "$(item_window)" 2 22
+wait_until reports_width 2 || fail "the item does not report its 2x22 slot"
+expect_eq "the size the item asks for in a 2x22 slot" "$(min_size_hint)" 63x22
+stop_tray
+start_tray
+wait_for_docked_size 63x22
 
 stop_tray
 start_hostile_tray --no-notify

@@ -197,6 +197,9 @@ void TrayButton::resizeWindow(PixelSize size) {
   widget_->setFixedSize(pixelsOf(size.width / ratio), pixelsOf(size.height / ratio));
   // Also on the server: a tray may have changed the size behind Qt's back, and Qt sends nothing then.
   xembed::resizeWindow(windowId_, size.width, size.height);
+  // Qt wrote the slot's size into the hints: a tray that sizes its slot from them (trayer) would keep a
+  // slot it gave only for a moment, 1 pixel wide while it lays itself out, for good.
+  pinNativeSize();
 }
 
 void TrayButton::fitCell(PixelRect cell) {
