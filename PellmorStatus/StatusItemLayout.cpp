@@ -11,10 +11,12 @@
 namespace pellmor {
 namespace {
 
+using platform::condensedStretch;
 using platform::CornerRadii;
 using platform::Form;
 using platform::HitTarget;
 using platform::makeRect;
+using platform::normalStretch;
 using platform::Point;
 using platform::Rect;
 using platform::RenderDescription;
@@ -40,7 +42,8 @@ constexpr double glyphHeight = 8;
 
 constexpr int smallestRowFont = 8;  // a squeezed row below this gives way to another form
 constexpr double smallestTrailingWidth = 24;
-constexpr int smallestFont = 5;  // the square forms draw no text below this
+constexpr int smallestFont = 5;         // the square forms draw no text below this
+constexpr double legibleInkHeight = 7;  // digits lower than this are hard to read at a glance
 
 constexpr const char* segmentColour = "StatusItemBackground";
 constexpr const char* buttonColour = "TimerButtonBackground";
@@ -231,9 +234,9 @@ struct StackedText {
   double height;
 };
 
-StackedText stackedTextAt(const DisplayState& state, int size, const TextMetrics& metrics) {
+StackedText stackedTextAt(const DisplayState& state, int size, int stretch, const TextMetrics& metrics) {
   if (state.trailing != TrailingContent::placeholder) {
-    const TextExtent extent = metrics.measure(state.text, size);
+    const TextExtent extent = metrics.measure(state.text, size, stretch);
     return {extent, extent.ink.width(), extent.ink.height()};
   }
   const TextExtent extent = metrics.measure(placeholderText, size);
@@ -264,11 +267,28 @@ std::optional<RenderDescription> stacked(const DisplayState& state, const Tile& 
     // Room above the image, between it and the text, and below the text.
     return text.width <= tile.textWidth() && glyph + text.height + 3 * tile.gap <= height;
   };
-  const std::optional<int> size = largestFitting(smallestFont, static_cast<int>(height), [&](int candidate) {
-    return fitsUnder(glyphHeight, stackedTextAt(state, candidate, metrics));
-  });
+  const auto largestAt = [&](int stretch) {
+    return largestFitting(smallestFont, static_cast<int>(height), [&](int candidate) {
+      return fitsUnder(glyphHeight, stackedTextAt(state, candidate, stretch, metrics));
+    });
+  };
+  const auto legibleAt = [&](std::optional<int> size, int stretch) {
+    return size && stackedTextAt(state, *size, stretch, metrics).height >= legibleInkHeight;
+  };
+  // Five characters (10:00 and more) at the normal width are too low to read in a narrow tile; condensed
+  // glyphs make them legible there. Where neither is, the normal width stays: squeezed that small, the
+  // glyphs blur. The placeholder is drawn as bars, whatever the font.
+  int stretch = normalStretch;
+  std::optional<int> size = largestAt(normalStretch);
+  if (state.trailing != TrailingContent::placeholder && !legibleAt(size, normalStretch)) {
+    if (const std::optional<int> condensed = largestAt(condensedStretch);
+        legibleAt(condensed, condensedStretch)) {
+      size = condensed;
+      stretch = condensedStretch;
+    }
+  }
   if (!size) return std::nullopt;
-  const StackedText text = stackedTextAt(state, *size, metrics);
+  const StackedText text = stackedTextAt(state, *size, stretch, metrics);
   double scale = 1;
   while (glyphHeight * (scale + 1) <= std::max(glyphHeight, 1.25 * text.height) &&
          fitsUnder(glyphHeight * (scale + 1), text))
@@ -288,6 +308,7 @@ std::optional<RenderDescription> stacked(const DisplayState& state, const Tile& 
   description.trailingFrame = makeRect(0, boundary, tile.cell.width, height - boundary);
   description.trailingCorners = CornerRadii{.bottomLeading = tile.radius, .bottomTrailing = tile.radius};
   description.fontSize = *size;
+  description.fontStretch = stretch;
   if (state.trailing == TrailingContent::placeholder) {
     const double width = text.width;
     description.marks =

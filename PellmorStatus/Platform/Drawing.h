@@ -54,6 +54,7 @@ struct RenderDescription {
   std::vector<TextLine> lines;  // how the text is drawn
   std::vector<Rect> marks;      // filled bars: the placeholder where its hyphens would be hairlines
   double fontSize = 11;         // pixels of the item's logical size
+  int fontStretch = 100;        // the glyphs' width in percent of the font's normal width
   std::string textColour;       // "white", for the lines and the marks
 
   friend bool operator==(const RenderDescription&, const RenderDescription&) = default;

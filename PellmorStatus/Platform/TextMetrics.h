@@ -17,12 +17,20 @@ struct TextExtent {
   friend bool operator==(const TextExtent&, const TextExtent&) = default;
 };
 
+// How wide the font's glyphs are, in percent of its normal width: condensed is the width of a condensed
+// face (DejaVu Sans Condensed, the system font's where it has one; others are narrowed to it).
+constexpr int normalStretch = 100;
+constexpr int condensedStretch = 75;
+
 // Measures text for the layout, so that the forms are chosen and placed with the metrics the backend
 // draws with. Called on the main thread.
 class TextMetrics {
  public:
   virtual ~TextMetrics() = default;
-  virtual TextExtent measure(std::string_view text, int pixelSize) const = 0;
+  virtual TextExtent measure(std::string_view text, int pixelSize, int stretch) const = 0;
+  TextExtent measure(std::string_view text, int pixelSize) const {
+    return measure(text, pixelSize, normalStretch);
+  }
 };
 
 }  // namespace pellmor::platform

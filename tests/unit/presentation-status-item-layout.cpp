@@ -21,9 +21,11 @@ void PrintTo(const Rect& rect, std::ostream* out) {
 }  // namespace platform
 namespace {
 
+using platform::condensedStretch;
 using platform::Form;
 using platform::HitTarget;
 using platform::makeRect;
+using platform::normalStretch;
 using platform::Rect;
 using platform::RenderDescription;
 using platform::Size;
@@ -106,6 +108,7 @@ TEST_F(StatusItemLayout, EachCellGetsTheFormThatShowsItsTextLargest) {
     Rect image;   // the artwork's
     Rect segment;
     std::vector<TextLine> lines;
+    int stretch = normalStretch;
   } table[] = {
       // A row too narrow for "Sign In" at 11 (46.2 wide): 39 left for it takes 9 pixels.
       {signIn,
@@ -116,16 +119,18 @@ TEST_F(StatusItemLayout, EachCellGetsTheFormThatShowsItsTextLargest) {
        makeRect(2, 0, 20, 16),
        makeRect(22, 0, 39, 16),
        {{"Sign In", {22 + (39 - 37.8) / 2, 3.5 + 7.2}}}},
-      // The time under the image: as wide as the cell leaves inside a point on each side (8 pixels, 20 wide,
-      // 6 high), the 8 point glyph above it, the room left shared out evenly above, between and below.
+      // The time under the image: as wide as the cell leaves inside a point on each side, the 8 point glyph
+      // above it, the room left shared out evenly above, between and below. At the normal width that is 8
+      // pixels, only 6 high: condensed, 11 pixels (19.8 wide, 8 high).
       {total,
        {22, 22},
        stacked,
-       8,
-       makeRect(0, 0, 22, 12),
+       11,
+       makeRect(0, 0, 22, 11),
        makeRect(1, -2, 20, 16),
-       makeRect(0, 12, 22, 10),
-       {{"1:06", {1, 20}}}},
+       makeRect(0, 11, 22, 11),
+       {{"1:06", {1, 21}}},
+       condensedStretch},
       // icewm's 32 x 24: two points at the sides, 11 pixels (27 wide, 8 high).
       {total,
        {32, 24},
@@ -145,7 +150,8 @@ TEST_F(StatusItemLayout, EachCellGetsTheFormThatShowsItsTextLargest) {
        makeRect(12, 0, 40, 32),
        makeRect(0, 32, 64, 32),
        {{"1:06", {4, 56}}}},
-      // A row too small for the squeezed row (its segment would be 16 wide) is a square form.
+      // A row too small for the squeezed row (its segment would be 16 wide) is a square form; the time, 5
+      // high, is bound by the height: condensed it would be no taller, so it keeps the normal width.
       {total,
        {40, 16},
        stacked,
@@ -180,6 +186,7 @@ TEST_F(StatusItemLayout, EachCellGetsTheFormThatShowsItsTextLargest) {
     const RenderDescription drawn = layOutFor(row.state, row.cell);
     EXPECT_EQ(drawn.form, row.form);
     EXPECT_EQ(drawn.fontSize, row.fontSize);
+    EXPECT_EQ(drawn.fontStretch, row.stretch);
     EXPECT_EQ(drawn.timerButtonFrame, row.button);
     EXPECT_EQ(drawn.imageFrame, row.image);
     EXPECT_EQ(drawn.trailingFrame, row.segment);

@@ -171,8 +171,8 @@ TEST_F(StatusItemContent, ClicksRunWhatIsUnderThem) {
       {{63, 16}, placeholder, {22, 15.99}, trailingButton},
       {{76, 22}, signIn, {73.99, 11}, trailingButton},
       {{76, 22}, signIn, {30, 2.99}, none},        // above the centred row
-      {{22, 22}, total, {0, 11.99}, timerButton},  // the image's band, above the time's
-      {{22, 22}, total, {21.99, 12}, trailingButton},
+      {{22, 22}, total, {0, 10.99}, timerButton},  // the image's band, above the time's
+      {{22, 22}, total, {21.99, 11}, trailingButton},
   };
   const std::map<HitTarget, std::pair<std::string, Lines>> output = {
       {timerButton, {"Toggling timer\n", {R"({"action":"toggleTimer"})"}}},

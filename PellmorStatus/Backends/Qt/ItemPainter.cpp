@@ -91,7 +91,7 @@ void drawText(QPainter& painter, const platform::RenderDescription& description)
     painter.fillRect(qtRect(mark), colour);
   const int pixelSize = static_cast<int>(std::lround(description.fontSize));
   if (description.lines.empty() || pixelSize <= 0) return;
-  painter.setFont(itemFont(pixelSize));
+  painter.setFont(itemFont(pixelSize, description.fontStretch));
   painter.setPen(colour);
   for (const platform::TextLine& line : description.lines)
     painter.drawText(QPointF(line.origin.x, line.origin.y), QString::fromStdString(line.text));

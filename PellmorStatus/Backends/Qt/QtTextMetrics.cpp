@@ -26,8 +26,8 @@ platform::Rect coveredPixels(const QImage& image, QPoint origin) {
   return platform::makeRect(left - origin.x(), top - origin.y(), right - left + 1, bottom - top + 1);
 }
 
-platform::TextExtent measureByDrawing(const QString& text, int pixelSize) {
-  const QFont font = itemFont(pixelSize);
+platform::TextExtent measureByDrawing(const QString& text, int pixelSize, int stretch) {
+  const QFont font = itemFont(pixelSize, stretch);
   const QFontMetricsF metrics(font);
   const double advance = metrics.horizontalAdvance(text);
   // Room for glyphs that reach past the advance or the line.
@@ -53,18 +53,19 @@ platform::TextExtent measureByDrawing(const QString& text, int pixelSize) {
 
 }  // namespace
 
-QFont itemFont(int pixelSize) {
+QFont itemFont(int pixelSize, int stretch) {
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
   font.setPixelSize(std::max(pixelSize, 1));
+  // Qt takes the family's condensed face for a stretch it has and narrows the glyphs for any other.
+  if (stretch != platform::normalStretch) font.setStretch(stretch);
   return font;
 }
 
-platform::TextExtent QtTextMetrics::measure(std::string_view text, int pixelSize) const {
-  const QPair<QString, int> key(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                                pixelSize);
+platform::TextExtent QtTextMetrics::measure(std::string_view text, int pixelSize, int stretch) const {
+  const Key key{QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), pixelSize, stretch};
   if (const auto found = cache_.constFind(key); found != cache_.constEnd()) return *found;
   if (cache_.size() >= cacheLimit) cache_.clear();
-  const platform::TextExtent extent = measureByDrawing(key.first, pixelSize);
+  const platform::TextExtent extent = measureByDrawing(key.text, pixelSize, stretch);
   cache_.insert(key, extent);
   return extent;
 }
