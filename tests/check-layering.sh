@@ -2,7 +2,7 @@
 # Fails when a core or platform-interface file includes Qt or X11 headers, or when a backend folder
 # includes a header of a layer that is not below it: Qt/ stands on the core; XEmbed/, StatusNotifier/ and
 # GnomeShell/ stand on Qt/ and never include each other; Desktop/ chooses between them; Headless/ stands
-# alone.
+# alone. Also fails when a front end holds a bus connection other than Qt/'s NonBlockingBus.
 set -u
 root=$1
 status=0
@@ -31,5 +31,12 @@ allowed XEmbed XEmbed Qt
 allowed StatusNotifier StatusNotifier Qt
 allowed GnomeShell GnomeShell Qt
 allowed Desktop Desktop XEmbed StatusNotifier GnomeShell Qt
+# The front ends reach the session bus only through NonBlockingBus: a QDBusConnection of their own offers
+# calls that wait on the bus daemon.
+hits=$(grep -nE --directories=skip 'QDBus(Connection|Interface|Reply)\b' "$root"/Backends/{XEmbed,StatusNotifier,GnomeShell,Desktop}/* |
+  grep -vE '^[^:]+:[0-9]+:\s*//')
+if [ -n "$hits" ]; then
+  echo "a front end uses a bus connection that can wait:"; echo "$hits"; status=1
+fi
 [ "$status" -eq 0 ] && echo "every backend folder includes only itself and the layers below it"
 exit "$status"

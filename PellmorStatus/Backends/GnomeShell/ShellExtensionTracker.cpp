@@ -66,18 +66,16 @@ std::optional<qt::PixelRect> rectangleFrom(const QString& name, const QVariant& 
 ShellExtensionTracker::ShellExtensionTracker()
     : follower_(QStringLiteral("gnome"), extensionService,
                 qt::BusNameFollower::Handlers{
-                    .connected = [this](QDBusConnection& bus) { connectedTo(bus); },
+                    .connected = [this](const qt::NonBlockingBus& bus) { connectedTo(bus); },
                     .unreachable = [this] { lost(); },
                     .ownerChanged = [this](const QString& owner) { ownerChangedTo(owner); },
                 }) {}
 
 ShellExtensionTracker::~ShellExtensionTracker() = default;
 
-void ShellExtensionTracker::connectedTo(QDBusConnection& bus) {
-  // From any sender, told apart by its unique name in the slot: QtDBus would ask the daemon for the
-  // well-known name's owner, and wait for the answer, to filter by it.
-  bus.connect(QString(), extensionPath, propertiesInterface, QStringLiteral("PropertiesChanged"), this,
-              SLOT(propertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
+void ShellExtensionTracker::connectedTo(const qt::NonBlockingBus& bus) {
+  bus.subscribe(extensionPath, propertiesInterface, QStringLiteral("PropertiesChanged"), this,
+                SLOT(propertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
   changeState([] {});
 }
 
@@ -97,8 +95,7 @@ void ShellExtensionTracker::askForProperties() {
   QDBusMessage call =
       QDBusMessage::createMethodCall(owner(), extensionPath, propertiesInterface, QStringLiteral("GetAll"));
   call << extensionInterface;
-  auto* pending = new QDBusPendingCallWatcher(
-      follower_.bus()->asyncCall(call, qt::BusNameFollower::callTimeoutMilliseconds), this);
+  auto* pending = new QDBusPendingCallWatcher(follower_.bus()->asyncCall(call), this);
   connect(pending, &QDBusPendingCallWatcher::finished, this,
           [this, owner = owner()](QDBusPendingCallWatcher* done) {
             done->deleteLater();

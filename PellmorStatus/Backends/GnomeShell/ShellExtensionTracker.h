@@ -2,7 +2,6 @@
 
 #include "Backends/BackendLayer.h"
 
-#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QObject>
 #include <QString>
@@ -58,7 +57,7 @@ class ShellExtensionTracker final : public QObject {
                          const QDBusMessage& message);
 
  private:
-  void connectedTo(QDBusConnection& bus);
+  void connectedTo(const qt::NonBlockingBus& bus);
   void lost();
   void ownerChangedTo(const QString& owner);
   void askForProperties();

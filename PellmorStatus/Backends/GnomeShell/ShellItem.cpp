@@ -16,7 +16,6 @@ namespace {
 const QString itemService = QStringLiteral("com.pellmor.Status.Item");
 const QString itemPath = QStringLiteral("/com/pellmor/Status/Item");
 const QString itemInterface = QStringLiteral("com.pellmor.Status.Item");
-constexpr int callTimeoutMilliseconds = 5000;
 // RequestName's answers (the D-Bus specification): the name is ours, or we wait in its queue.
 constexpr uint primaryOwner = 1;
 constexpr uint inQueue = 2;
@@ -36,7 +35,7 @@ QVariantMap changesBetween(const ShellPresentation& before, const ShellPresentat
 ShellItem::ShellItem(ShellExtensionTracker& tracker, Actions actions)
     : tracker_(tracker),
       actions_(std::move(actions)),
-      connection_(tracker.connector(), [this](QDBusConnection& bus) {
+      connection_(tracker.connector(), [this](const qt::NonBlockingBus& bus) {
         connection_.registerObject(itemPath, this);
         askForName(bus);
       }) {
@@ -78,12 +77,12 @@ void ShellItem::serveWhenPossible() {
 }
 
 // Asked without waiting: QDBusConnection::registerService would wait for the daemon's answer.
-void ShellItem::askForName(QDBusConnection& bus) {
+void ShellItem::askForName(const qt::NonBlockingBus& bus) {
   QDBusMessage call = QDBusMessage::createMethodCall(
       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
   call << itemService << 0u;  // no flags: queued behind another holder, and ours once it lets go
-  auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call, callTimeoutMilliseconds), this);
+  auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
   connect(pending, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* done) {
     done->deleteLater();
     const QDBusPendingReply<uint> reply = *done;

@@ -2,7 +2,6 @@
 
 #include "Backends/BackendLayer.h"
 
-#include <QDBusConnection>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -51,7 +50,7 @@ class ShellItem final : public QObject {
 
  private:
   void serveWhenPossible();
-  void askForName(QDBusConnection& bus);
+  void askForName(const qt::NonBlockingBus& bus);
   bool isTheShell(const QString& caller) const;
 
   ShellExtensionTracker& tracker_;

@@ -43,10 +43,11 @@ void BusNameFollower::connectToBus() {
 
 void BusNameFollower::connectedTo(const QDBusConnection& connection) {
   failedAttempts_ = 0;
-  bus_ = connection;
+  bus_.emplace(connection);
   disconnection_ = std::make_unique<DisconnectionWatch>(connection, [this] { lost(); });
+  // Follows the daemon's own NameOwnerChanged signal, for which QtDBus asks nobody.
   serviceWatcher_ =
-      std::make_unique<QDBusServiceWatcher>(name_, *bus_, QDBusServiceWatcher::WatchForOwnerChange);
+      std::make_unique<QDBusServiceWatcher>(name_, connection, QDBusServiceWatcher::WatchForOwnerChange);
   connect(serviceWatcher_.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
           [this](const QString&, const QString&, const QString& newOwner) { ownerChangedTo(newOwner); });
   reachable_ = true;
@@ -58,7 +59,7 @@ void BusNameFollower::lost() {
   serviceWatcher_.reset();
   // The watch is running this very handler, so it goes once the handler has returned.
   disconnection_.release()->deleteLater();
-  connector_.close(*bus_);
+  connector_.close(bus_->connection());
   bus_.reset();
   owner_.clear();
   reachable_ = false;
@@ -67,8 +68,8 @@ void BusNameFollower::lost() {
 }
 
 void BusNameFollower::askForOwner() {
-  auto* pending = new QDBusPendingCallWatcher(
-      bus_->asyncCall(daemonCall(QStringLiteral("GetNameOwner"), name_), callTimeoutMilliseconds), this);
+  auto* pending =
+      new QDBusPendingCallWatcher(bus_->asyncCall(daemonCall(QStringLiteral("GetNameOwner"), name_)), this);
   connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* done) {
     done->deleteLater();
     const QDBusPendingReply<QString> reply = *done;

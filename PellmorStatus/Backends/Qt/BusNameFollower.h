@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "Backends/Qt/BusConnector.h"
+#include "Backends/Qt/NonBlockingBus.h"
 
 namespace pellmor::qt {
 
@@ -22,7 +23,7 @@ class BusNameFollower final : public QObject {
  public:
   struct Handlers {
     // The connection is up, before its owner is asked: subscribe to the owner's signals here.
-    std::function<void(QDBusConnection& bus)> connected;
+    std::function<void(const NonBlockingBus& bus)> connected;
     // An attempt to connect failed, or the connection broke (the owner is forgotten first).
     std::function<void()> unreachable;
     // The name has a new owner (a unique name), or none (empty).
@@ -34,16 +35,13 @@ class BusNameFollower final : public QObject {
 
   // Connected to the session bus, or still trying for the first time; false while the bus is lost.
   bool reachable() const { return reachable_; }
-  const std::optional<QDBusConnection>& bus() const { return bus_; }
+  const std::optional<NonBlockingBus>& bus() const { return bus_; }
   const QString& owner() const { return owner_; }
   // Makes and ends the connections items are served on.
   BusConnector& connector() { return connector_; }
 
   // A call to the bus daemon itself about `argument` (a name, a unique name).
   static QDBusMessage daemonCall(const QString& method, const QString& argument);
-
-  // How long a call may wait for its answer: a peer or daemon that hangs must not hold anything back.
-  static constexpr int callTimeoutMilliseconds = 5000;
 
  private:
   void connectToBus();
@@ -55,7 +53,7 @@ class BusNameFollower final : public QObject {
   BusConnector connector_;
   QString name_;
   Handlers handlers_;
-  std::optional<QDBusConnection> bus_;
+  std::optional<NonBlockingBus> bus_;
   std::unique_ptr<QDBusServiceWatcher> serviceWatcher_;
   std::unique_ptr<DisconnectionWatch> disconnection_;
   QTimer retry_;

@@ -29,7 +29,7 @@ void ServedConnection::opened(const QDBusConnection& connection) {
   opening_ = false;
   if (!connection.isConnected()) return;  // the tracker's own connection notices and tries again
   if (!wanted_) return connector_.close(connection);
-  bus_ = connection;
+  bus_.emplace(connection);
   disconnection_ = std::make_unique<DisconnectionWatch>(connection, [this] { lost(); });
   served_(*bus_);
 }
@@ -49,13 +49,13 @@ void ServedConnection::close() {
   for (const QString& path : std::as_const(paths_))
     bus_->unregisterObject(path);
   paths_.clear();
-  connector_.close(*bus_);
+  connector_.close(bus_->connection());
   bus_.reset();
 }
 
 void ServedConnection::registerObject(const QString& path, QObject* object) {
   if (!bus_) return;
-  bus_->registerObject(path, object, QDBusConnection::ExportAdaptors);
+  bus_->registerObject(path, object);
   paths_.append(path);
 }
 

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "Backends/Qt/BusConnector.h"
+#include "Backends/Qt/NonBlockingBus.h"
 
 namespace pellmor::qt {
 
@@ -20,7 +21,7 @@ namespace pellmor::qt {
 class ServedConnection final : public QObject {
  public:
   // Runs once the connection is open, to register the item's objects and announce it.
-  using Served = std::function<void(QDBusConnection& bus)>;
+  using Served = std::function<void(const NonBlockingBus& bus)>;
 
   ServedConnection(BusConnector& connector, Served served);
   ~ServedConnection() override;
@@ -33,7 +34,7 @@ class ServedConnection final : public QObject {
   // Registers `object` at `path` on the open connection, until close().
   void registerObject(const QString& path, QObject* object);
   // The open connection; none while opening, after close() or once the bus is lost.
-  const std::optional<QDBusConnection>& bus() const { return bus_; }
+  const std::optional<NonBlockingBus>& bus() const { return bus_; }
 
  private:
   void opened(const QDBusConnection& connection);
@@ -41,7 +42,7 @@ class ServedConnection final : public QObject {
 
   BusConnector& connector_;
   Served served_;
-  std::optional<QDBusConnection> bus_;
+  std::optional<NonBlockingBus> bus_;
   std::unique_ptr<DisconnectionWatch> disconnection_;
   QStringList paths_;
   bool wanted_ = false;

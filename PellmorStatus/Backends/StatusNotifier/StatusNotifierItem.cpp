@@ -31,7 +31,7 @@ StatusNotifierItem::StatusNotifierItem(StatusNotifierWatcherTracker& watcher, Ac
                                 [this](int index) {
                                   if (actions_.menuEntryClicked) actions_.menuEntryClicked(index);
                                 })),
-      connection_(watcher.connector(), [this](QDBusConnection&) { served(); }) {
+      connection_(watcher.connector(), [this](const qt::NonBlockingBus&) { served(); }) {
   // Before any object is registered: QtDBus leaves a member whose types it cannot resolve off the bus.
   registerDBusTypes();
   connect(&watcher_, &StatusNotifierWatcherTracker::ownerChanged, this, [this] {
@@ -73,7 +73,7 @@ void StatusNotifierItem::setPublished(bool published) {
 }
 
 QString StatusNotifierItem::serviceName() const {
-  return connection_.bus() ? connection_.bus()->baseService() : QString();
+  return connection_.bus() ? connection_.bus()->uniqueName() : QString();
 }
 
 void StatusNotifierItem::serveWhenPossible() {
@@ -91,8 +91,8 @@ void StatusNotifierItem::registerWithWatcher() {
 }
 
 void StatusNotifierItem::watcherDropped(const QString& id) {
-  const std::optional<QDBusConnection>& bus = connection_.bus();
-  if (!bus || !namesItemOn(id, bus->baseService()) || reRegistrations_ >= maximumReRegistrations) return;
+  const std::optional<qt::NonBlockingBus>& bus = connection_.bus();
+  if (!bus || !namesItemOn(id, bus->uniqueName()) || reRegistrations_ >= maximumReRegistrations) return;
   ++reRegistrations_;
   registerWithWatcher();
 }

@@ -19,20 +19,20 @@ const QString watcherInterface = QStringLiteral("org.kde.StatusNotifierWatcher")
 StatusNotifierWatcherTracker::StatusNotifierWatcherTracker()
     : follower_(QStringLiteral("sni"), watcherService,
                 qt::BusNameFollower::Handlers{
-                    .connected = [this](QDBusConnection& bus) { connectedTo(bus); },
+                    .connected = [this](const qt::NonBlockingBus& bus) { connectedTo(bus); },
                     .unreachable = [this] { lost(); },
                     .ownerChanged = [this](const QString& owner) { ownerChangedTo(owner); },
                 }) {}
 
 StatusNotifierWatcherTracker::~StatusNotifierWatcherTracker() = default;
 
-void StatusNotifierWatcherTracker::connectedTo(QDBusConnection& bus) {
-  bus.connect(watcherService, watcherPath, watcherInterface, QStringLiteral("StatusNotifierHostRegistered"),
-              this, SLOT(hostRegistered()));
-  bus.connect(watcherService, watcherPath, watcherInterface, QStringLiteral("StatusNotifierHostUnregistered"),
-              this, SLOT(hostUnregistered()));
-  bus.connect(watcherService, watcherPath, watcherInterface, QStringLiteral("StatusNotifierItemUnregistered"),
-              this, SLOT(watcherDroppedItem(QString)));
+void StatusNotifierWatcherTracker::connectedTo(const qt::NonBlockingBus& bus) {
+  bus.subscribe(watcherPath, watcherInterface, QStringLiteral("StatusNotifierHostRegistered"), this,
+                SLOT(hostRegistered(QDBusMessage)));
+  bus.subscribe(watcherPath, watcherInterface, QStringLiteral("StatusNotifierHostUnregistered"), this,
+                SLOT(hostUnregistered(QDBusMessage)));
+  bus.subscribe(watcherPath, watcherInterface, QStringLiteral("StatusNotifierItemUnregistered"), this,
+                SLOT(watcherDroppedItem(QString, QDBusMessage)));
   changeState([] {});
 }
 
@@ -53,11 +53,9 @@ void StatusNotifierWatcherTracker::ownerChangedTo(const QString& owner) {
 }
 
 void StatusNotifierWatcherTracker::identify(const QString& owner) {
-  auto* pending = new QDBusPendingCallWatcher(
-      follower_.bus()->asyncCall(
-          qt::BusNameFollower::daemonCall(QStringLiteral("GetConnectionUnixProcessID"), owner),
-          qt::BusNameFollower::callTimeoutMilliseconds),
-      this);
+  auto* pending = new QDBusPendingCallWatcher(follower_.bus()->asyncCall(qt::BusNameFollower::daemonCall(
+                                                  QStringLiteral("GetConnectionUnixProcessID"), owner)),
+                                              this);
   connect(pending, &QDBusPendingCallWatcher::finished, this, [this, owner](QDBusPendingCallWatcher* done) {
     done->deleteLater();
     const QDBusPendingReply<uint> reply = *done;
@@ -75,20 +73,20 @@ void StatusNotifierWatcherTracker::identified(const QString& owner, StatusNotifi
   emit ownerChanged();
 }
 
-void StatusNotifierWatcherTracker::registerItem(const QDBusConnection& itemConnection, const QString& path) {
+void StatusNotifierWatcherTracker::registerItem(const qt::NonBlockingBus& itemConnection,
+                                                const QString& path) {
   if (follower_.owner().isEmpty()) return;
   QDBusMessage call = QDBusMessage::createMethodCall(watcherService, watcherPath, watcherInterface,
                                                      QStringLiteral("RegisterStatusNotifierItem"));
   call << path;
-  itemConnection.asyncCall(call, qt::BusNameFollower::callTimeoutMilliseconds);
+  itemConnection.asyncCall(call);
 }
 
 void StatusNotifierWatcherTracker::askWhetherHostRegistered() {
   QDBusMessage call = QDBusMessage::createMethodCall(
       watcherService, watcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
   call << watcherInterface << QStringLiteral("IsStatusNotifierHostRegistered");
-  auto* pending = new QDBusPendingCallWatcher(
-      follower_.bus()->asyncCall(call, qt::BusNameFollower::callTimeoutMilliseconds), this);
+  auto* pending = new QDBusPendingCallWatcher(follower_.bus()->asyncCall(call), this);
   connect(pending, &QDBusPendingCallWatcher::finished, this,
           [this, owner = follower_.owner()](QDBusPendingCallWatcher* done) {
             done->deleteLater();
@@ -101,17 +99,21 @@ void StatusNotifierWatcherTracker::askWhetherHostRegistered() {
           });
 }
 
-void StatusNotifierWatcherTracker::hostRegistered() {
-  setHostRegistered(true);
+bool StatusNotifierWatcherTracker::fromWatcher(const QDBusMessage& message) const {
+  return !follower_.owner().isEmpty() && message.service() == follower_.owner();
 }
 
-void StatusNotifierWatcherTracker::hostUnregistered() {
+void StatusNotifierWatcherTracker::hostRegistered(const QDBusMessage& message) {
+  if (fromWatcher(message)) setHostRegistered(true);
+}
+
+void StatusNotifierWatcherTracker::hostUnregistered(const QDBusMessage& message) {
   // The signal does not say whether another host remains: ask.
-  if (follower_.bus() && !follower_.owner().isEmpty()) askWhetherHostRegistered();
+  if (follower_.bus() && fromWatcher(message)) askWhetherHostRegistered();
 }
 
-void StatusNotifierWatcherTracker::watcherDroppedItem(const QString& id) {
-  emit itemUnregistered(id);
+void StatusNotifierWatcherTracker::watcherDroppedItem(const QString& id, const QDBusMessage& message) {
+  if (fromWatcher(message)) emit itemUnregistered(id);
 }
 
 void StatusNotifierWatcherTracker::setHostRegistered(bool registered) {

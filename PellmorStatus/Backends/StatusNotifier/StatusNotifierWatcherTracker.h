@@ -2,7 +2,7 @@
 
 #include "Backends/BackendLayer.h"
 
-#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -38,7 +38,7 @@ class StatusNotifierWatcherTracker final : public QObject {
   qt::BusConnector& connector() { return follower_.connector(); }
   // Asks the watcher to show the item at `path` on `itemConnection`: the call comes from that
   // connection, so the watcher knows the item by its unique name. Answered asynchronously.
-  void registerItem(const QDBusConnection& itemConnection, const QString& path);
+  void registerItem(const qt::NonBlockingBus& itemConnection, const QString& path);
 
  Q_SIGNALS:
   // busReachable(), available() or host() may have changed.
@@ -49,12 +49,14 @@ class StatusNotifierWatcherTracker final : public QObject {
   void itemUnregistered(const QString& id);
 
  private Q_SLOTS:
-  void hostRegistered();
-  void hostUnregistered();
-  void watcherDroppedItem(const QString& id);
+  // The watcher's signals, from whichever sender: only its owner's count.
+  void hostRegistered(const QDBusMessage& message);
+  void hostUnregistered(const QDBusMessage& message);
+  void watcherDroppedItem(const QString& id, const QDBusMessage& message);
 
  private:
-  void connectedTo(QDBusConnection& bus);
+  void connectedTo(const qt::NonBlockingBus& bus);
+  bool fromWatcher(const QDBusMessage& message) const;
   void lost();
   void ownerChangedTo(const QString& owner);
   void identify(const QString& owner);
