@@ -2,20 +2,12 @@
 // private session bus with no display, against a stand-in for the extension written here. The stand-in
 // reports what a shell could report, reads the picture and clicks as the extension does.
 
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
-
-#include <QDBusConnectionInterface>
 #include <QDBusMetaType>
 #include <QDBusVirtualObject>
 #include <QGuiApplication>
-#include <QProcess>
-#include <QTest>
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +17,7 @@
 #include "Backends/Qt/QtTextMetrics.h"
 #include "StatusItem.h"
 #include "support/Channel.h"
+#include "support/PrivateBus.h"
 
 // (iiii), as the extension sends its panel's and item's frames.
 struct Frame {
@@ -53,11 +46,6 @@ const QString itemName = QStringLiteral("com.pellmor.Status.Item");
 const QString itemPath = QStringLiteral("/com/pellmor/Status/Item");
 const QString itemInterface = QStringLiteral("com.pellmor.Status.Item");
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
-
-template <typename Condition>
-bool waitFor(Condition condition) {
-  return QTest::qWaitFor(condition, static_cast<int>(patience(60).count()));
-}
 
 // The extension's object: answers GetAll with whatever the test sets, of any type, and announces changes.
 class StandInExtension final : public QDBusVirtualObject {
@@ -118,70 +106,28 @@ gnome::ItemImage expectedImage(int cellHeight, int scale) {
   return gnome::itemImageFrom(qt::renderItemImage(content.render(), QSize(width, cellHeight), scale));
 }
 
-// A child that dies with the test, whatever ends the test: no companion or bus daemon outlives a failure.
-void startChild(QProcess& process, const QString& program, const QStringList& arguments) {
-  process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-  process.start(program, arguments);
-}
-
-class GnomeShellEndToEnd : public ::testing::Test {
+// The test's connection is the shell's.
+class GnomeShellEndToEnd : public CompanionOnPrivateBus {
  protected:
-  void SetUp() override {
-    qDBusRegisterMetaType<Frame>();
-    gnome::registerShellTypes();
-    ASSERT_NO_FATAL_FAILURE(startBus());
-  }
   void TearDown() override {
-    stopShell();
-    for (QProcess* process : {&companion_, &bus_}) {
-      if (process->state() == QProcess::NotRunning) continue;
-      process->kill();
-      process->waitForFinished();
-    }
-  }
-
-  // A session bus of our own at a fixed address, so a new daemon can take the old one's place, and the
-  // shell's connection to it.
-  void startBus() {
-    const auto socket = std::filesystem::path(runtime_.path()) / "bus";
-    startChild(bus_, QStringLiteral("dbus-daemon"),
-               {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
-                QStringLiteral("--address=unix:path=") + QString::fromStdString(socket.string())});
-    ASSERT_TRUE(waitFor([&] { return bus_.canReadLine(); })) << "dbus-daemon gave no address";
-    address_ = QString::fromLatin1(bus_.readLine().trimmed());
-    shell_ = QDBusConnection::connectToBus(address_, QStringLiteral("test-shell"));
-    ASSERT_TRUE(shell_.isConnected());
-  }
-  void stopShell() {
     extension_.reset();
-    for (const char* name : {"test-shell", "test-stranger"})
-      QDBusConnection::disconnectFromBus(QLatin1String(name));
+    QDBusConnection::disconnectFromBus(QStringLiteral("test-stranger"));
+    CompanionOnPrivateBus::TearDown();
   }
 
   // The extension enabled: its object, then its name, as the extension does.
   void enableExtension(const QVariantMap& properties) {
-    extension_ = std::make_unique<StandInExtension>(shell_, properties);
-    ASSERT_TRUE(shell_.registerService(extensionName));
+    extension_ = std::make_unique<StandInExtension>(peer_, properties);
+    ASSERT_TRUE(peer_.registerService(extensionName));
   }
 
-  void startCompanion() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "PELLMOR_STATUS_HOST"})
-      environment.remove(QString::fromLatin1(name));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime_.path()));
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
-    companion_.setProcessEnvironment(environment);
-    startChild(companion_, QStringLiteral(PELLMOR_STATUS_PATH), {});
-    ASSERT_TRUE(companion_.waitForStarted()) << companion_.errorString().toStdString();
-  }
-
-  bool itemPublished() { return shell_.interface()->isServiceRegistered(itemName).value(); }
+  bool itemPublished() { return peer_.interface()->isServiceRegistered(itemName).value(); }
 
   gnome::ItemImage image() {
     QDBusMessage call =
         QDBusMessage::createMethodCall(itemName, itemPath, propertiesInterface, QStringLiteral("Get"));
     call << itemInterface << QStringLiteral("Image");
-    const QDBusMessage reply = shell_.call(call);
+    const QDBusMessage reply = peer_.call(call);
     gnome::ItemImage result;
     if (reply.type() == QDBusMessage::ReplyMessage)
       reply.arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>() >> result;
@@ -192,33 +138,10 @@ class GnomeShellEndToEnd : public ::testing::Test {
     QDBusMessage call =
         QDBusMessage::createMethodCall(itemName, itemPath, itemInterface, QLatin1String(method));
     call.setArguments(arguments);
-    shell_.call(call);
+    peer_.call(call);
   }
 
-  std::vector<std::string> printed(QProcess::ProcessChannel channel) {
-    std::vector<std::string>& lines = channel == QProcess::StandardOutput ? out_ : err_;
-    companion_.setReadChannel(channel);
-    while (companion_.waitForReadyRead(0)) {
-    }  // what the pipe holds already, without waiting
-    while (companion_.canReadLine())
-      lines.push_back(companion_.readLine().chopped(1).toStdString());
-    return lines;
-  }
-
-  std::string fifo(const char* name) const {
-    const auto path = std::filesystem::path(runtime_.path()) / PELLMOR_APP_GROUP_IDENTIFIER / name;
-    EXPECT_TRUE(waitFor([&] { return std::filesystem::is_fifo(path); })) << name << " did not appear";
-    return path.string();
-  }
-
-  QProcess bus_;
-  QString address_;
-  TempDirectory runtime_;
-  QDBusConnection shell_{QString()};
   std::unique_ptr<StandInExtension> extension_;
-  QProcess companion_;
-  std::vector<std::string> out_;
-  std::vector<std::string> err_;
 };
 
 // At scale 2 the picture has twice the pixels of the row's logical size, and a click's screen pixels are
@@ -303,14 +226,13 @@ TEST_F(GnomeShellEndToEnd, ComesBackOnANewBusAtTheSameAddress) {
                          [](const std::string& line) { return line.starts_with("No tray to show"); });
   };
   const auto missingBefore = missing();
-  stopShell();
-  bus_.kill();
-  bus_.waitForFinished();
+  extension_.reset();
+  stopBus();
   EXPECT_TRUE(waitFor([&] { return missing() == missingBefore + 1; }));
   ASSERT_NO_FATAL_FAILURE(startBus());
   enableExtension(panel(32, 1, 63));
   ASSERT_TRUE(waitFor([&] { return itemPublished(); })) << "not shown on the new bus";
-  EXPECT_EQ(shell_.interface()->servicePid(itemName).value(), companion_.processId());
+  EXPECT_EQ(processServing(itemName), companion_.processId());
   EXPECT_TRUE(image() == expectedImage(32, 1));
   EXPECT_EQ(missing(), missingBefore + 1);
 }
@@ -321,6 +243,8 @@ TEST_F(GnomeShellEndToEnd, ComesBackOnANewBusAtTheSameAddress) {
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QGuiApplication application(argc, argv);
+  qDBusRegisterMetaType<Frame>();
+  pellmor::gnome::registerShellTypes();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -4,17 +4,10 @@
 // a hostile client asks what no host asks. The test checks the lines the companion prints and the
 // replies and messages it sends.
 
-#include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
-
-#include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDomDocument>
 #include <QGuiApplication>
-#include <QProcess>
-#include <QTest>
 
 #include <algorithm>
 #include <climits>
@@ -25,6 +18,7 @@
 
 #include "Backends/StatusNotifier/DBusTypes.h"
 #include "support/Channel.h"
+#include "support/PrivateBus.h"
 #include "support/StatusNotifierWatcher.h"
 
 namespace pellmor::testing {
@@ -35,18 +29,6 @@ const QString menuInterface = QStringLiteral("com.canonical.dbusmenu");
 const std::string missingHost =
     "No tray to show the status item in: no X display, no StatusNotifierWatcher with a host on the session "
     "bus; the item appears as soon as one starts";
-
-// Runs Qt's event loop until the condition holds; generous, as a busy machine starts Qt slowly.
-template <typename Condition>
-bool waitFor(Condition condition) {
-  return QTest::qWaitFor(condition, static_cast<int>(patience(60).count()));
-}
-
-// A child that dies with the test, whatever ends the test: no companion or bus daemon outlives a failure.
-void startChild(QProcess& process, const QString& program, const QStringList& arguments) {
-  process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-  process.start(program, arguments);
-}
 
 QDBusMessage call(const QString& service, const QString& path, const QString& interface,
                   const QString& method, const QVariantList& arguments = {}) {
@@ -77,30 +59,12 @@ std::vector<std::string> pixmapSizes(QDBusConnection bus, const QString& service
   return sizes;
 }
 
-class StatusNotifierItemEndToEnd : public ::testing::Test {
+// The test's connection is the host's.
+class StatusNotifierItemEndToEnd : public CompanionOnPrivateBus {
  protected:
-  // A session bus of our own at a fixed address, so a new daemon can take the old one's place.
-  void SetUp() override { ASSERT_NO_FATAL_FAILURE(startBus()); }
   void TearDown() override {
     watcher_.reset();
-    QDBusConnection::disconnectFromBus(QStringLiteral("test-host"));
-    for (QProcess* process : {&companion_, &bus_}) {
-      if (process->state() == QProcess::NotRunning) continue;
-      kill(static_cast<pid_t>(process->processId()), SIGCONT);  // a test may have stopped it
-      process->kill();
-      process->waitForFinished();
-    }
-  }
-
-  void startBus() {
-    socket_ = QString::fromStdString((std::filesystem::path(runtime_.path()) / "bus").string());
-    startChild(bus_, QStringLiteral("dbus-daemon"),
-               {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
-                QStringLiteral("--address=unix:path=") + socket_});
-    ASSERT_TRUE(waitFor([&] { return bus_.canReadLine(); })) << "dbus-daemon gave no address";
-    address_ = QString::fromLatin1(bus_.readLine().trimmed());
-    host_ = QDBusConnection::connectToBus(address_, QStringLiteral("test-host"));
-    ASSERT_TRUE(host_.isConnected());
+    CompanionOnPrivateBus::TearDown();
   }
 
   // A new watcher in the test, and the service that serves the item registered with it; none if it did not.
@@ -111,51 +75,10 @@ class StatusNotifierItemEndToEnd : public ::testing::Test {
     return watcher_->items().value(0);
   }
 
-  // The companion without a display, in the test's runtime directory, on the private bus.
-  void startCompanion() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "PELLMOR_STATUS_HOST"})
-      environment.remove(QString::fromLatin1(name));
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime_.path()));
-    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
-    companion_.setProcessEnvironment(environment);
-    startChild(companion_, QStringLiteral(PELLMOR_STATUS_PATH), {});
-    ASSERT_TRUE(companion_.waitForStarted()) << companion_.errorString().toStdString();
-  }
-
-  // The whole lines the companion has printed so far on one of its streams.
-  const std::vector<std::string>& printed(QProcess::ProcessChannel channel) {
-    std::vector<std::string>& lines = channel == QProcess::StandardOutput ? out_ : err_;
-    companion_.setReadChannel(channel);
-    while (companion_.waitForReadyRead(0)) {
-    }  // what the pipe holds already, without waiting
-    while (companion_.canReadLine())
-      lines.push_back(companion_.readLine().chopped(1).toStdString());
-    return lines;
-  }
-
-  // The path of one of the companion's FIFOs, once it exists.
-  std::string fifo(const char* name) const {
-    const auto path = std::filesystem::path(runtime_.path()) / PELLMOR_APP_GROUP_IDENTIFIER / name;
-    EXPECT_TRUE(waitFor([&] { return std::filesystem::is_fifo(path); })) << name << " did not appear";
-    return path.string();
-  }
-
-  // The companion's process, as the bus daemon knows the connection that serves `service`.
-  qint64 processServing(const QString& service) { return host_.interface()->servicePid(service).value(); }
-
   // Answered at all (an error reply counts): a call nobody answers times out instead.
-  QDBusMessage ask(const QDBusMessage& message) { return host_.call(message, QDBus::Block, 60'000); }
+  QDBusMessage ask(const QDBusMessage& message) { return peer_.call(message, QDBus::Block, 60'000); }
 
-  TempDirectory runtime_;
-  QProcess bus_;
-  QString socket_;
-  QString address_;
-  QDBusConnection host_{QString()};
   std::unique_ptr<Watcher> watcher_;
-  QProcess companion_;
-  std::vector<std::string> out_;
-  std::vector<std::string> err_;
 };
 
 TEST_F(StatusNotifierItemEndToEnd, RegistersWithEachNewWatcherAndServesTheHost) {
@@ -168,18 +91,18 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersWithEachNewWatcherAndServesTheHost) 
   // Another client holds the well-known name items commonly take: the item is still the one
   // the watcher hears of.
   ASSERT_TRUE(
-      host_.registerService(QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(companion_.processId())));
+      peer_.registerService(QStringLiteral("org.kde.StatusNotifierItem-%1-1").arg(companion_.processId())));
   const QString service = startWatcherAndAwaitItem();
   ASSERT_FALSE(service.isEmpty());
   EXPECT_EQ(processServing(service), companion_.processId()) << "registered by its own connection";
   watcher_.reset();  // the panel restarts
-  ASSERT_TRUE(waitFor([&] { return !host_.interface()->isServiceRegistered(watcherName).value(); }));
+  ASSERT_TRUE(waitFor([&] { return !peer_.interface()->isServiceRegistered(watcherName).value(); }));
   const QString again = startWatcherAndAwaitItem();
   EXPECT_EQ(processServing(again), companion_.processId());
   // A panel that is merely restarting leaves the item without a host for a moment only: no second line.
   EXPECT_EQ(printed(QProcess::StandardError), std::vector<std::string>{missingHost});
 
-  const QVariantMap properties = itemProperties(host_, again);
+  const QVariantMap properties = itemProperties(peer_, again);
   const std::pair<const char*, QVariant> expected[] = {
       {"Category", QStringLiteral("ApplicationStatus")},
       {"Id", QStringLiteral("PellmorStatus")},
@@ -292,10 +215,10 @@ TEST_F(StatusNotifierItemEndToEnd, ServesEachHostThePixmapsItDraws) {
       return !service.isEmpty();
     })) << program
         << " got no registration";
-    EXPECT_EQ(pixmapSizes(host_, service), sizes) << program;
+    EXPECT_EQ(pixmapSizes(peer_, service), sizes) << program;
     watcher.kill();
     watcher.waitForFinished();
-    ASSERT_TRUE(waitFor([&] { return !host_.interface()->isServiceRegistered(watcherName).value(); }));
+    ASSERT_TRUE(waitFor([&] { return !peer_.interface()->isServiceRegistered(watcherName).value(); }));
   }
 }
 
@@ -442,7 +365,7 @@ TEST_F(StatusNotifierItemEndToEnd, ClickFloodWhileNobodyReadsIsBounded) {
   ASSERT_FALSE(service.isEmpty());
   constexpr int flood = 2000;
   for (int i = 0; i < flood; ++i)
-    host_.send(call(service, itemPath, itemInterface, QStringLiteral("Activate"), {0, 0}));
+    peer_.send(call(service, itemPath, itemInterface, QStringLiteral("Activate"), {0, 0}));
   ask(call(service, itemPath, itemInterface, QStringLiteral("Scroll"), {1, QStringLiteral("vertical")}));
   const std::string dropped =
       "PellmorStatus: too many clicks from the StatusNotifierItem host; dropping some";
@@ -457,7 +380,7 @@ TEST_F(StatusNotifierItemEndToEnd, ClickFloodWhileNobodyReadsIsBounded) {
   int toggles = 0;
   bool later = false;
   ASSERT_TRUE(waitFor([&] {
-    host_.send(call(service, itemPath, itemInterface, QStringLiteral("SecondaryActivate"), {0, 0}));
+    peer_.send(call(service, itemPath, itemInterface, QStringLiteral("SecondaryActivate"), {0, 0}));
     while (const auto line = mainApp.readLine(std::chrono::milliseconds(100))) {
       later = later || *line == R"({"action":"toggleTimer"})";
       if (!later) ++toggles;
@@ -500,9 +423,7 @@ TEST_F(StatusNotifierItemEndToEnd, ComesBackOnANewBusAtTheSameAddress) {
   ASSERT_FALSE(startWatcherAndAwaitItem().isEmpty());
   const std::size_t linesBefore = printed(QProcess::StandardError).size();
   watcher_.reset();
-  QDBusConnection::disconnectFromBus(QStringLiteral("test-host"));
-  bus_.kill();
-  bus_.waitForFinished();
+  stopBus();
   // Said once more: the item is without a host until the bus is back.
   EXPECT_TRUE(waitFor([&] { return printed(QProcess::StandardError).size() == linesBefore + 1; }));
   ASSERT_NO_FATAL_FAILURE(startBus());

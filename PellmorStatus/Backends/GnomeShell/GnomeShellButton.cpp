@@ -3,7 +3,6 @@
 #include <QImage>
 #include <cmath>
 #include <utility>
-#include <vector>
 
 #include "Backends/Qt/ItemDescription.h"
 #include "Backends/Qt/ItemPainter.h"
@@ -34,11 +33,12 @@ GnomeShellButton::GnomeShellButton(ShellExtensionTracker& tracker, std::function
     : tracker_(tracker),
       layout_(std::move(layout)),
       window_(tracker_, layout_),
-      item_(tracker_, ShellItem::Actions{
-                          .activate = [this](int x, int y) { click(x, y); },
-                          .secondaryActivate = [this] { activateContent(platform::HitTarget::timerButton); },
-                          .menuEntryClicked = [this](int index) { chooseMenuEntry(index); },
-                      }) {
+      item_(tracker_,
+            ShellItem::Actions{
+                .activate = [this](int x, int y) { click(x, y); },
+                .secondaryActivate = [this] { activateContent(platform::HitTarget::timerButton); },
+                .menuEntryClicked = [this](int index) { qt::activateMenuEntry(content_.get(), index); },
+            }) {
   panelConnection_ = QObject::connect(&tracker_, &ShellExtensionTracker::panelChanged, [this] { refresh(); });
 }
 
@@ -67,10 +67,8 @@ platform::Rect GnomeShellButton::convertRectToWindow(platform::Rect rect) const 
 }
 
 void GnomeShellButton::addSubview(platform::View& child) {
-  auto* host = dynamic_cast<qt::QtHostingView*>(&child);
-  if (host == nullptr || !host->content()) return;
-  content_ = host->content();
-  host->addDisplayObserver([this](const platform::RenderDescription&) { refresh(); });
+  content_ = qt::followContent(child, [this] { refresh(); });
+  refresh();
 }
 
 void GnomeShellButton::setPublished(bool published) {
@@ -128,13 +126,6 @@ bool GnomeShellButton::clickContent(platform::Point point) {
   const platform::Size row = content_->render().size;
   return content_->click(platform::Point{point.x - std::floor((size.width - row.width) / 2),
                                          point.y - std::floor((size.height - row.height) / 2)});
-}
-
-void GnomeShellButton::chooseMenuEntry(int index) {
-  if (!content_) return;
-  const std::vector<platform::MenuEntry> entries = content_->menu();
-  // The extension names the entry by its place in the menu it was shown; the menu never changes its entries.
-  if (index >= 0 && static_cast<std::size_t>(index) < entries.size()) activateContent(entries[index].target);
 }
 
 void GnomeShellButton::activateContent(platform::HitTarget target) {

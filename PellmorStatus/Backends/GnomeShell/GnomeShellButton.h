@@ -53,7 +53,6 @@ class GnomeShellButton final : public platform::Button {
   platform::RenderDescription description() const;
   void click(int x, int y);
   bool clickContent(platform::Point point);
-  void chooseMenuEntry(int index);
   void activateContent(platform::HitTarget target);
 
   ShellExtensionTracker& tracker_;

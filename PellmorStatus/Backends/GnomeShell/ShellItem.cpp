@@ -35,19 +35,20 @@ QVariantMap changesBetween(const ShellPresentation& before, const ShellPresentat
 ShellItem::ShellItem(ShellExtensionTracker& tracker, Actions actions)
     : tracker_(tracker),
       actions_(std::move(actions)),
-      connection_(tracker.connector(), [this](const qt::NonBlockingBus& bus) {
-        connection_.registerObject(itemPath, this);
-        askForName(bus);
-      }) {
+      connection_(
+          tracker.connector(), [this] { return tracker_.connected(); },
+          [this](const qt::NonBlockingBus& bus) {
+            connection_.registerObject(itemPath, this);
+            askForName(bus);
+          }) {
   // Before any object is registered: QtDBus leaves a member whose types it cannot resolve off the bus.
   registerShellTypes();
   new ShellItemAdaptor(*this);  // owned by this object (a QObject child)
-  connect(&tracker_, &ShellExtensionTracker::availabilityChanged, this, [this] { serveWhenPossible(); });
+  connect(&tracker_, &ShellExtensionTracker::availabilityChanged, this,
+          [this] { connection_.serveWhenPossible(); });
 }
 
-ShellItem::~ShellItem() {
-  setPublished(false);
-}
+ShellItem::~ShellItem() = default;
 
 void ShellItem::show(const ShellPresentation& presentation) {
   const ShellPresentation before = std::exchange(presentation_, presentation);
@@ -62,26 +63,10 @@ void ShellItem::show(const ShellPresentation& presentation) {
   connection_.bus()->send(signal);
 }
 
-void ShellItem::setPublished(bool published) {
-  if (published == published_) return;
-  published_ = published;
-  if (published_) {
-    serveWhenPossible();
-  } else {
-    connection_.close();
-  }
-}
-
-void ShellItem::serveWhenPossible() {
-  if (published_ && tracker_.connected()) connection_.open();
-}
-
 // Asked without waiting: QDBusConnection::registerService would wait for the daemon's answer.
 void ShellItem::askForName(const qt::NonBlockingBus& bus) {
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
-  call << itemService << 0u;  // no flags: queued behind another holder, and ours once it lets go
+  QDBusMessage call = qt::BusNameFollower::daemonCall(QStringLiteral("RequestName"), itemService);
+  call << 0u;  // no flags: queued behind another holder, and ours once it lets go
   auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
   connect(pending, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* done) {
     done->deleteLater();
@@ -98,7 +83,7 @@ void ShellItem::askForName(const qt::NonBlockingBus& bus) {
 }
 
 bool ShellItem::isTheShell(const QString& caller) const {
-  return published_ && !caller.isEmpty() && caller == tracker_.owner();
+  return published() && !caller.isEmpty() && caller == tracker_.owner();
 }
 
 void ShellItem::activate(const QString& caller, int x, int y) {

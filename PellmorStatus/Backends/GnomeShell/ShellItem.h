@@ -39,8 +39,8 @@ class ShellItem final : public QObject {
 
   // While published the extension shows the item; unpublishing releases the name, and the extension
   // removes it from the panel.
-  void setPublished(bool published);
-  bool published() const { return published_; }
+  void setPublished(bool published) { connection_.setPublished(published); }
+  bool published() const { return connection_.published(); }
 
   // The extension's calls, each with the unique name of its caller. Taken only from the shell that runs
   // the extension, while the item is published: any other client of the bus could call them too.
@@ -49,14 +49,12 @@ class ShellItem final : public QObject {
   void activateMenuEntry(const QString& caller, int index);
 
  private:
-  void serveWhenPossible();
   void askForName(const qt::NonBlockingBus& bus);
   bool isTheShell(const QString& caller) const;
 
   ShellExtensionTracker& tracker_;
   Actions actions_;
   ShellPresentation presentation_;
-  bool published_ = false;
   qt::ServedConnection connection_;  // last: closed first, while the object it serves still exists
 };
 

@@ -125,6 +125,20 @@ QPoint menuPosition(QRect item, QSize menu, QRect screen) {
   return {right + menu.width() <= screen.right() + 1 ? right : item.left() - menu.width(), top};
 }
 
+std::shared_ptr<platform::HostedContent> followContent(platform::View& child, std::function<void()> changed) {
+  auto* host = dynamic_cast<QtHostingView*>(&child);
+  if (host == nullptr || !host->content()) return nullptr;
+  host->addDisplayObserver([changed = std::move(changed)](const platform::RenderDescription&) { changed(); });
+  return host->content();
+}
+
+void activateMenuEntry(platform::HostedContent* content, int index) {
+  if (content == nullptr) return;
+  const std::vector<platform::MenuEntry> entries = content->menu();
+  if (index >= 0 && static_cast<std::size_t>(index) < entries.size())
+    content->activate(entries[index].target);
+}
+
 QtHostingView::QtHostingView(std::shared_ptr<platform::HostedContent> root)
     : content_(root), widget_(new HostWidget(std::move(root))) {}
 

@@ -25,6 +25,13 @@ class HostWidget;
 // else beside it; never over it, and within the screen as far as it fits.
 QPoint menuPosition(QRect item, QSize menu, QRect screen);
 
+// For the front ends that draw the content themselves: the content of `child` when it is a QtHostingView,
+// with `changed` called after every change of what it shows and once at once. Null for any other view.
+std::shared_ptr<platform::HostedContent> followContent(platform::View& child, std::function<void()> changed);
+// Runs the entry of the content's menu at `index`, as a host on the bus names it by its place in the menu
+// it was shown (the menu never changes its entries); an index off the menu, or no content, does nothing.
+void activateMenuEntry(platform::HostedContent* content, int index);
+
 // The host view on Qt: a child widget of the item's button that draws the content's render description with
 // QPainter, centred in its frame, and hands left clicks to the content.
 class QtHostingView final : public platform::HostingView {

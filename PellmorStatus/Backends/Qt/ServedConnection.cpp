@@ -5,15 +5,28 @@
 
 namespace pellmor::qt {
 
-ServedConnection::ServedConnection(BusConnector& connector, Served served)
-    : connector_(connector), served_(std::move(served)) {}
+ServedConnection::ServedConnection(BusConnector& connector, std::function<bool()> servable, Served served)
+    : connector_(connector), servable_(std::move(servable)), served_(std::move(served)) {}
 
 ServedConnection::~ServedConnection() {
   close();
 }
 
+void ServedConnection::setPublished(bool published) {
+  if (published == published_) return;
+  published_ = published;
+  if (published_) {
+    serveWhenPossible();
+  } else {
+    close();
+  }
+}
+
+void ServedConnection::serveWhenPossible() {
+  if (published_ && servable_()) open();
+}
+
 void ServedConnection::open() {
-  wanted_ = true;
   if (bus_ || opening_) return;
   opening_ = true;
   connector_.open([self = QPointer(this), &connector = connector_](const QDBusConnection& connection) {
@@ -28,7 +41,7 @@ void ServedConnection::open() {
 void ServedConnection::opened(const QDBusConnection& connection) {
   opening_ = false;
   if (!connection.isConnected()) return;  // the tracker's own connection notices and tries again
-  if (!wanted_) return connector_.close(connection);
+  if (!published_) return connector_.close(connection);
   bus_.emplace(connection);
   disconnection_ = std::make_unique<DisconnectionWatch>(connection, [this] { lost(); });
   served_(*bus_);
@@ -43,7 +56,6 @@ void ServedConnection::lost() {
 }
 
 void ServedConnection::close() {
-  wanted_ = false;
   if (!bus_) return;
   disconnection_.reset();
   for (const QString& path : std::as_const(paths_))

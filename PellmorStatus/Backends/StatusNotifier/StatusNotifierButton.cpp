@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <utility>
-#include <vector>
 
 #include "Backends/Qt/QtHostingView.h"
 #include "Backends/StatusNotifier/ItemPresentation.h"
@@ -42,7 +41,7 @@ StatusNotifierButton::StatusNotifierButton(StatusNotifierWatcherTracker& watcher
                              },
                          .menuEntryClicked =
                              [this](int index) {
-                               if (admitClick()) chooseMenuEntry(index);
+                               if (admitClick()) qt::activateMenuEntry(content_.get(), index);
                              },
                      }) {
   // Each host is served what it draws well, so a new host gets a new presentation.
@@ -52,10 +51,7 @@ StatusNotifierButton::StatusNotifierButton(StatusNotifierWatcherTracker& watcher
 StatusNotifierButton::~StatusNotifierButton() = default;
 
 void StatusNotifierButton::addSubview(platform::View& child) {
-  auto* host = dynamic_cast<qt::QtHostingView*>(&child);
-  if (host == nullptr || !host->content()) return;
-  content_ = host->content();
-  host->addDisplayObserver([this](const platform::RenderDescription&) { refresh(); });
+  content_ = qt::followContent(child, [this] { refresh(); });
   refresh();
   setPublished(publishWanted_);
 }
@@ -71,13 +67,6 @@ void StatusNotifierButton::refresh() {
   // Unpublished (docked in a tray, say), no host reads the pixmaps: drawing them at every change of text
   // would only start and wake Qt's image threads.
   if (content_ && publishWanted_) item_.show(presentationOf(*content_, watcher_.host()));
-}
-
-void StatusNotifierButton::chooseMenuEntry(int index) {
-  if (!content_) return;
-  const std::vector<platform::MenuEntry> entries = content_->menu();
-  // The host names the entry by its place in the menu it was shown; the menu never changes its entries.
-  if (index >= 0 && static_cast<std::size_t>(index) < entries.size()) activateContent(entries[index].target);
 }
 
 void StatusNotifierButton::activateContent(platform::HitTarget target) {

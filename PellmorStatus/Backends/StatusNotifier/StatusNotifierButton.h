@@ -51,7 +51,6 @@ class StatusNotifierButton final : public platform::Button {
 
  private:
   void refresh();
-  void chooseMenuEntry(int index);
   void activateContent(platform::HitTarget target);
   bool admitClick() { return clicks_.admit(ClickLimiter::Clock::now()); }
 

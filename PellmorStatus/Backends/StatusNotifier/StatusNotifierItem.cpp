@@ -31,7 +31,9 @@ StatusNotifierItem::StatusNotifierItem(StatusNotifierWatcherTracker& watcher, Ac
                                 [this](int index) {
                                   if (actions_.menuEntryClicked) actions_.menuEntryClicked(index);
                                 })),
-      connection_(watcher.connector(), [this](const qt::NonBlockingBus&) { served(); }) {
+      connection_(
+          watcher.connector(), [this] { return watcher_.connected(); },
+          [this](const qt::NonBlockingBus&) { served(); }) {
   // Before any object is registered: QtDBus leaves a member whose types it cannot resolve off the bus.
   registerDBusTypes();
   connect(&watcher_, &StatusNotifierWatcherTracker::ownerChanged, this, [this] {
@@ -39,14 +41,12 @@ StatusNotifierItem::StatusNotifierItem(StatusNotifierWatcherTracker& watcher, Ac
     if (connection_.bus()) registerWithWatcher();
   });
   connect(&watcher_, &StatusNotifierWatcherTracker::availabilityChanged, this,
-          [this] { serveWhenPossible(); });
+          [this] { connection_.serveWhenPossible(); });
   connect(&watcher_, &StatusNotifierWatcherTracker::itemUnregistered, this,
           [this](const QString& id) { watcherDropped(id); });
 }
 
-StatusNotifierItem::~StatusNotifierItem() {
-  setPublished(false);
-}
+StatusNotifierItem::~StatusNotifierItem() = default;
 
 void StatusNotifierItem::show(const Presentation& presentation) {
   const Presentation before = std::exchange(presentation_, presentation);
@@ -62,22 +62,8 @@ void StatusNotifierItem::show(const Presentation& presentation) {
     emit adaptor_->XAyatanaNewLabel(presentation_.label, presentation_.labelGuide);
 }
 
-void StatusNotifierItem::setPublished(bool published) {
-  if (published == published_) return;
-  published_ = published;
-  if (published_) {
-    serveWhenPossible();
-  } else {
-    connection_.close();
-  }
-}
-
 QString StatusNotifierItem::serviceName() const {
   return connection_.bus() ? connection_.bus()->uniqueName() : QString();
-}
-
-void StatusNotifierItem::serveWhenPossible() {
-  if (published_ && watcher_.connected()) connection_.open();
 }
 
 void StatusNotifierItem::served() {

@@ -54,7 +54,7 @@ class StatusNotifierItem final : public QObject {
 
   // While published a host can show the item; unpublishing closes its connection, so every watcher
   // drops it.
-  void setPublished(bool published);
+  void setPublished(bool published) { connection_.setPublished(published); }
   // The unique name the item is served under; empty while it is not on the bus.
   QString serviceName() const;
 
@@ -62,7 +62,6 @@ class StatusNotifierItem final : public QObject {
   void secondaryActivate();
 
  private:
-  void serveWhenPossible();
   void served();
   void registerWithWatcher();
   void watcherDropped(const QString& id);
@@ -73,7 +72,6 @@ class StatusNotifierItem final : public QObject {
   StatusNotifierItemAdaptor* adaptor_;  // owned by this object (a QObject child)
   DBusMenuAdaptor* menu_;               // owned by menuObject_
   Presentation presentation_;
-  bool published_ = false;
   int reRegistrations_ = 0;          // since the watcher's owner last changed
   qt::ServedConnection connection_;  // last: closed first, while the objects it serves still exist
 };

@@ -1,0 +1,111 @@
+#pragma once
+
+// The companion on a session bus of the test's own, with no display, for the tests that play its peers on
+// the bus: the bus daemon at a fixed address (so a new daemon can take the old one's place), the test's
+// connection to it, the companion's process on it, and what the companion prints.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QTest>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/Channel.h"
+
+namespace pellmor::testing {
+
+// Runs Qt's event loop until the condition holds; generous, as a busy machine starts Qt slowly.
+template <typename Condition>
+bool waitFor(Condition condition) {
+  return QTest::qWaitFor(condition, static_cast<int>(patience(60).count()));
+}
+
+// A child that dies with the test, whatever ends the test: no companion or bus daemon outlives a failure.
+inline void startChild(QProcess& process, const QString& program, const QStringList& arguments) {
+  process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+  process.start(program, arguments);
+}
+
+class CompanionOnPrivateBus : public ::testing::Test {
+ protected:
+  // The name of the test's own connection, peer_.
+  static inline const QString peerName = QStringLiteral("test-peer");
+
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(startBus()); }
+  void TearDown() override {
+    QDBusConnection::disconnectFromBus(peerName);
+    for (QProcess* process : {&companion_, &bus_}) {
+      if (process->state() == QProcess::NotRunning) continue;
+      kill(static_cast<pid_t>(process->processId()), SIGCONT);  // a test may have stopped it
+      process->kill();
+      process->waitForFinished();
+    }
+  }
+
+  void startBus() {
+    const auto socket = std::filesystem::path(runtime_.path()) / "bus";
+    startChild(bus_, QStringLiteral("dbus-daemon"),
+               {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
+                QStringLiteral("--address=unix:path=") + QString::fromStdString(socket.string())});
+    ASSERT_TRUE(waitFor([&] { return bus_.canReadLine(); })) << "dbus-daemon gave no address";
+    address_ = QString::fromLatin1(bus_.readLine().trimmed());
+    peer_ = QDBusConnection::connectToBus(address_, peerName);
+    ASSERT_TRUE(peer_.isConnected());
+  }
+  // The bus dies, and the test's connection with it.
+  void stopBus() {
+    QDBusConnection::disconnectFromBus(peerName);
+    bus_.kill();
+    bus_.waitForFinished();
+  }
+
+  // The companion without a display, in the test's runtime directory, on the private bus.
+  void startCompanion() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "PELLMOR_STATUS_HOST"})
+      environment.remove(QString::fromLatin1(name));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime_.path()));
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
+    companion_.setProcessEnvironment(environment);
+    startChild(companion_, QStringLiteral(PELLMOR_STATUS_PATH), {});
+    ASSERT_TRUE(companion_.waitForStarted()) << companion_.errorString().toStdString();
+  }
+
+  // The whole lines the companion has printed so far on one of its streams.
+  const std::vector<std::string>& printed(QProcess::ProcessChannel channel) {
+    std::vector<std::string>& lines = channel == QProcess::StandardOutput ? out_ : err_;
+    companion_.setReadChannel(channel);
+    while (companion_.waitForReadyRead(0)) {
+    }  // what the pipe holds already, without waiting
+    while (companion_.canReadLine())
+      lines.push_back(companion_.readLine().chopped(1).toStdString());
+    return lines;
+  }
+
+  // The path of one of the companion's FIFOs, once it exists.
+  std::string fifo(const char* name) const {
+    const auto path = std::filesystem::path(runtime_.path()) / PELLMOR_APP_GROUP_IDENTIFIER / name;
+    EXPECT_TRUE(waitFor([&] { return std::filesystem::is_fifo(path); })) << name << " did not appear";
+    return path.string();
+  }
+
+  // The process of the connection that serves `service`, as the bus daemon knows it.
+  qint64 processServing(const QString& service) { return peer_.interface()->servicePid(service).value(); }
+
+  TempDirectory runtime_;
+  QProcess bus_;
+  QString address_;
+  QDBusConnection peer_{QString()};
+  QProcess companion_;
+  std::vector<std::string> out_;
+  std::vector<std::string> err_;
+};
+
+}  // namespace pellmor::testing
