@@ -4,7 +4,8 @@
 # would crop the item to a hidden square). The item registers with Plasma's watcher, Plasma draws it in
 # its panel, and no window of the companion is on screen. Plasma calls Activate on a left click, which
 # shows or hides the main application, and SecondaryActivate on a middle click, which toggles the timer;
-# the tooltip says so. A restarted plasmashell shows the item again.
+# the tooltip says so. A right click opens Plasma's own menu of the item's entries clear of the item, and
+# each entry chosen there sends its line. A restarted plasmashell shows the item again.
 # shellcheck source=tests/hosts/hosts.sh
 source "$(dirname "$0")/hosts.sh"
 start_gl_display
@@ -62,6 +63,30 @@ pass "the tooltip says a left click shows or hides Pellmor"
 read -r cx cy <<<"$(box_centre "$ITEM_BOX")"
 expect_lines "left click" "" '{"action":"toggleApp"}' xdotool mousemove "$cx" "$cy" click 1
 expect_lines "middle click" "${TIMER_LINES[@]}" xdotool mousemove "$cx" "$cy" click 2
+
+# Plasma draws the item's menu itself: a window of plasmashell's of the popup-menu type.
+plasma_menu() {
+  local window
+  for window in $(xdotool search --onlyvisible --pid "$SHELL_PID" 2>/dev/null); do
+    if xprop -id "$window" _NET_WM_WINDOW_TYPE | grep -q POPUP_MENU; then echo "$window"; fi
+  done
+}
+plasma_menu_open() { [ -n "$(plasma_menu)" ]; }
+IFS='x+' read -r w h x y <<<"$ITEM_BOX"
+ITEM_DRAWN="$((x + 4)) $((y + 4)) $((w - 8)) $((h - 8))"  # the box without its margin
+# choose_in_plasma_menu N OF: a right click on the item opens the menu, which leaves the item uncovered;
+# a click in the Nth of its OF entries, equally tall, chooses that one.
+choose_in_plasma_menu() {
+  local x y w h
+  wait_until eval '! plasma_menu_open' || host_fail "Plasma's menu stays open"
+  xdotool mousemove "$cx" "$cy" click 3
+  wait_until plasma_menu_open || host_fail "no menu after a right click on the item"
+  read -r x y w h <<<"$(geometry_of "$(plasma_menu)")"
+  ! overlap "$x $y $w $h" "$ITEM_DRAWN" || host_fail "Plasma's menu ($x $y $w $h) covers the item ($ITEM_DRAWN)"
+  xdotool mousemove $((x + w / 2)) $((y + h * (2 * $1 - 1) / (2 * $2))) click 1
+}
+expect_lines "menu entry Toggle Timer" "${TIMER_LINES[@]}" choose_in_plasma_menu 1 2
+expect_lines "menu entry Show or Hide Pellmor" "${APP_LINES[@]}" choose_in_plasma_menu 2 2
 # Off the item, which Plasma draws lighter under the pointer.
 xdotool mousemove 640 300
 
