@@ -271,6 +271,15 @@ ctl() { "$PELLMORCTL" "$@"; }
 
 screenshot() { import -window root "$E2E_DIR/shot.png"; }
 
+# host_picture STATE IMAGE [OPTION...]: with PELLMOR_HOST_PICTURES naming a folder, the host's drawing of the
+# item in STATE (IMAGE, cut by ImageMagick's OPTIONs) goes there four times enlarged without smoothing, as
+# <host>-STATE.png: the host is the test's name, or HOST_PICTURE. Without metadata, the same drawing gives
+# the same bytes (tools/host-pictures.sh).
+host_picture() {
+  [ -z "${PELLMOR_HOST_PICTURES:-}" ] || convert "$2" "${@:3}" -filter point -resize 400% -strip \
+    "$PELLMOR_HOST_PICTURES/${HOST_PICTURE:-$(basename "$0" .sh)}-$1.png"
+}
+
 # pixel_at IMAGE X Y: the colour of one pixel as "R G B" (0-255).
 pixel_at() {
   convert "$1" -format "%[fx:round(255*p{$2,$3}.r)] %[fx:round(255*p{$2,$3}.g)] %[fx:round(255*p{$2,$3}.b)]" info:

@@ -130,6 +130,7 @@ shows() {
   screenshot
   convert "$E2E_DIR/shot.png" -depth 8 rgb:"$E2E_DIR/shot.rgb"
   convert "$RESOURCES/$artwork.png" -depth 8 rgba:"$E2E_DIR/artwork.rgba"
+  SHOWN_BOX="${width}x$(field height "$answer")+$x+$y"  # where the screenshot shows the item, if it does
   python3 - "$E2E_DIR" "$x" "$y" "$(field width "$answer")" "$(field height "$answer")" "$width" \
     "$(convert "$RESOURCES/$artwork.png" -format '%w %h' info:)" >"$E2E_DIR/why" <<'EOF'
 import re, sys
@@ -165,18 +166,20 @@ for ay in range(3, art_height - 3):
             fail(f"artwork pixel {ax},{ay}: {tuple(on_screen(2 + ax, top + ay))} instead of {tuple(expected)}")
 EOF
 }
+# wait_for_item STATE [NAME]: the state shown; its picture for the README is NAME's.
 wait_for_item() {
   wait_until shows "$1" || gnome_fail "not shown as '$1': $(cat "$E2E_DIR/why")"
   pass "shown as '$1'"
+  [ -z "${2:-}" ] || host_picture "$2" "$E2E_DIR/shot.png" -crop "$SHOWN_BOX" +repage
 }
 states=("PlayButton|-:--|63" "PlayButton|Sign In|76" "PauseButton|1:06|63")
 show_each_state() {
-  wait_for_item "${states[0]}"  # a fresh channel: signed in, no timer
+  wait_for_item "${states[0]}" no-time  # a fresh channel: signed in, no timer
   ctl set-authenticated false
-  wait_for_item "${states[1]}"
+  wait_for_item "${states[1]}" sign-in
   ctl set-authenticated true
   ctl show-timer --started-ago 3930 --hours 0
-  wait_for_item "${states[2]}"
+  wait_for_item "${states[2]}" running
 }
 stop_companion() {
   stop_process "$COMPANION_PID"

@@ -87,7 +87,7 @@ for start in $(seq 1 $STARTS); do
 done
 ! grep -q "While initalizing proxy" "$E2E_DIR/gnome-shell.log" || host_fail "the extension dropped the item"
 
-WIDEN=48 sni_states "$TOP_BAR"
+HOST_PICTURE=gnome-shell-sni WIDEN=60 sni_states "$TOP_BAR"
 expect_no_companion_window
 read -r cx cy <<<"$(box_centre "$ITEM_BOX")"
 expect_lines "middle click" "${TIMER_LINES[@]}" xdotool mousemove "$cx" "$cy" click 2

@@ -211,6 +211,7 @@ xembed_states() {
     wait_for_fit
     read -r x y w h <<<"$(visible_geometry)"
     crop_stable "${w}x$h+$x+$y" "$E2E_DIR/$name.png"
+    host_picture "$name" "$E2E_DIR/$name.png"
     pictures+=("$E2E_DIR/$name.png")
   done
   expect_distinct_states "${pictures[@]}"
@@ -343,7 +344,8 @@ has_no_item_box() { ! item_box_in "$1" >/dev/null; }
 
 # sni_states AREA: in each state, the host's drawing of the item within AREA (WxH+X+Y), found by the
 # segment's colour, told apart from the others. The box is the first state's, widened by WIDEN pixels to
-# the right for hosts that draw a label beside the icon.
+# the right for hosts that draw a label beside the icon. The README's picture of a state starts where the
+# item does in it: a host keeps the right edge of an item that narrows.
 sni_states() {
   local area=$1 state box pictures=()
   for state in "${STATES[@]}"; do
@@ -358,6 +360,13 @@ sni_states() {
     fi
     crop_stable "$box" "$E2E_DIR/$name.png" "${SHOT:-screenshot}"
     pictures+=("$E2E_DIR/$name.png")
+    [ -z "${PELLMOR_HOST_PICTURES:-}" ] || {
+      local left
+      IFS='x+' read -r w h x y <<<"$box"
+      IFS='x+' read -r _ _ left _ <<<"$(item_box_in "$area")"
+      crop_stable "$((x + w - left))x$h+$left+$y" "$E2E_DIR/$name-picture.png" "${SHOT:-screenshot}"
+      host_picture "$name" "$E2E_DIR/$name-picture.png"
+    }
   done
   ITEM_BOX=$box
   expect_distinct_states "${pictures[@]}"
