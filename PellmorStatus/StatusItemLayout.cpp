@@ -275,9 +275,9 @@ std::optional<RenderDescription> stacked(const DisplayState& state, const Tile& 
   const auto legibleAt = [&](std::optional<int> size, int stretch) {
     return size && stackedTextAt(state, *size, stretch, metrics).height >= legibleInkHeight;
   };
-  // Five characters (10:00 and more) at the normal width are too low to read in a narrow tile; condensed
-  // glyphs make them legible there. Where neither is, the normal width stays: squeezed that small, the
-  // glyphs blur. The placeholder is drawn as bars, whatever the font.
+  // A total too wide for a narrow tile (10:00 and more at 22 and 24 pixels, any at 18) is too low to read
+  // at the normal width; condensed glyphs make it legible there. Where neither is, the normal width stays:
+  // squeezed that small, the glyphs blur. The placeholder is drawn as bars, whatever the font.
   int stretch = normalStretch;
   std::optional<int> size = largestAt(normalStretch);
   if (state.trailing != TrailingContent::placeholder && !legibleAt(size, normalStretch)) {
