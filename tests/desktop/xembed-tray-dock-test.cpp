@@ -251,6 +251,21 @@ TEST_F(TrayDockTest, ASlotSmallerForAMomentIsFollowedBackToItsSize) {
   EXPECT_EQ(port.resizes.back(), (PixelSize{24, 24}));
 }
 
+TEST_F(TrayDockTest, ASlotTheTrayGivesIsTakenWithoutAskingTheXServer) {
+  // trayer lays a new slot out 1 x 22 first and 63 x 22 a moment later: a request for the 1 x 22 sent in
+  // between reaches the X server after the 63 and shrinks the window inside its slot for good.
+  dock.windowConfigured({0, 0, 63, 22});  // its own size, as asked
+  dock.setEnabled(true, true);
+  trayTakes();
+  const std::vector<PixelSize> asked = port.serverResizes;
+  dock.windowConfigured({0, 0, 1, 22});
+  dock.windowConfigured({0, 0, 63, 22});
+  port.advance(TrayDock::settleDelay);
+  EXPECT_EQ(port.serverResizes, asked);
+  EXPECT_EQ(port.resizes.back(), row);
+  EXPECT_EQ(dock.settledCell(), (SettledCell{{0, 0, 63, 22}, true}));
+}
+
 TEST_F(TrayDockTest, ATrayWindowNobodySeesIsReportedSo) {
   struct Case {
     const char* tray;

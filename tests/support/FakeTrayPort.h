@@ -24,9 +24,10 @@ class FakeTrayPort final : public xembed::TrayPort {
   std::function<std::optional<xembed::PixelRect>(xembed::PixelRect)> screen = [](xembed::PixelRect cell) {
     return std::optional<xembed::PixelRect>(cell);
   };
-  std::vector<milliseconds> dockRequests;  // when each request went out
-  std::vector<std::string> calls;          // every other call, by name, in order
-  std::vector<xembed::PixelSize> resizes;
+  std::vector<milliseconds> dockRequests;        // when each request went out
+  std::vector<std::string> calls;                // every other call, by name, in order
+  std::vector<xembed::PixelSize> resizes;        // every size the widget was given
+  std::vector<xembed::PixelSize> serverResizes;  // those also asked of the X server
   std::optional<xembed::PixelRect> fittedCell;
   std::function<void()> windowRemade;  // what the backend reports once it has made a new window
   int cellChanges = 0;
@@ -63,7 +64,11 @@ class FakeTrayPort final : public xembed::TrayPort {
     if (windowRemade) windowRemade();
   }
   void showInTray() override { calls.push_back("showInTray"); }
-  void resizeWindow(xembed::PixelSize size) override { resizes.push_back(size); }
+  void resizeWindow(xembed::PixelSize size) override {
+    resizes.push_back(size);
+    serverResizes.push_back(size);
+  }
+  void takeWindowSize(xembed::PixelSize size) override { resizes.push_back(size); }
   void fitCell(xembed::PixelRect cell) override { fittedCell = cell; }
   std::optional<xembed::PixelRect> shownPart(xembed::PixelRect cell) override { return screen(cell); }
   void cellChanged() override { ++cellChanges; }

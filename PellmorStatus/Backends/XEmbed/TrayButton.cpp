@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSize>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -192,14 +193,27 @@ void TrayButton::showWhenSlotIsReady(int generation, int attempt) {
   pinNativeSize();  // showing rewrote the hints
 }
 
-void TrayButton::resizeWindow(PixelSize size) {
+bool TrayButton::fixWidgetSize(PixelSize size) {
   const double ratio = pixelRatio();
-  widget_->setFixedSize(pixelsOf(size.width / ratio), pixelsOf(size.height / ratio));
-  // Also on the server: a tray may have changed the size behind Qt's back, and Qt sends nothing then.
-  xembed::resizeWindow(windowId_, size.width, size.height);
+  const QSize points(pixelsOf(size.width / ratio), pixelsOf(size.height / ratio));
+  widget_->setFixedSize(points);
   // Qt wrote the slot's size into the hints: a tray that sizes its slot from them (trayer) would keep a
   // slot it gave only for a moment, 1 pixel wide while it lays itself out, for good.
   pinNativeSize();
+  return pixelsOf(points.width() * ratio) != size.width || pixelsOf(points.height() * ratio) != size.height;
+}
+
+void TrayButton::resizeWindow(PixelSize size) {
+  fixWidgetSize(size);
+  // Also on the server: a tray may have changed the size behind Qt's back, and Qt sends nothing then.
+  xembed::resizeWindow(windowId_, size.width, size.height);
+}
+
+void TrayButton::takeWindowSize(PixelSize size) {
+  // Qt has seen the window's size by now (the tracker reports after Qt), so it asks nothing for the
+  // points that hold it. At a scale where no whole number of points does, Qt has just asked for the
+  // nearest: the exact pixels go after it.
+  if (fixWidgetSize(size)) xembed::resizeWindow(windowId_, size.width, size.height);
 }
 
 void TrayButton::fitCell(PixelRect cell) {

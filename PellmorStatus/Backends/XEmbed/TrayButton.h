@@ -64,6 +64,7 @@ class TrayButton final : public platform::Button, private TrayPort {
   void recreateWindow() override;
   void showInTray() override;
   void resizeWindow(PixelSize size) override;
+  void takeWindowSize(PixelSize size) override;
   void fitCell(PixelRect cell) override;
   std::optional<PixelRect> shownPart(PixelRect cell) override;
   void cellChanged() override;
@@ -75,6 +76,8 @@ class TrayButton final : public platform::Button, private TrayPort {
   void managerChanged();
   void showWhenSlotIsReady(int generation, int attempt);
   void pinNativeSize();
+  // Sets the widget's fixed size; true when its size in points cannot hold these pixels exactly.
+  bool fixWidgetSize(PixelSize size);
   PixelSize ownPixels() const;
   double pixelRatio() const;
   std::optional<QRect> itemOnScreen() const;

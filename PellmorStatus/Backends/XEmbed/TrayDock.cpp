@@ -182,10 +182,9 @@ void TrayDock::fitWindowToTray() {
   // The X server reports a resize only when it changes the size. One to the size the window has by then
   // gets no notice; left waiting for one, it would make a later resize by the tray look like its own.
   const PixelSize sizeByThen = pending_.empty() ? PixelSize{window_.width, window_.height} : pending_.back();
-  if (wanted != sizeByThen) {
-    if (pending_.size() == longestPendingResizes) pending_.pop_front();
-    pending_.push_back(wanted);
-  }
+  if (wanted == sizeByThen) return port_.takeWindowSize(wanted);
+  if (pending_.size() == longestPendingResizes) pending_.pop_front();
+  pending_.push_back(wanted);
   port_.resizeWindow(wanted);
 }
 

@@ -32,6 +32,10 @@ class TrayPort {
   virtual void showInTray() = 0;
   // Gives the window (and the widget) this size.
   virtual void resizeWindow(PixelSize size) = 0;
+  // The widget takes the size the window has on the X server by now (a tray gave it, or a resize of the
+  // item's own is on its way) without a request to the X server: one would arrive after the tray's next
+  // change and undo it.
+  virtual void takeWindowSize(PixelSize size) = 0;
   // Lays the content into the part of the window that the tray shows.
   virtual void fitCell(PixelRect cell) = 0;
   // The part of the cell that the screen really shows: nothing when the window holding the item is

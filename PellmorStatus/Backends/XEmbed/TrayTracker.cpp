@@ -4,6 +4,7 @@
 #include <QImage>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "Backends/XEmbed/XcbSupport.h"
 
@@ -158,6 +159,22 @@ QImage TrayTracker::backgroundBehind(WindowId window) const {
   return QImage(xcb_get_image_data(image.get()), width, height, width * 4, QImage::Format_RGB32).copy();
 }
 
+void TrayTracker::afterQt(std::function<void()> task) {
+  // Qt applies a window's new geometry only after every filter has seen the event; a queued call runs on
+  // the next pass of the event loop, after that.
+  if (deferred_.empty()) {
+    QMetaObject::invokeMethod(
+        &deferredContext_, [this] { runDeferred(); }, Qt::QueuedConnection);
+  }
+  deferred_.push_back(std::move(task));
+}
+
+void TrayTracker::runDeferred() {
+  const std::vector<std::function<void()>> tasks = std::exchange(deferred_, {});
+  for (const auto& task : tasks)
+    task();
+}
+
 void TrayTracker::announceTrayChange() {
   // A listener may remove itself while being told.
   const auto listeners = listeners_;
@@ -200,6 +217,11 @@ void TrayTracker::announceConfigure(WindowId window, PixelRect geometry) {
   if (listener != nullptr && listener->configured) listener->configured(geometry);
 }
 
+void TrayTracker::announceMap(WindowId window) {
+  const Listener* listener = listenerOf(window);
+  if (listener != nullptr && listener->mapped) listener->mapped();
+}
+
 void TrayTracker::announceDestruction(WindowId window) {
   slots_.erase(window);
   if (manager_ != XCB_WINDOW_NONE && window == manager_) {
@@ -224,35 +246,39 @@ bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, 
       const auto* client = reinterpret_cast<const xcb_client_message_event_t*>(event);
       if (client->type == managerAtom_ && client->window == root_ &&
           client->data.data32[1] == selectionAtom_) {
-        lookUpManager();  // the selection's owner says who manages the tray, not the message
+        // The selection's owner says who manages the tray, not the message.
+        afterQt([this] { lookUpManager(); });
       }
       break;
     }
     case XCB_DESTROY_NOTIFY: {
       const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
-      if (!sent && destroyed->event == destroyed->window) announceDestruction(destroyed->window);
+      if (!sent && destroyed->event == destroyed->window)
+        afterQt([this, window = destroyed->window] { announceDestruction(window); });
       break;
     }
     case XCB_CONFIGURE_NOTIFY: {
       const auto* configured = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
       // Each window's own notification only, not the copy its parent's substructure listeners get.
       if (!sent && configured->event == configured->window) {
-        announceConfigure(configured->window,
-                          PixelRect{configured->x, configured->y, configured->width, configured->height});
+        afterQt([this, window = configured->window,
+                 geometry = PixelRect{configured->x, configured->y, configured->width, configured->height}] {
+          announceConfigure(window, geometry);
+        });
       }
       break;
     }
     case XCB_MAP_NOTIFY: {
       const auto* mapped = reinterpret_cast<const xcb_map_notify_event_t*>(event);
-      const Listener* listener = listenerOf(mapped->window);
-      if (!sent && mapped->event == mapped->window && listener != nullptr && listener->mapped)
-        listener->mapped();
+      if (!sent && mapped->event == mapped->window)
+        afterQt([this, window = mapped->window] { announceMap(window); });
       break;
     }
     case XCB_REPARENT_NOTIFY: {
       const auto* reparented = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
       if (!sent && reparented->event == reparented->window) {
-        announceReparent(reparented->window, reparented->parent, reparented->x, reparented->y);
+        afterQt([this, window = reparented->window, parent = reparented->parent, x = reparented->x,
+                 y = reparented->y] { announceReparent(window, parent, x, y); });
       }
       break;
     }

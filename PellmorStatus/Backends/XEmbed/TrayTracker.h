@@ -3,11 +3,13 @@
 #include "Backends/BackendLayer.h"
 
 #include <QAbstractNativeEventFilter>
+#include <QObject>
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
+#include <vector>
 
 #include "Backends/XEmbed/X11Window.h"
 
@@ -17,7 +19,9 @@ namespace pellmor::xembed {
 
 // Everything the desktop backend knows about the system tray (freedesktop System Tray protocol over
 // XEmbed): which window manages the tray of the default screen, when a manager appears or goes away, and
-// when a window of ours has been embedded. The one place that talks to the tray manager.
+// when a window of ours has been embedded. The one place that talks to the tray manager. The X server's
+// notices reach the listeners after Qt has handled them: a listener that resizes or shows a widget then
+// finds Qt's geometry current, and Qt sends no request of its own for a size the window had a moment ago.
 class TrayTracker : public QAbstractNativeEventFilter {
  public:
   // What happens to one of our windows, with the geometry the X server's notices carry.
@@ -64,8 +68,12 @@ class TrayTracker : public QAbstractNativeEventFilter {
   void announceTrayChange();
   void announceReparent(WindowId window, WindowId parent, int x, int y);
   void announceConfigure(WindowId window, PixelRect geometry);
+  void announceMap(WindowId window);
   void announceDestruction(WindowId window);
   void watchSlot(WindowId window, WindowId slot);
+  // Runs the task once Qt has handled the event being filtered, in the order the events came.
+  void afterQt(std::function<void()> task);
+  void runDeferred();
 
   std::uint32_t selectionAtom_ = 0;
   std::uint32_t managerAtom_ = 0;
@@ -75,6 +83,8 @@ class TrayTracker : public QAbstractNativeEventFilter {
   WindowId manager_ = 0;
   std::map<WindowId, Listener> listeners_;
   std::map<WindowId, WindowId> slots_;  // a tray's window that holds a listener's window -> that window
+  std::vector<std::function<void()>> deferred_;
+  QObject deferredContext_;  // the queued run of deferred_ lapses with the tracker
 };
 
 }  // namespace pellmor::xembed
