@@ -6,13 +6,14 @@
 set -u
 root=$1
 status=0
-files=$(find "$root" -maxdepth 1 -name '*.cpp' -o -maxdepth 1 -name '*.h' | grep -v -e AppDelegate -e main.cpp)
-files="$files $(find "$root/Support" "$root/Platform" -name '*.cpp' -o -name '*.h')"
-hits=$(grep -nE '^\s*#\s*include\s*[<"](Q[A-Za-z]*|xcb/|X11/|qt)' $files)
+mapfile -t files < <(
+  find "$root" -maxdepth 1 \( -name '*.cpp' -o -name '*.h' \) ! -name 'AppDelegate.*' ! -name main.cpp
+  find "$root/Support" "$root/Platform" -name '*.cpp' -o -name '*.h')
+hits=$(grep -nE '^\s*#\s*include\s*[<"](Q[A-Za-z]*|xcb/|X11/|qt)' "${files[@]}")
 if [ -n "$hits" ]; then
   echo "core files include display headers:"; echo "$hits"; status=1
 fi
-echo "core is display-free ($(echo $files | wc -w) files checked)"
+echo "core is display-free (${#files[@]} files checked)"
 
 # allowed FOLDER LAYERS...: the backend folders FOLDER's files may include.
 allowed() {

@@ -29,7 +29,7 @@ for host in "${hosts[@]}"; do
   eval "${host%%|*}"
   wait_for_slot "${host#*|}" >/dev/null
   for state in "${states[@]}"; do
-    enter_state "$state"
+    show_state "$state"
     # A tray with slots of its own size gets a second to follow a new size before the item settles back
     # into the slot; then one paint.
     sleep 1.5

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that take the README's pictures: the debug build's companion and pellmorctl
 # (unless COMPANION and PELLMORCTL name others), the images folder, and the end-to-end harness with a
 # virtual X server.
@@ -16,15 +17,9 @@ mkdir -p "$images"
 source "$root/tests/e2e/harness.sh"
 start_display
 
-# enter_state "name|image|text|command;command...": sends the commands with pellmorctl and waits until
-# the item's title shows the image and the text. Sets `name`, `image` and `text`.
-enter_state() {
-  local commands step steps
-  IFS='|' read -r name image text commands <<<"$1"
-  IFS=';' read -r -a steps <<<"$commands"
-  for step in "${steps[@]}"; do
-    # shellcheck disable=SC2086  # the step is words on purpose
-    ctl $step
-  done
+# show_state "name|image|text|command;command...": enters the state and waits until the item's title shows
+# the image and the text.
+show_state() {
+  enter_state "$1"
   wait_for_title "$image|$text" >/dev/null
 }

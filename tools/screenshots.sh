@@ -19,7 +19,7 @@ states=(
   "timestamps|StopButton|1:06|set-time-format hours_minutes;set-decimal-symbol .;set-timestamps-mode true"
 )
 for state in "${states[@]}"; do
-  enter_state "$state"
+  show_state "$state"
   # The item paints after its title changes: the picture is taken once it differs from the last state's
   # and two in a row agree.
   read -r px py pw ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"

@@ -312,5 +312,18 @@ wait_for_paint() {
   pass "painted as expected"
 }
 
+# enter_state "name|image|text|command;command...": sends the commands with pellmorctl; sets `name`, `image`
+# and `text` for the caller.
+enter_state() {
+  local commands step steps
+  # shellcheck disable=SC2034  # the caller's
+  IFS='|' read -r name image text commands <<<"$1"
+  IFS=';' read -r -a steps <<<"$commands"
+  for step in "${steps[@]}"; do
+    # shellcheck disable=SC2086  # the step is words on purpose
+    ctl $step
+  done
+}
+
 # The coloured segment's colour from the resource bundle, as "R G B".
 segment_colour() { pixel_at "xc:$(cat "$RESOURCES/StatusItemBackground.colour")" 0 0; }

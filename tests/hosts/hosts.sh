@@ -108,16 +108,6 @@ STATES=(
   "no-time|PlayButton|-:--|set-authenticated true"
   "running|PauseButton|1:06|show-timer --started-ago 3930 --hours 0"
 )
-# enter_state "name|image|text|commands": sends the commands; sets `name`, `image` and `text`.
-enter_state() {
-  local commands step steps
-  IFS='|' read -r name image text commands <<<"$1"
-  IFS=';' read -r -a steps <<<"$commands"
-  for step in "${steps[@]}"; do
-    # shellcheck disable=SC2086  # the step is words on purpose
-    ctl $step
-  done
-}
 
 # crop_stable GEOMETRY FILE [SHOT]: screenshots (with SHOT, a command that writes $E2E_DIR/shot.png;
 # `screenshot` by default) until two in a row show the same pixels in GEOMETRY (WxH+X+Y), which then go to
@@ -128,13 +118,22 @@ same_crop_twice() {
 }
 crop_stable() { wait_until same_crop_twice "$@" || host_fail "the host's drawing at $1 never settled"; }
 
-# segment_pixels FILE: how many pixels of the picture have the coloured segment's colour. The mask paints
-# the rest black first: with the fuzz, light pixels (a light panel) would pass for the mask's white.
-segment_pixels() {
-  local colour
+# How near a pixel's colour must be to the segment's to count as the item's. A host scales and blends
+# only at the edges, so the segment's inside keeps its colour; waybar's tray is drawn on #2980b9, 9.7 %
+# from the segment, which a wider tolerance would take for the item.
+SEGMENT_FUZZ=6%
+# segment_mask FORMAT ARGS...: the FORMAT figures of convert ARGS with every pixel of the segment's colour
+# white and the rest black. The mask paints the rest black first: with the fuzz, light pixels (a light
+# panel) would pass for white.
+segment_mask() {
+  local format=$1 colour
+  shift
   colour=$(segment_colour | awk '{printf "rgb(%d,%d,%d)", $1, $2, $3}')
-  convert "$1" -fuzz 12% -fill black +opaque "$colour" -fill white -opaque "$colour" -format '%[fx:int(mean*w*h+0.5)]' info:
+  convert "$@" -fuzz "$SEGMENT_FUZZ" -fill black +opaque "$colour" -fill white -opaque "$colour" \
+    -format "$format" info:
 }
+# segment_pixels FILE: how many pixels of the picture have the segment's colour.
+segment_pixels() { segment_mask '%[fx:int(mean*w*h+0.5)]' "$1"; }
 
 # expect_distinct_states FILE...: the pictures of the three states, each showing the item (some of the
 # segment's colour), and no two alike: the host's drawing tells the states apart.
@@ -325,19 +324,19 @@ wait_for_registration() {
   pass "registered with the watcher"
 }
 
-# find_item_in GEOMETRY: the box (WxH+X+Y) around the pixels of the segment's colour within GEOMETRY of a
-# screenshot, widened by MARGIN pixels (4 unless set) each side: where the host draws the item.
+# item_box_in GEOMETRY: the box (WxH+X+Y) around the pixels of the segment's colour within GEOMETRY of a
+# screenshot, widened by MARGIN pixels (4 unless set) each side and by BUTTON_WIDTH pixels (0 unless set)
+# to the left, for a host that draws the whole row, with the timer button left of the segment: where the
+# host draws the item.
 item_box_in() {
-  local colour box
-  colour=$(segment_colour | awk '{printf "rgb(%d,%d,%d)", $1, $2, $3}')
+  local box
   "${SHOT:-screenshot}" || return 1
-  box=$(convert "$E2E_DIR/shot.png" -crop "$1" +repage -fuzz 12% -fill black +opaque "$colour" \
-    -fill white -opaque "$colour" -format '%@' info:) || return 1
-  local w h x y ox oy margin=${MARGIN:-4}
+  box=$(segment_mask '%@' "$E2E_DIR/shot.png" -crop "$1" +repage) || return 1
+  local w h x y ox oy margin=${MARGIN:-4} button=${BUTTON_WIDTH:-0}
   IFS='x+' read -r w h x y <<<"$box"
   IFS='x+' read -r _ _ ox oy <<<"$1"
   [ "$w" -gt 1 ] && [ "$h" -gt 1 ] || return 1
-  echo "$((w + 2 * margin))x$((h + 2 * margin))+$((ox + x - margin))+$((oy + y - margin))"
+  echo "$((w + 2 * margin + button))x$((h + 2 * margin))+$((ox + x - margin - button))+$((oy + y - margin))"
 }
 has_item_box() { item_box_in "$1" >/dev/null; }
 has_no_item_box() { ! item_box_in "$1" >/dev/null; }
@@ -368,6 +367,7 @@ sni_states() {
       host_picture "$name" "$E2E_DIR/$name-picture.png"
     }
   done
+  # shellcheck disable=SC2034  # for the host's clicks
   ITEM_BOX=$box
   expect_distinct_states "${pictures[@]}"
 }
@@ -407,7 +407,6 @@ start_sway() {
   unset DISPLAY
   export WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1
   launch sway sway -c "$1"
-  SWAY_PID=$LAUNCHED
   wait_until test -S "$XDG_RUNTIME_DIR/wayland-1" || host_fail "sway did not start"
   export WAYLAND_DISPLAY=wayland-1
   SWAYSOCK=$(find "$XDG_RUNTIME_DIR" -maxdepth 1 -name 'sway-ipc.*.sock' | head -n 1)
