@@ -136,22 +136,6 @@ TEST_F(TrayDockTest, AWindowMadeAnewAtTheLastSlotsSizeGoesBackToTheItemsOwnForTh
   EXPECT_EQ(port.fittedCell, (PixelRect{0, 0, 63, 25}));
 }
 
-TEST_F(TrayDockTest, ASlotKnownOnlyFromTheReparentIsLeftForTheItemsOwnSize) {
-  // fluxbox gives a 32 x 32 slot that no notice of the window's own reports. Left at that size when
-  // fluxbox exits, the window would show the next tray a square: icewm then gives 24 x 24, not 32 x 24.
-  dock.windowConfigured({0, 0, 63, 22});  // its own size, as asked
-  dock.setEnabled(true, true);
-  trayTakes({0, 0, 32, 32}, {32, 32});
-  port.advance(TrayDock::settleDelay);
-  const std::vector<PixelSize> asked = port.serverResizes;
-  EXPECT_EQ(port.resizes.back(), (PixelSize{32, 32}));  // kept to the slot without asking the X server
-  EXPECT_EQ(port.fittedCell, (PixelRect{0, 0, 32, 32}));
-  dock.reparentedToRoot();  // fluxbox exited
-  dock.managerChanged(false);
-  EXPECT_EQ(port.serverResizes.size(), asked.size() + 1);
-  EXPECT_EQ(port.serverResizes.back(), row);
-}
-
 TEST_F(TrayDockTest, ANewManagerTakesTheWindowOutOfTheOldTray) {
   dock.setEnabled(true, true);
   trayTakes();

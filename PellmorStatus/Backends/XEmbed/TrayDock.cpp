@@ -117,12 +117,11 @@ void TrayDock::backOff() {
 
 void TrayDock::reparentedIntoTray(PixelRect window, PixelSize parent) {
   onRoot_ = false;
+  window_ = window;
   parent_ = parent;
-  bool justTaken = false;
   switch (state_) {
     case DockState::disabled:
       // A tray that docked the item after it was asked to let go.
-      window_ = window;
       port_.withdrawToRoot();
       onRoot_ = true;
       return;
@@ -131,19 +130,14 @@ void TrayDock::reparentedIntoTray(PixelRect window, PixelSize parent) {
     case DockState::requested:
     case DockState::backingOff:
       enter(DockState::taken);
-      justTaken = true;
-      break;
+      // A tray that never maps the window still gets it shown.
+      return inThisState(silentTrayDelay, [this] { embed(); });
     case DockState::taken:
+      return;
     case DockState::settling:
     case DockState::settled:
-      break;
+      return geometryChanged();  // moved from one slot to another of the same tray
   }
-  // A tray can size the window with no notice of its own reaching the item (fluxbox's square slots): the
-  // size found at the reparent counts as the tray's as well.
-  noteGeometry(window);
-  if (shown()) return geometryChanged();  // moved from one slot to another of the same tray
-  // A tray that never maps the window still gets it shown.
-  if (justTaken) inThisState(silentTrayDelay, [this] { embed(); });
 }
 
 void TrayDock::reparentedToRoot() {
@@ -205,7 +199,7 @@ bool TrayDock::resizedByTray(PixelSize size) {
   return size != asked_;
 }
 
-void TrayDock::noteGeometry(PixelRect window) {
+void TrayDock::windowConfigured(PixelRect window) {
   window_ = window;
   const PixelSize size{window.width, window.height};
   if (resizedByTray(size) && asksTray()) {
@@ -215,10 +209,6 @@ void TrayDock::noteGeometry(PixelRect window) {
     followsWidth_ = size.width == own_.width;
     followsHeight_ = size.height == own_.height;
   }
-}
-
-void TrayDock::windowConfigured(PixelRect window) {
-  noteGeometry(window);
   if (shown()) geometryChanged();
 }
 

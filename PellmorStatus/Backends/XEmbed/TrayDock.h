@@ -131,8 +131,6 @@ class TrayDock {
   void geometryChanged();
   void settle();
   void fitWindowToTray();
-  // Takes in the window's geometry in its parent, and a size that the tray gave it.
-  void noteGeometry(PixelRect window);
   bool resizedByTray(PixelSize size);
   PixelSize wantedSize() const;
   std::chrono::milliseconds currentDelay() const;

@@ -217,15 +217,6 @@ void TrayTracker::announceConfigure(WindowId window, PixelRect geometry) {
   if (listener != nullptr && listener->configured) listener->configured(geometry);
 }
 
-void TrayTracker::announceCurrentGeometry(WindowId window) {
-  if (listenerOf(window) == nullptr && !slots_.contains(window)) return;
-  xcb_connection_t* const c = connection();
-  const ReplyPtr<xcb_get_geometry_reply_t> geometry(
-      xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
-  if (geometry)
-    announceConfigure(window, PixelRect{geometry->x, geometry->y, geometry->width, geometry->height});
-}
-
 void TrayTracker::announceMap(WindowId window) {
   const Listener* listener = listenerOf(window);
   if (listener != nullptr && listener->mapped) listener->mapped();
@@ -248,7 +239,7 @@ bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, 
   if (eventType != "xcb_generic_event_t") return false;
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
   // A sent event is anyone's claim: only MANAGER and XEmbed messages come that way, and neither is
-  // believed as it stands. Geometry comes from the X server: its own notices, or asked for.
+  // believed as it stands. Geometry comes from the X server's own notices.
   const bool sent = (event->response_type & 0x80) != 0;
   switch (event->response_type & ~0x80) {
     case XCB_CLIENT_MESSAGE: {
@@ -269,17 +260,12 @@ bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, 
     case XCB_CONFIGURE_NOTIFY: {
       const auto* configured = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
       // Each window's own notification only, not the copy its parent's substructure listeners get.
-      if (configured->event != configured->window) break;
-      if (sent) {
-        // Qt drops a notice when another of the same window waits behind it, even one a tray sent
-        // (fluxbox sends one after each resize it makes): the sent one is a cue to ask the X server.
-        afterQt([this, window = configured->window] { announceCurrentGeometry(window); });
-        break;
+      if (!sent && configured->event == configured->window) {
+        afterQt([this, window = configured->window,
+                 geometry = PixelRect{configured->x, configured->y, configured->width, configured->height}] {
+          announceConfigure(window, geometry);
+        });
       }
-      afterQt([this, window = configured->window,
-               geometry = PixelRect{configured->x, configured->y, configured->width, configured->height}] {
-        announceConfigure(window, geometry);
-      });
       break;
     }
     case XCB_MAP_NOTIFY: {

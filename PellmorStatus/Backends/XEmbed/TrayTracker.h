@@ -68,8 +68,6 @@ class TrayTracker : public QAbstractNativeEventFilter {
   void announceTrayChange();
   void announceReparent(WindowId window, WindowId parent, int x, int y);
   void announceConfigure(WindowId window, PixelRect geometry);
-  // The window's geometry as the X server has it now, announced as a notice of its own would be.
-  void announceCurrentGeometry(WindowId window);
   void announceMap(WindowId window);
   void announceDestruction(WindowId window);
   void watchSlot(WindowId window, WindowId slot);
