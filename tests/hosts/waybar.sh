@@ -22,7 +22,7 @@ start_waybar
 start_companion
 wait_for_registration
 SHOT=wayland_shot
-# The timer button is drawn 27 pixels wide at this icon size.
+# The timer button, left of the segment, is drawn a little over 27 pixels wide at this icon size.
 BUTTON_WIDTH=28
 sni_states "800x30+0+0"
 read -r cx cy <<<"$(box_centre "$ITEM_BOX")"
