@@ -6,6 +6,7 @@
 //   --hand-back             reparents each icon into a slot and straight back to the root window
 //   --no-notify             never sends XEMBED_EMBEDDED_NOTIFY
 //   --slot WxH              gives every icon a slot of that size and resizes the icon to it
+//   --claim-size WxH        tells each icon it embeds, in a ConfigureNotify of its own, that it has that size
 //   --off-screen            keeps its panel outside the screen (as XEmbed-to-StatusNotifierItem proxies do)
 //   --transparent           puts its panel at 0,0 with _NET_WM_WINDOW_OPACITY 0 (KDE's proxy does so: on a
 //                           desktop without a compositor, an invisible window there takes the clicks)
@@ -38,6 +39,8 @@ struct Options {
   bool notify = true;
   int slotWidth = 0;  // 0: the icon's own size
   int slotHeight = 0;
+  int claimedWidth = 0;  // 0: no claim
+  int claimedHeight = 0;
   bool offScreen = false;
   bool transparent = false;
   bool forgeManager = false;
@@ -63,6 +66,9 @@ Options parse(int argc, char** argv) {
     else if (arg == "--forge-manager")
       options.forgeManager = true;
     else if (arg == "--slot" && std::sscanf(next, "%dx%d", &options.slotWidth, &options.slotHeight) == 2)
+      ++i;
+    else if (arg == "--claim-size" &&
+             std::sscanf(next, "%dx%d", &options.claimedWidth, &options.claimedHeight) == 2)
       ++i;
     else {
       std::fprintf(stderr, "hostile-tray: unknown argument %s\n", argv[i]);
@@ -157,6 +163,17 @@ class Tray {
     xcb_send_event(c_, 0, to, mask, reinterpret_cast<const char*>(&event));
   }
 
+  // A notice as the X server would send it, of a size the icon does not have.
+  void claimSize(xcb_window_t icon) {
+    xcb_configure_notify_event_t event{};
+    event.response_type = XCB_CONFIGURE_NOTIFY;
+    event.event = icon;
+    event.window = icon;
+    event.width = static_cast<uint16_t>(options_.claimedWidth);
+    event.height = static_cast<uint16_t>(options_.claimedHeight);
+    xcb_send_event(c_, 0, icon, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&event));
+  }
+
   void announce(xcb_window_t window) {
     send(screen_->root, manager_, XCB_CURRENT_TIME, selection_, window, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
   }
@@ -189,6 +206,7 @@ class Tray {
       const uint32_t size[] = {width, height};
       xcb_configure_window(c_, icon, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
     }
+    if (options_.claimedWidth > 0) claimSize(icon);
     xcb_map_window(c_, icon);
     if (options_.handBack) {
       // The empty slot stays until the next embedding: the icon sees a live tray window let it go.

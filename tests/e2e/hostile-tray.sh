@@ -3,9 +3,9 @@
 # over and exits at once never gets its window; a forged MANAGER message leaves it docked and answering
 # in trayer; a tray that destroys the slot with the item inside, or hands it straight back, gets asked
 # again less and less often, and a later trayer gets the item; a tray that resizes its slot leaves the
-# item asking for its own size; a tray that never says it has embedded the item still shows it painted; a
-# tray whose window is invisible (as KDE's XEmbed proxy's) loses the item to a StatusNotifierWatcher,
-# leaving no window behind.
+# item asking for its own size, and one that tells it of a size it does not have changes nothing; a tray
+# that never says it has embedded the item still shows it painted; a tray whose window is invisible (as
+# KDE's XEmbed proxy's) loses the item to a StatusNotifierWatcher, leaving no window behind.
 # shellcheck source=tests/e2e/harness.sh
 source "$(dirname "$0")/harness.sh"
 start_display
@@ -60,6 +60,14 @@ expect_eq "the size the item asks for in a 2x22 slot" "$(min_size_hint)" 63x22
 stop_tray
 start_tray
 wait_for_docked_size 63x22
+
+# A tray's notice of a size the item's window does not have changes nothing: the item keeps its size and
+# reports the slot it really has.
+stop_tray
+start_hostile_tray --claim-size 1x22
+wait_for_slot 63x22
+wait_until reports_width 63 || fail "the item reports a slot it does not have: $(ctl position --timeout "$(patience)")"
+in_slot 63x22 || fail "the item took a claimed size: $(geometry_of "$(item_window)")"
 
 stop_tray
 start_hostile_tray --no-notify

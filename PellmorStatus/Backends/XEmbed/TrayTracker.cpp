@@ -16,6 +16,16 @@ constexpr uint32_t systemTrayRequestDock = 0;
 // X protocol: a visual of this depth carries an alpha channel (ARGB).
 constexpr uint8_t alphaDepth = 32;
 
+// The window's geometry when the X server has it at the size a client's notice claims.
+std::optional<PixelRect> confirmedGeometry(const xcb_configure_notify_event_t& claim) {
+  xcb_connection_t* const c = connection();
+  const ReplyPtr<xcb_get_geometry_reply_t> geometry(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, claim.window), nullptr));
+  if (!geometry || geometry->width != claim.width || geometry->height != claim.height) return std::nullopt;
+  // The position in the parent: a sent notice gives it in the root window's coordinates.
+  return PixelRect{geometry->x, geometry->y, geometry->width, geometry->height};
+}
+
 void selectStructureEvents(xcb_window_t window, bool keepExisting) {
   xcb_connection_t* const c = connection();
   uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
@@ -238,8 +248,8 @@ void TrayTracker::announceDestruction(WindowId window) {
 bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, qintptr* /*result*/) {
   if (eventType != "xcb_generic_event_t") return false;
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
-  // A sent event is anyone's claim: only MANAGER and XEmbed messages come that way, and neither is
-  // believed as it stands. Geometry comes from the X server's own notices.
+  // A sent event is anyone's claim: MANAGER and XEmbed messages, and a tray's copies of a window's
+  // notices, come that way, and none is believed as it stands. Geometry comes from the X server.
   const bool sent = (event->response_type & 0x80) != 0;
   switch (event->response_type & ~0x80) {
     case XCB_CLIENT_MESSAGE: {
@@ -260,13 +270,26 @@ bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, 
     case XCB_CONFIGURE_NOTIFY: {
       const auto* configured = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
       // Each window's own notification only, not the copy its parent's substructure listeners get.
-      if (!sent && configured->event == configured->window) {
+      if (configured->event != configured->window) break;
+      if (!sent) {
         afterQt([this, window = configured->window,
                  geometry = PixelRect{configured->x, configured->y, configured->width, configured->height}] {
           announceConfigure(window, geometry);
         });
+        break;
       }
-      break;
+      if (listenerOf(configured->window) == nullptr) break;
+      // Qt takes a sent notice's size as the window's, and drops the notice before it when both wait in
+      // its queue: fluxbox sends a copy after each resize it makes, and its resize would go unseen. A
+      // notice the X server bears out stands for the dropped one; Qt never sees any other, as it would
+      // put that size on the window when showing it.
+      if (const std::optional<PixelRect> geometry = confirmedGeometry(*configured)) {
+        afterQt([this, window = configured->window, geometry = *geometry] {
+          announceConfigure(window, geometry);
+        });
+        break;
+      }
+      return true;
     }
     case XCB_MAP_NOTIFY: {
       const auto* mapped = reinterpret_cast<const xcb_map_notify_event_t*>(event);
@@ -285,7 +308,7 @@ bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, 
     default:
       break;
   }
-  return false;  // Qt still sees every event
+  return false;  // Qt sees every other event
 }
 
 }  // namespace pellmor::xembed
