@@ -271,25 +271,20 @@ bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, 
       const auto* configured = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
       // Each window's own notification only, not the copy its parent's substructure listeners get.
       if (configured->event != configured->window) break;
-      if (!sent) {
-        afterQt([this, window = configured->window,
-                 geometry = PixelRect{configured->x, configured->y, configured->width, configured->height}] {
-          announceConfigure(window, geometry);
-        });
-        break;
+      std::optional<PixelRect> geometry =
+          PixelRect{configured->x, configured->y, configured->width, configured->height};
+      if (sent) {
+        if (listenerOf(configured->window) == nullptr) break;
+        // Qt takes a sent notice's size as the window's, and drops the notice before it when both wait
+        // in its queue: fluxbox sends a copy after each resize it makes, and its resize would go unseen.
+        // A notice the X server bears out stands for the dropped one; Qt never sees any other, as it
+        // would put that size on the window when showing it.
+        geometry = confirmedGeometry(*configured);
+        if (!geometry) return true;
       }
-      if (listenerOf(configured->window) == nullptr) break;
-      // Qt takes a sent notice's size as the window's, and drops the notice before it when both wait in
-      // its queue: fluxbox sends a copy after each resize it makes, and its resize would go unseen. A
-      // notice the X server bears out stands for the dropped one; Qt never sees any other, as it would
-      // put that size on the window when showing it.
-      if (const std::optional<PixelRect> geometry = confirmedGeometry(*configured)) {
-        afterQt([this, window = configured->window, geometry = *geometry] {
-          announceConfigure(window, geometry);
-        });
-        break;
-      }
-      return true;
+      afterQt(
+          [this, window = configured->window, geometry = *geometry] { announceConfigure(window, geometry); });
+      break;
     }
     case XCB_MAP_NOTIFY: {
       const auto* mapped = reinterpret_cast<const xcb_map_notify_event_t*>(event);
