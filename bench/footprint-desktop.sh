@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The desktop figures of the footprint benchmark: on a private Xvfb with trayer.
 #   bench/footprint-desktop.sh FOOTPRINT [ARGUMENTS...]
+# shellcheck source=bench/harness.sh
 source "$(dirname "$0")/harness.sh"
 footprint=$1
 shift

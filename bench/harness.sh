@@ -53,7 +53,8 @@ start_display() {
   Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$WORK/display" 2>"$WORK/xvfb.log" &
   STARTED+=($!)
   wait_for 30 grep -q '[0-9]' "$WORK/display" || die "Xvfb did not start"
-  export DISPLAY=":$(tr -dc '0-9' <"$WORK/display")"
+  DISPLAY=":$(tr -dc '0-9' <"$WORK/display")"
+  export DISPLAY
   wait_for 30 xdpyinfo || die "Xvfb on $DISPLAY does not answer"
 }
 # start_tray: trayer, as the README shows it; sets TRAY_PID.
@@ -66,11 +67,12 @@ start_tray() {
 }
 has_window() { xwininfo -root -tree | grep -qF "$1"; }
 
-# start_bus NAME: a private session bus; sets BUS_ADDRESS.
+# start_bus NAME: a private session bus; sets BUS_ADDRESS (read by the scripts that source this one).
 start_bus() {
   dbus-daemon --session --nofork --print-address=3 3>"$WORK/$1.bus" >/dev/null 2>&1 &
   STARTED+=($!)
   wait_for 30 grep -q . "$WORK/$1.bus" || die "dbus-daemon did not start"
+  # shellcheck disable=SC2034
   BUS_ADDRESS=$(head -n 1 "$WORK/$1.bus")
 }
 # start_watcher ADDRESS NAME: the test watcher on that bus, re-reading the pixmaps after every NewIcon as a
@@ -87,13 +89,14 @@ start_watcher() {
 start_companion() {
   local name=$1
   shift
-  mkdir -m 700 -p "$WORK/$name"
+  mkdir -p "$WORK/$name" && chmod 700 "$WORK/$name"
   env "$@" XDG_RUNTIME_DIR="$WORK/$name" "$COMPANION" >"$WORK/$name.out" 2>"$WORK/$name.err" &
   COMPANION_PID=$!
   STARTED+=("$COMPANION_PID")
   wait_for 30 test -p "$WORK/$name/$APP_GROUP/from_main.fifo" || die "$name: no FIFO"
 }
 # send NAME LINE: one line to that companion, as the main application writes it.
+# shellcheck disable=SC2016  # expanded by the inner shell, from its own arguments
 send() { timeout 10 bash -c 'printf "%s\n" "$1" >"$2"' _ "$2" "$WORK/$1/$APP_GROUP/from_main.fifo"; }
 
 # The item's window id on DISPLAY, from its title "<image name>|<text>": the one of process PID, or the

@@ -12,6 +12,7 @@
 # first of each stays. It and the end are taken in the same state (a running timer, both items shown).
 #
 #   bench/soak.sh [MINUTES]      20 minutes by default, at least 2; needs the build of bench/run.sh
+# shellcheck source=bench/harness.sh
 source "$(dirname "$0")/harness.sh"
 minutes=${1:-20}
 [ "$minutes" -ge 2 ] || die "at least 2 minutes"
@@ -29,7 +30,6 @@ sni_bus=$BUS_ADDRESS
 start_watcher "$sni_bus" sni
 sni_watcher=$WATCHER_PID
 start_companion sni -u DISPLAY PELLMOR_STATUS_HOST=sni DBUS_SESSION_BUS_ADDRESS="$sni_bus"
-sni_pid=$COMPANION_PID
 
 # Each companion's channel held open as a main application holds it, and its answers read (opened for
 # writing too: the companion opens and closes its end for each line, which would end a plain reader).

@@ -13,6 +13,7 @@
 # next minute (from the window's title, and from XAyatanaNewLabel).
 #
 #   bench/wakeups.sh [MINUTES]      3 minutes by default; needs the build of bench/run.sh
+# shellcheck source=bench/harness.sh
 source "$(dirname "$0")/harness.sh"
 minutes=${1:-3}
 states=(running stopped signed-out)

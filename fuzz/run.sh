@@ -40,7 +40,8 @@ for target in framing protocol elapsed; do
   if ! "$build/fuzz/$target-fuzzer" -max_total_time="$seconds" -max_len="$(max_len "$target")" -timeout=10 -rss_limit_mb=2048 \
       -artifact_prefix="$work/$target-" "$corpus" "$here/corpus/$target" >/dev/null 2>"$work/$target.log"; then
     echo "FINDING in $target:"; tail -n 40 "$work/$target.log"
-    mkdir -p "$build/fuzz-findings" && cp "$work/$target"-* "$build/fuzz-findings/" 2>/dev/null || true
+    mkdir -p "$build/fuzz-findings"
+    cp "$work/$target"-* "$build/fuzz-findings/" 2>/dev/null || true  # a timeout leaves no artifact
     status=1
   else
     grep -E "^(Done|#[0-9]+.*DONE)" "$work/$target.log" | tail -n 1 || true
