@@ -30,6 +30,8 @@ sni_bus=$BUS_ADDRESS
 start_watcher "$sni_bus" sni
 sni_watcher=$WATCHER_PID
 start_companion sni -u DISPLAY PELLMOR_STATUS_HOST=sni DBUS_SESSION_BUS_ADDRESS="$sni_bus"
+# shellcheck disable=SC2034  # read by name in report
+sni_pid=$COMPANION_PID
 
 # Each companion's channel held open as a main application holds it, and its answers read (opened for
 # writing too: the companion opens and closes its end for each line, which would end a plain reader).
