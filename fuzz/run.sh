@@ -41,7 +41,7 @@ for target in framing protocol elapsed; do
       -artifact_prefix="$work/$target-" "$corpus" "$here/corpus/$target" >/dev/null 2>"$work/$target.log"; then
     echo "FINDING in $target:"; tail -n 40 "$work/$target.log"
     mkdir -p "$build/fuzz-findings"
-    cp "$work/$target"-* "$build/fuzz-findings/" 2>/dev/null || true  # a timeout leaves no artifact
+    cp "$work/$target"-* "$build/fuzz-findings/" 2>/dev/null || true  # a fuzzer that failed to start leaves none
     status=1
   else
     grep -E "^(Done|#[0-9]+.*DONE)" "$work/$target.log" | tail -n 1 || true
