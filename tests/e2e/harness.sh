@@ -174,11 +174,13 @@ geometry_of() {
     /Width:/ {w = $2} /Height:/ {h = $2} END {print x, y, w, h}'
 }
 
+# The window that holds the given one (its tray's slot for a docked item).
+parent_of() { window_info "$1" -children | awk '/Parent window id:/ {print $4}'; }
 # The child of the root window that holds the given window (the tray's panel for a docked item).
 panel_of() {
   local window=$1 root parent
   root=$(xwininfo -root | awk '/Window id:/ {print $4}')
-  while parent=$(window_info "$window" -children | awk '/Parent window id:/ {print $4}') &&
+  while parent=$(parent_of "$window") &&
     [ -n "$parent" ] && [ "$parent" != "$root" ]; do
     window=$parent
   done

@@ -49,7 +49,6 @@ expect_eq "delays between the requests to a tray that hands the item back" \
 min_size_hint() {
   xprop -id "$(item_window)" WM_NORMAL_HINTS | sed -n 's/.*minimum size: \([0-9]*\) by \([0-9]*\)/\1x\2/p'
 }
-parent_of() { xwininfo -id "$1" -children | awk '/Parent window id:/ {print $4}'; }
 reports_width() { [ "$(field width "$(ctl position --timeout "$(patience)")")" = "$1" ]; }
 stop_tray
 start_hostile_tray --slot 1x22

@@ -163,10 +163,17 @@ wait_for_fit() {
   wait_until fits_its_cell || host_fail "the item's window $(item_geometry) hangs out of its cell $(visible_geometry)"
   pass "fits its cell: $(visible_geometry)"
 }
+# Where the item's window sits, for a failure's message: the slot tells a tray that gave a smaller slot
+# from an item that left the tray's size.
+docking_report() {
+  local window
+  window=$(item_window)
+  echo "item $(geometry_of "$window"), visible $(visible_geometry), slot $(geometry_of "$(parent_of "$window")")," \
+    "panel $(geometry_of "$(panel_of "$window")")"
+}
 # wait_for_cell CELL: docked, showing a cell of CELL (WIDTHxHEIGHT).
 wait_for_cell() {
-  wait_until shows_cell "$1" ||
-    host_fail "not showing a $1 cell: item $(item_geometry), visible $(visible_geometry), panel $(geometry_of "$(panel_of "$(item_window)")")"
+  wait_until shows_cell "$1" || host_fail "not showing a $1 cell: $(docking_report)"
   pass "docked in a $1 slot"
 }
 
@@ -183,7 +190,7 @@ visible_geometry() {
   window=$(item_window)
   root=$(xwininfo -root | awk '/Window id:/ {print $4}')
   read -r x y w h <<<"$(geometry_of "$window")"
-  while parent=$(window_info "$window" -children | awk '/Parent window id:/ {print $4}') &&
+  while parent=$(parent_of "$window") &&
     [ -n "$parent" ] && [ "$parent" != "$root" ]; do
     read -r ax ay aw ah <<<"$(inside_of "$parent")"
     local right=$((x + w < ax + aw ? x + w : ax + aw)) bottom=$((y + h < ay + ah ? y + h : ay + ah))
