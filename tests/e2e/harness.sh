@@ -176,10 +176,11 @@ geometry_of() {
 
 # The window that holds the given one (its tray's slot for a docked item).
 parent_of() { window_info "$1" -children | awk '/Parent window id:/ {print $4}'; }
+root_window() { xwininfo -root | awk '/Window id:/ {print $4}'; }
 # The child of the root window that holds the given window (the tray's panel for a docked item).
 panel_of() {
   local window=$1 root parent
-  root=$(xwininfo -root | awk '/Window id:/ {print $4}')
+  root=$(root_window)
   while parent=$(parent_of "$window") &&
     [ -n "$parent" ] && [ "$parent" != "$root" ]; do
     window=$parent

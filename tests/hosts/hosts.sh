@@ -188,7 +188,7 @@ inside_of() {
 visible_geometry() {
   local window root x y w h ax ay aw ah parent
   window=$(item_window)
-  root=$(xwininfo -root | awk '/Window id:/ {print $4}')
+  root=$(root_window)
   read -r x y w h <<<"$(geometry_of "$window")"
   while parent=$(parent_of "$window") &&
     [ -n "$parent" ] && [ "$parent" != "$root" ]; do
