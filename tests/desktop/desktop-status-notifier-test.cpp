@@ -78,6 +78,23 @@ class StatusNotifierItemEndToEnd : public CompanionOnPrivateBus {
   // Answered at all (an error reply counts): a call nobody answers times out instead.
   QDBusMessage ask(const QDBusMessage& message) { return peer_.call(message, QDBus::Block, 60'000); }
 
+  // The companion's connection that serves the item; none if it serves none.
+  QString companionItemService() {
+    for (const QString& name : peer_.interface()->registeredServiceNames().value())
+      if (name.startsWith(QLatin1Char(':')) && processServing(name) == companion_.processId() &&
+          !itemProperties(peer_, name).isEmpty())
+        return name;
+    return {};
+  }
+
+  // A round trip from `sender` to the item served by `service`: once it returns, `sender` has seen every
+  // call the item's connection made before it answered.
+  static void roundTrip(Watcher& sender, const QString& service) {
+    sender.connection().call(call(service, itemPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                  QStringLiteral("Get"), {itemInterface, QStringLiteral("Id")}));
+    QCoreApplication::processEvents();
+  }
+
   std::unique_ptr<Watcher> watcher_;
 };
 
@@ -398,22 +415,39 @@ TEST_F(StatusNotifierItemEndToEnd, ReRegistersWhenDroppedAFewTimesAtMost) {
   const QString service = startWatcherAndAwaitItem();
   ASSERT_FALSE(service.isEmpty());
   // A round trip to the item after a signal: it has seen the signal and said all it will.
-  const auto roundTrip = [&](Watcher& sender) {
-    sender.connection().call(call(service, itemPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                  QStringLiteral("Get"),
-                                  {QStringLiteral("org.kde.StatusNotifierItem"), "Id"}));
-    QCoreApplication::processEvents();
-  };
   Watcher impostor(address_, QStringLiteral("impostor"));
   impostor.dropItem(service + itemPath);
-  roundTrip(impostor);
+  roundTrip(impostor, service);
   EXPECT_EQ(watcher_->items().size(), 1) << "registered again for a drop the watcher never sent";
 
   watcher_->onRegistered = [&](const QString&, const QString& id) { watcher_->dropItem(id); };
   watcher_->dropItem(service + itemPath);
   ASSERT_TRUE(waitFor([&] { return watcher_->items().size() == 4; }));
-  roundTrip(*watcher_);
+  roundTrip(*watcher_, service);
   EXPECT_EQ(watcher_->items().size(), 4);
+}
+
+// A panel whose watcher is up before its bar (waybar) has no host for a moment, and a host that is still
+// starting hears of no item that registers then: the item waits until the watcher says a host has
+// registered, and registers once.
+TEST_F(StatusNotifierItemEndToEnd, RegistersOnceTheWatcherHasAHost) {
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  ASSERT_FALSE(startWatcherAndAwaitItem().isEmpty());
+  watcher_.reset();  // the panel restarts
+  ASSERT_TRUE(waitFor([&] { return !peer_.interface()->isServiceRegistered(watcherName).value(); }));
+  watcher_ = std::make_unique<Watcher>(address_, QStringLiteral("bar-watcher"), false);
+  ASSERT_TRUE(watcher_->ownName());
+  ASSERT_TRUE(waitFor([&] { return watcher_->hostQuestions() > 0; })) << "never asked for a host";
+  // Still served if the watcher came back quickly enough for the item to stay: it has not registered.
+  if (const QString service = companionItemService(); !service.isEmpty()) roundTrip(*watcher_, service);
+  EXPECT_TRUE(watcher_->items().empty()) << "registered before the watcher had a host";
+
+  watcher_->registerHost();
+  ASSERT_TRUE(waitFor([&] { return !watcher_->items().empty(); }));
+  const QString service = watcher_->items().front();
+  EXPECT_EQ(processServing(service), companion_.processId());
+  roundTrip(*watcher_, service);
+  EXPECT_EQ(watcher_->items().size(), 1);
 }
 
 // The session bus dies and a new one starts at the same address: the companion connects to it and

@@ -23,17 +23,18 @@ inline const QString watcherName = QStringLiteral("org.kde.StatusNotifierWatcher
 inline const QString itemPath = QStringLiteral("/StatusNotifierItem");
 inline const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 
-// org.kde.StatusNotifierWatcher with a host registered: records the items that register, by the bus name
-// that serves each (the sender's unique name for an item that registers its object path, as
-// libappindicator's do). Restarting it means dropping this object and its connection and making a new one.
+// org.kde.StatusNotifierWatcher, with a host registered unless told otherwise (a panel's watcher that is up
+// before its bar is): records the items that register, by the bus name that serves each (the sender's
+// unique name for an item that registers its object path, as libappindicator's do). Restarting it means
+// dropping this object and its connection and making a new one.
 class Watcher : public QObject, protected QDBusContext {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-  Q_PROPERTY(bool IsStatusNotifierHostRegistered MEMBER hostRegistered_ CONSTANT)
+  Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
 
  public:
-  Watcher(const QString& address, const QString& connectionName)
-      : connection_(QDBusConnection::connectToBus(address, connectionName)) {
+  Watcher(const QString& address, const QString& connectionName, bool hostRegistered = true)
+      : connection_(QDBusConnection::connectToBus(address, connectionName)), hostRegistered_(hostRegistered) {
     connection_.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
                                QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties);
   }
@@ -46,6 +47,19 @@ class Watcher : public QObject, protected QDBusContext {
 
   // Runs for each registration with the service that serves the item and the watcher's id for it.
   std::function<void(const QString& service, const QString& id)> onRegistered;
+
+  // The property as the bus reads it, counting the reads.
+  bool isHostRegistered() const {
+    ++hostQuestions_;
+    return hostRegistered_;
+  }
+  int hostQuestions() const { return hostQuestions_; }
+  // A host registers, and the watcher tells everyone.
+  void registerHost() {
+    hostRegistered_ = true;
+    connection_.send(QDBusMessage::createSignal(QStringLiteral("/StatusNotifierWatcher"), watcherName,
+                                                QStringLiteral("StatusNotifierHostRegistered")));
+  }
 
   // Tells hosts the item is gone, as a watcher does when it gives up on an item.
   void dropItem(const QString& id) {
@@ -64,7 +78,8 @@ class Watcher : public QObject, protected QDBusContext {
 
  private:
   QDBusConnection connection_;
-  bool hostRegistered_ = true;
+  bool hostRegistered_;
+  mutable int hostQuestions_ = 0;
   QStringList items_;
 };
 

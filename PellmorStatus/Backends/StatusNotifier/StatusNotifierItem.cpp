@@ -36,8 +36,8 @@ StatusNotifierItem::StatusNotifierItem(StatusNotifierWatcherTracker& watcher, Ac
           [this](const qt::NonBlockingBus&) { served(); }) {
   // Before any object is registered: QtDBus leaves a member whose types it cannot resolve off the bus.
   registerDBusTypes();
-  connect(&watcher_, &StatusNotifierWatcherTracker::ownerChanged, this, [this] {
-    reRegistrations_ = 0;
+  connect(&watcher_, &StatusNotifierWatcherTracker::ownerChanged, this, [this] { reRegistrations_ = 0; });
+  connect(&watcher_, &StatusNotifierWatcherTracker::becameReadyForItems, this, [this] {
     if (connection_.bus()) registerWithWatcher();
   });
   connect(&watcher_, &StatusNotifierWatcherTracker::availabilityChanged, this,

@@ -32,9 +32,9 @@ struct Presentation {
 // A StatusNotifierItem on the session bus: the object at /StatusNotifierItem with its menu at /MenuBar.
 // While published it is served on a connection of its own and registered with the watcher by its object
 // path, so the watcher knows it by that connection's unique name (no well-known name another client could
-// hold, and nothing for a host to watch but the connection itself); again whenever the watcher's owner
-// changes or the watcher drops it. Knows nothing of the status item's content; hosts' clicks come out as
-// actions.
+// hold, and nothing for a host to watch but the connection itself). It registers once the watcher has a
+// host; again with each new owner of the watcher's name, once that one has a host, and whenever the
+// watcher drops it. Knows nothing of the status item's content; hosts' clicks come out as actions.
 class StatusNotifierItem final : public QObject {
   Q_OBJECT
 

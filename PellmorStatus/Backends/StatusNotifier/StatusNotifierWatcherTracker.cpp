@@ -39,6 +39,7 @@ void StatusNotifierWatcherTracker::connectedTo(const qt::NonBlockingBus& bus) {
 void StatusNotifierWatcherTracker::lost() {
   changeState([this] {
     identified_ = false;
+    hostHeard_ = false;
     host_ = StatusNotifierHost::unknown;
   });
 }
@@ -46,6 +47,7 @@ void StatusNotifierWatcherTracker::lost() {
 void StatusNotifierWatcherTracker::ownerChangedTo(const QString& owner) {
   changeState([this] {
     identified_ = false;
+    hostHeard_ = false;
     host_ = StatusNotifierHost::unknown;
     hostRegistered_ = true;
   });
@@ -69,13 +71,13 @@ void StatusNotifierWatcherTracker::identified(const QString& owner, StatusNotifi
     identified_ = true;
     host_ = host;
   });
-  askWhetherHostRegistered();
   emit ownerChanged();
+  askWhetherHostRegistered();
 }
 
 void StatusNotifierWatcherTracker::registerItem(const qt::NonBlockingBus& itemConnection,
                                                 const QString& path) {
-  if (follower_.owner().isEmpty()) return;
+  if (!readyForItems()) return;
   QDBusMessage call = QDBusMessage::createMethodCall(watcherService, watcherPath, watcherInterface,
                                                      QStringLiteral("RegisterStatusNotifierItem"));
   call << path;
@@ -93,8 +95,8 @@ void StatusNotifierWatcherTracker::askWhetherHostRegistered() {
             const QDBusPendingReply<QDBusVariant> reply = *done;
             // A watcher without the property (or one that does not answer) is taken at its word that it shows
             // items.
-            if (owner != follower_.owner() || reply.isError()) return;
-            const QVariant value = reply.value().variant();
+            if (owner != follower_.owner()) return;
+            const QVariant value = reply.isError() ? QVariant() : reply.value().variant();
             setHostRegistered(!value.canConvert<bool>() || value.toBool());
           });
 }
@@ -117,7 +119,13 @@ void StatusNotifierWatcherTracker::watcherDroppedItem(const QString& id, const Q
 }
 
 void StatusNotifierWatcherTracker::setHostRegistered(bool registered) {
-  changeState([this, registered] { hostRegistered_ = registered; });
+  const bool wasReady = readyForItems();
+  // A host heard of before the owner is identified counts once it is: the watcher is then asked again.
+  changeState([this, registered] {
+    hostRegistered_ = registered;
+    hostHeard_ = hostHeard_ || (registered && identified_);
+  });
+  if (!wasReady && readyForItems()) emit becameReadyForItems();
 }
 
 void StatusNotifierWatcherTracker::changeState(const std::function<void()>& change) {

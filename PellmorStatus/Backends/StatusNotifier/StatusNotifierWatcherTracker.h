@@ -33,18 +33,26 @@ class StatusNotifierWatcherTracker final : public QObject {
   // The program that owns the watcher's name; unknown while none does.
   StatusNotifierHost host() const { return host_; }
   bool connected() const { return follower_.bus().has_value(); }
+  // It is known which program owns the watcher's name, and the watcher has said since that a host is
+  // registered with it (or could not say): an item that registers now is heard of by the host. waybar's
+  // host reads the watcher's items and only then listens for new ones, so an item that registers while
+  // that host is starting is never shown.
+  bool readyForItems() const { return connected() && identified_ && hostHeard_; }
 
   // Makes and ends the connections items are served on.
   qt::BusConnector& connector() { return follower_.connector(); }
   // Asks the watcher to show the item at `path` on `itemConnection`: the call comes from that
-  // connection, so the watcher knows the item by its unique name. Answered asynchronously.
+  // connection, so the watcher knows the item by its unique name. Answered asynchronously; nothing is
+  // asked until the watcher is ready for items.
   void registerItem(const qt::NonBlockingBus& itemConnection, const QString& path);
 
  Q_SIGNALS:
   // busReachable(), available() or host() may have changed.
   void availabilityChanged();
-  // A new watcher took the name, or the bus came back: items must register again.
+  // A new watcher took the name, or the bus came back, and it is known which program it is.
   void ownerChanged();
+  // readyForItems() became true, once for each owner: items register now.
+  void becameReadyForItems();
   // The watcher dropped the item it knows by `id` (its own naming, which holds the item's bus name).
   void itemUnregistered(const QString& id);
 
@@ -68,6 +76,7 @@ class StatusNotifierWatcherTracker final : public QObject {
   bool identified_ = false;
   StatusNotifierHost host_ = StatusNotifierHost::unknown;
   bool hostRegistered_ = true;  // until the watcher says otherwise
+  bool hostHeard_ = false;      // the watcher has said it has a host since its owner was identified
   std::tuple<bool, bool, StatusNotifierHost> reported_{true, false, StatusNotifierHost::unknown};
   qt::BusNameFollower follower_;  // last: its handlers use the rest
 };
