@@ -7,8 +7,6 @@
 //   --no-notify             never sends XEMBED_EMBEDDED_NOTIFY
 //   --slot WxH              gives every icon a slot of that size and resizes the icon to it
 //   --claim-size WxH        tells each icon it embeds, in a ConfigureNotify of its own, that it has that size
-//   --resize-after MS       embeds at the icon's own size, and gives the slot size (--slot) MS milliseconds
-//                           later, with the claim (--claim-size) straight after the resize
 //   --off-screen            keeps its panel outside the screen (as XEmbed-to-StatusNotifierItem proxies do)
 //   --transparent           puts its panel at 0,0 with _NET_WM_WINDOW_OPACITY 0 (KDE's proxy does so: on a
 //                           desktop without a compositor, an invisible window there takes the clicks)
@@ -37,7 +35,6 @@ constexpr uint32_t xembedEmbeddedNotify = 0;
 struct Options {
   long exitAfter = -1;
   long destroySlotAfter = -1;
-  long resizeAfter = -1;
   bool handBack = false;
   bool notify = true;
   int slotWidth = 0;  // 0: the icon's own size
@@ -58,8 +55,6 @@ Options parse(int argc, char** argv) {
       options.exitAfter = std::atol(next), ++i;
     else if (arg == "--destroy-slot-after")
       options.destroySlotAfter = std::atol(next), ++i;
-    else if (arg == "--resize-after")
-      options.resizeAfter = std::atol(next), ++i;
     else if (arg == "--hand-back")
       options.handBack = true;
     else if (arg == "--no-notify")
@@ -141,11 +136,6 @@ class Tray {
         xcb_flush(c_);
         slot_ = 0;
       }
-      if (icon_ != 0 && options_.resizeAfter >= 0 && now - embeddedAt_ >= options_.resizeAfter) {
-        resize(icon_);
-        xcb_flush(c_);
-        icon_ = 0;
-      }
       while (const Reply<xcb_generic_event_t> event{xcb_poll_for_event(c_)})
         handle(*event, now);
       if (xcb_connection_has_error(c_)) return;
@@ -184,15 +174,6 @@ class Tray {
     xcb_send_event(c_, 0, icon, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&event));
   }
 
-  // The slot and the icon at the slot size, then the claim: both notices reach the icon in one read.
-  void resize(xcb_window_t icon) {
-    const uint32_t size[] = {static_cast<uint32_t>(options_.slotWidth),
-                             static_cast<uint32_t>(options_.slotHeight)};
-    xcb_configure_window(c_, slot_, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-    xcb_configure_window(c_, icon, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-    if (options_.claimedWidth > 0) claimSize(icon);
-  }
-
   void announce(xcb_window_t window) {
     send(screen_->root, manager_, XCB_CURRENT_TIME, selection_, window, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
   }
@@ -210,9 +191,10 @@ class Tray {
     const Reply<xcb_get_geometry_reply_t> geometry(
         xcb_get_geometry_reply(c_, xcb_get_geometry(c_, icon), nullptr));
     if (!geometry) return;
-    const bool resizeNow = options_.slotWidth > 0 && options_.resizeAfter < 0;
-    const uint16_t width = resizeNow ? static_cast<uint16_t>(options_.slotWidth) : geometry->width;
-    const uint16_t height = resizeNow ? static_cast<uint16_t>(options_.slotHeight) : geometry->height;
+    const uint16_t width =
+        options_.slotWidth > 0 ? static_cast<uint16_t>(options_.slotWidth) : geometry->width;
+    const uint16_t height =
+        options_.slotHeight > 0 ? static_cast<uint16_t>(options_.slotHeight) : geometry->height;
     if (slot_ != 0) xcb_destroy_window(c_, slot_);
     slot_ = xcb_generate_id(c_);
     const uint32_t background = 0x333333;
@@ -220,11 +202,11 @@ class Tray {
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, XCB_CW_BACK_PIXEL, &background);
     xcb_map_window(c_, slot_);
     xcb_reparent_window(c_, icon, slot_, 0, 0);
-    if (resizeNow) {
+    if (options_.slotWidth > 0) {
       const uint32_t size[] = {width, height};
       xcb_configure_window(c_, icon, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
     }
-    if (options_.claimedWidth > 0 && options_.resizeAfter < 0) claimSize(icon);
+    if (options_.claimedWidth > 0) claimSize(icon);
     xcb_map_window(c_, icon);
     if (options_.handBack) {
       // The empty slot stays until the next embedding: the icon sees a live tray window let it go.
@@ -233,7 +215,6 @@ class Tray {
       send(icon, xembed_, XCB_CURRENT_TIME, xembedEmbeddedNotify, 0, XCB_EVENT_MASK_NO_EVENT);
     }
     embeddedAt_ = now;
-    icon_ = icon;
     xcb_flush(c_);
   }
 
@@ -244,7 +225,6 @@ class Tray {
              manager_ = XCB_ATOM_NONE;
   xcb_window_t panel_ = 0;
   xcb_window_t slot_ = 0;  // the last icon's slot
-  xcb_window_t icon_ = 0;  // the last icon, until it is resized
   long embeddedAt_ = 0;
 };
 

@@ -63,11 +63,6 @@ uint8_t depthOfVisual(xcb_visualid_t visual) {
 }  // namespace
 
 TrayTracker::TrayTracker() {
-  // Qt drops a window's ConfigureNotify when a later one for the same window waits in its queue, before
-  // any native event filter sees it: a tray's resize followed at once by another notice of the item's
-  // window would go unseen, and the item would keep its old size in the tray's cell. (Its other
-  // compression, of pointer motion, is nothing a tray item needs.)
-  QCoreApplication::setAttribute(Qt::AA_CompressHighFrequencyEvents, false);
   selectionAtom_ = internAtom("_NET_SYSTEM_TRAY_S" + std::to_string(defaultScreenNumber()));
   managerAtom_ = internAtom("MANAGER");
   opcodeAtom_ = internAtom("_NET_SYSTEM_TRAY_OPCODE");
@@ -280,9 +275,10 @@ bool TrayTracker::nativeEventFilter(const QByteArray& eventType, void* message, 
           PixelRect{configured->x, configured->y, configured->width, configured->height};
       if (sent) {
         if (listenerOf(configured->window) == nullptr) break;
-        // Qt takes a sent notice's size as the window's (fluxbox sends a copy after each resize it
-        // makes): a notice the X server bears out passes; Qt never sees any other, as it would put that
-        // size on the window when showing it.
+        // Qt takes a sent notice's size as the window's, and drops the notice before it when both wait
+        // in its queue: fluxbox sends a copy after each resize it makes, and its resize would go unseen.
+        // A notice the X server bears out stands for the dropped one; Qt never sees any other, as it
+        // would put that size on the window when showing it.
         geometry = confirmedGeometry(*configured);
         if (!geometry) return true;
       }
