@@ -6,6 +6,9 @@
 //   --hand-back             reparents each icon into a slot and straight back to the root window
 //   --no-notify             never sends XEMBED_EMBEDDED_NOTIFY
 //   --slot WxH              gives every icon a slot of that size and resizes the icon to it
+//   --map-under-grab MS     once the icon listens to its slot, holds the X server, maps the icon and only MS
+//                           milliseconds later resizes it to the slot before letting go: the icon's
+//                           requests in answer to the map are carried out after that resize
 //   --claim-size WxH        tells each icon it embeds, in a ConfigureNotify of its own, that it has that size
 //   --off-screen            keeps its panel outside the screen (as XEmbed-to-StatusNotifierItem proxies do)
 //   --transparent           puts its panel at 0,0 with _NET_WM_WINDOW_OPACITY 0 (KDE's proxy does so: on a
@@ -35,6 +38,7 @@ constexpr uint32_t xembedEmbeddedNotify = 0;
 struct Options {
   long exitAfter = -1;
   long destroySlotAfter = -1;
+  long mapUnderGrab = -1;
   bool handBack = false;
   bool notify = true;
   int slotWidth = 0;  // 0: the icon's own size
@@ -55,6 +59,8 @@ Options parse(int argc, char** argv) {
       options.exitAfter = std::atol(next), ++i;
     else if (arg == "--destroy-slot-after")
       options.destroySlotAfter = std::atol(next), ++i;
+    else if (arg == "--map-under-grab")
+      options.mapUnderGrab = std::atol(next), ++i;
     else if (arg == "--hand-back")
       options.handBack = true;
     else if (arg == "--no-notify")
@@ -202,6 +208,7 @@ class Tray {
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, XCB_CW_BACK_PIXEL, &background);
     xcb_map_window(c_, slot_);
     xcb_reparent_window(c_, icon, slot_, 0, 0);
+    if (options_.mapUnderGrab >= 0) return mapUnderGrab(icon, width, height, now);
     if (options_.slotWidth > 0) {
       const uint32_t size[] = {width, height};
       xcb_configure_window(c_, icon, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
@@ -214,6 +221,30 @@ class Tray {
     } else if (options_.notify) {
       send(icon, xembed_, XCB_CURRENT_TIME, xembedEmbeddedNotify, 0, XCB_EVENT_MASK_NO_EVENT);
     }
+    embeddedAt_ = now;
+    xcb_flush(c_);
+  }
+
+  // Whether another client (the icon, once it has seen the reparent) listens to the slot's notices.
+  bool slotWatched() {
+    const Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, slot_), nullptr));
+    return attributes && (attributes->all_event_masks & XCB_EVENT_MASK_STRUCTURE_NOTIFY) != 0;
+  }
+
+  void mapUnderGrab(xcb_window_t icon, uint16_t width, uint16_t height, long now) {
+    xcb_flush(c_);
+    for (int wait = 0; wait < 1000 && !slotWatched(); ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    xcb_grab_server(c_);
+    xcb_map_window(c_, icon);
+    if (options_.notify)
+      send(icon, xembed_, XCB_CURRENT_TIME, xembedEmbeddedNotify, 0, XCB_EVENT_MASK_NO_EVENT);
+    xcb_flush(c_);
+    std::this_thread::sleep_for(std::chrono::milliseconds(options_.mapUnderGrab));
+    const uint32_t size[] = {width, height};
+    xcb_configure_window(c_, icon, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    xcb_ungrab_server(c_);
     embeddedAt_ = now;
     xcb_flush(c_);
   }

@@ -4,8 +4,10 @@
 # in trayer; a tray that destroys the slot with the item inside, or hands it straight back, gets asked
 # again less and less often, and a later trayer gets the item; a tray that resizes its slot leaves the
 # item asking for its own size, and one that tells it of a size it does not have changes nothing; a tray
-# that never says it has embedded the item still shows it painted; a tray whose window is invisible (as
-# KDE's XEmbed proxy's) loses the item to a StatusNotifierWatcher, leaving no window behind.
+# that resizes the item while the item answers its map (the item's window made anew after a tray destroyed
+# the last) keeps the item at that size; a tray that never says it has embedded the item still shows it
+# painted; a tray whose window is invisible (as KDE's XEmbed proxy's) loses the item to a
+# StatusNotifierWatcher, leaving no window behind.
 # shellcheck source=tests/e2e/harness.sh
 source "$(dirname "$0")/harness.sh"
 start_display
@@ -67,6 +69,18 @@ start_hostile_tray --claim-size 1x22
 wait_for_slot 63x22
 wait_until reports_width 63 || fail "the item reports a slot it does not have: $(ctl position --timeout "$(patience)")"
 in_slot 63x22 || fail "the item took a claimed size: $(geometry_of "$(item_window)")"
+
+# A window made anew out of a tray (this one's slot went with the last) keeps no position of the old one:
+# a tray that resizes the item while the item reacts to being mapped, before it knows of the resize, keeps
+# its size.
+stop_tray
+wait_until item_withdrawn || fail "the item's window is not back on the root window"
+window=$(item_window)
+start_hostile_tray --slot 70x25 --destroy-slot-after 300
+wait_until window_gone "$window" || fail "the 70x25 slot was not destroyed"
+stop_tray
+start_hostile_tray --slot 70x25 --map-under-grab 300
+wait_for_slot 70x25
 
 stop_tray
 start_hostile_tray --no-notify

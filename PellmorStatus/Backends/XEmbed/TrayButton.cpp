@@ -5,6 +5,8 @@
 #include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QTimer>
@@ -66,6 +68,12 @@ class TrayWidget final : public QWidget {
     setAttribute(Qt::WA_TranslucentBackground, translucent);
     background_ = QImage();
     destroy();
+    // The new window starts in the root window's corner, and the widget must say so before it is
+    // shown: it still holds the last tray's position, and Qt shows a widget whose position differs
+    // from its window's by resizing the window to the widget's size, which undoes a resize that the
+    // new tray made a moment before.
+    setGeometry(QRect(QPoint(0, 0), size()));
+    setAttribute(Qt::WA_Moved, false);  // Qt goes on placing the window by its size alone
     create();
   }
 
