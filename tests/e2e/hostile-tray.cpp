@@ -208,11 +208,11 @@ class Tray {
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual, XCB_CW_BACK_PIXEL, &background);
     xcb_map_window(c_, slot_);
     xcb_reparent_window(c_, icon, slot_, 0, 0);
-    if (options_.mapUnderGrab >= 0) return mapUnderGrab(icon, width, height, now);
-    if (options_.slotWidth > 0) {
-      const uint32_t size[] = {width, height};
-      xcb_configure_window(c_, icon, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-    }
+    const bool underGrab = options_.mapUnderGrab >= 0;
+    if (underGrab)
+      grabOnceTheIconListens();
+    else if (options_.slotWidth > 0)
+      resize(icon, width, height);
     if (options_.claimedWidth > 0) claimSize(icon);
     xcb_map_window(c_, icon);
     if (options_.handBack) {
@@ -221,32 +221,35 @@ class Tray {
     } else if (options_.notify) {
       send(icon, xembed_, XCB_CURRENT_TIME, xembedEmbeddedNotify, 0, XCB_EVENT_MASK_NO_EVENT);
     }
+    if (underGrab) {
+      // The icon answers the map meanwhile; the X server carries out its requests after the resize.
+      xcb_flush(c_);
+      std::this_thread::sleep_for(std::chrono::milliseconds(options_.mapUnderGrab));
+      resize(icon, width, height);
+      xcb_ungrab_server(c_);
+    }
     embeddedAt_ = now;
     xcb_flush(c_);
   }
 
-  // Whether another client (the icon, once it has seen the reparent) listens to the slot's notices.
-  bool slotWatched() {
-    const Reply<xcb_get_window_attributes_reply_t> attributes(
-        xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, slot_), nullptr));
-    return attributes && (attributes->all_event_masks & XCB_EVENT_MASK_STRUCTURE_NOTIFY) != 0;
+  void resize(xcb_window_t icon, uint16_t width, uint16_t height) {
+    const uint32_t size[] = {width, height};
+    xcb_configure_window(c_, icon, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
   }
 
-  void mapUnderGrab(xcb_window_t icon, uint16_t width, uint16_t height, long now) {
+  // Holds the X server once another client (the icon, when it has seen the reparent) listens to the slot's
+  // notices, or after 2 s.
+  void grabOnceTheIconListens() {
     xcb_flush(c_);
     for (int wait = 0; wait < 1000 && !slotWatched(); ++wait)
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     xcb_grab_server(c_);
-    xcb_map_window(c_, icon);
-    if (options_.notify)
-      send(icon, xembed_, XCB_CURRENT_TIME, xembedEmbeddedNotify, 0, XCB_EVENT_MASK_NO_EVENT);
-    xcb_flush(c_);
-    std::this_thread::sleep_for(std::chrono::milliseconds(options_.mapUnderGrab));
-    const uint32_t size[] = {width, height};
-    xcb_configure_window(c_, icon, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
-    xcb_ungrab_server(c_);
-    embeddedAt_ = now;
-    xcb_flush(c_);
+  }
+
+  bool slotWatched() {
+    const Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c_, xcb_get_window_attributes(c_, slot_), nullptr));
+    return attributes && (attributes->all_event_masks & XCB_EVENT_MASK_STRUCTURE_NOTIFY) != 0;
   }
 
   xcb_connection_t* c_;
