@@ -57,15 +57,12 @@ class Watcher : public QObject, protected QDBusContext {
   // A host registers, and the watcher tells everyone.
   void registerHost() {
     hostRegistered_ = true;
-    connection_.send(QDBusMessage::createSignal(QStringLiteral("/StatusNotifierWatcher"), watcherName,
-                                                QStringLiteral("StatusNotifierHostRegistered")));
+    connection_.send(watcherSignal(QStringLiteral("StatusNotifierHostRegistered")));
   }
 
   // Tells hosts the item is gone, as a watcher does when it gives up on an item.
   void dropItem(const QString& id) {
-    connection_.send(QDBusMessage::createSignal(QStringLiteral("/StatusNotifierWatcher"), watcherName,
-                                                QStringLiteral("StatusNotifierItemUnregistered"))
-                     << id);
+    connection_.send(watcherSignal(QStringLiteral("StatusNotifierItemUnregistered")) << id);
   }
 
  public Q_SLOTS:
@@ -77,6 +74,10 @@ class Watcher : public QObject, protected QDBusContext {
   }
 
  private:
+  static QDBusMessage watcherSignal(const QString& name) {
+    return QDBusMessage::createSignal(QStringLiteral("/StatusNotifierWatcher"), watcherName, name);
+  }
+
   QDBusConnection connection_;
   bool hostRegistered_;
   mutable int hostQuestions_ = 0;
