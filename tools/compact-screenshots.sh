@@ -11,6 +11,12 @@ source "$(dirname "$0")/pictures.sh"
 start_companion
 
 item_off_screen() { ! item_viewable; }
+# The item with two pixels of its tray around it.
+item_region() {
+  local x y w h
+  read -r x y w h <<<"$(geometry_of "$(item_window)")"
+  echo "$((w + 4))x$((h + 4))+$((x - 2))+$((y - 2))"
+}
 
 # The last one is signed in: a tray sizes its slot when the item docks, and icewm gives a signed-out item,
 # 76 wide, 24 x 24 rather than 32 x 24.
@@ -30,13 +36,8 @@ for host in "${hosts[@]}"; do
   wait_for_slot "${host#*|}" >/dev/null
   for state in "${states[@]}"; do
     show_state "$state"
-    # A tray with slots of its own size gets a second to follow a new size before the item settles back
-    # into the slot; then one paint.
-    sleep 1.5
-    read -r x y w h <<<"$(geometry_of "$(item_window)")"
-    screenshot
-    convert "$E2E_DIR/shot.png" -crop "$((w + 4))x$((h + 4))+$((x - 2))+$((y - 2))" +repage \
-      "$E2E_DIR/$name-$index.png"
+    settle_picture item_region "$E2E_DIR/$name-$index.png" ||
+      { echo "compact-screenshots.sh: $name was never painted in ${host%%|*}" >&2; exit 1; }
   done
   stop_tray
   wait_until item_off_screen || fail "the item stayed on screen after its tray exited"

@@ -23,3 +23,21 @@ show_state() {
   enter_state "$1"
   wait_for_title "$image|$text" >/dev/null
 }
+
+# settle_picture REGION OUT: screenshots the part of the screen that the command REGION prints (as
+# "WIDTHxHEIGHT+X+Y", asked anew for each shot) until two shots in a row agree and differ from the last
+# picture settled, and keeps that one as OUT. The item paints after its title changes, and a tray may
+# still be moving or resizing its slot.
+settle_picture() {
+  picture_region=$1
+  shoot_region previous && wait_until region_settled || return 1
+  cp "$E2E_DIR/current.png" "$E2E_DIR/last-settled.png"
+  cp "$E2E_DIR/current.png" "$2"
+}
+shoot_region() { screenshot && convert "$E2E_DIR/shot.png" -crop "$("$picture_region")" +repage "$E2E_DIR/$1.png"; }
+same_picture() { compare -metric AE "$E2E_DIR/$1.png" "$E2E_DIR/$2.png" null: 2>/dev/null; }
+region_settled() {
+  shoot_region current && same_picture previous current && ! same_picture last-settled current && return 0
+  mv "$E2E_DIR/current.png" "$E2E_DIR/previous.png"
+  return 1
+}

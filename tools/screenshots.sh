@@ -10,6 +10,13 @@ start_tray
 start_companion
 wait_for_docked_size 63x22 >/dev/null
 
+# The tray's panel.
+panel_region() {
+  local x y w h
+  read -r x y w h <<<"$(geometry_of "$(panel_of "$(item_window)")")"
+  echo "${w}x${h}+${x}+${y}"
+}
+
 # Each state: the image's name, the title that proves the state is on screen, the pellmorctl commands.
 states=(
   "sign-in|PlayButton|Sign In|set-authenticated false"
@@ -20,19 +27,7 @@ states=(
 )
 for state in "${states[@]}"; do
   show_state "$state"
-  # The item paints after its title changes: the picture is taken once it differs from the last state's
-  # and two in a row agree.
-  read -r px py pw ph <<<"$(geometry_of "$(panel_of "$(item_window)")")"
-  same() { compare -metric AE "$E2E_DIR/$1.png" "$E2E_DIR/$2.png" null: 2>/dev/null; }
-  crop() { screenshot && convert "$E2E_DIR/shot.png" -crop "${pw}x${ph}+${px}+${py}" +repage "$E2E_DIR/$1.png"; }
-  crop previous
-  settled() {
-    crop current && same previous current && ! same last-state current && return 0
-    mv "$E2E_DIR/current.png" "$E2E_DIR/previous.png"
-    return 1
-  }
-  wait_until settled || { echo "screenshots.sh: $name was never painted" >&2; exit 1; }
-  cp "$E2E_DIR/current.png" "$E2E_DIR/last-state.png"
-  convert "$E2E_DIR/current.png" -filter point -resize 400% -strip "$images/$name.png"
+  settle_picture panel_region "$E2E_DIR/$name.png" || { echo "screenshots.sh: $name was never painted" >&2; exit 1; }
+  convert "$E2E_DIR/$name.png" -filter point -resize 400% -strip "$images/$name.png"
   echo "$images/$name.png: $image|$text"
 done
