@@ -29,15 +29,15 @@ show_state() {
 # picture settled, and keeps that one as OUT. The item paints after its title changes, and a tray may
 # still be moving or resizing its slot.
 settle_picture() {
-  picture_region=$1
-  shoot_region previous && wait_until region_settled || return 1
+  shoot_region "$1" previous && wait_until region_settled "$1" || return 1
   cp "$E2E_DIR/current.png" "$E2E_DIR/last-settled.png"
   cp "$E2E_DIR/current.png" "$2"
 }
-shoot_region() { screenshot && convert "$E2E_DIR/shot.png" -crop "$("$picture_region")" +repage "$E2E_DIR/$1.png"; }
+# shoot_region REGION NAME: the region's picture as NAME.
+shoot_region() { screenshot && convert "$E2E_DIR/shot.png" -crop "$("$1")" +repage "$E2E_DIR/$2.png"; }
 same_picture() { compare -metric AE "$E2E_DIR/$1.png" "$E2E_DIR/$2.png" null: 2>/dev/null; }
 region_settled() {
-  shoot_region current && same_picture previous current && ! same_picture last-settled current && return 0
+  shoot_region "$1" current && same_picture previous current && ! same_picture last-settled current && return 0
   mv "$E2E_DIR/current.png" "$E2E_DIR/previous.png"
   return 1
 }
