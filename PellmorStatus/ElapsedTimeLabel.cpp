@@ -129,8 +129,9 @@ double ElapsedTimeLabel::elapsedSeconds(std::optional<double> startTime, double 
 std::string ElapsedTimeLabel::format(double elapsedSeconds, std::string_view timeFormat,
                                      std::string_view decimalSymbol) {
   if (!std::isfinite(elapsedSeconds)) return std::string(unrepresentable);
-  // A start time a little in the future (the two processes' clocks differ) must not show "0:-2".
-  const double seconds = elapsedSeconds < 0 ? 0.0 : elapsedSeconds;
+  // A start time a little in the future (the two processes' clocks differ) must not show "0:-2", and a
+  // negative zero must not show "-0.00".
+  const double seconds = elapsedSeconds > 0 ? elapsedSeconds : 0.0;
   if (timeFormat == "decimal") return decimalHours(seconds, decimalSymbol);
   return hoursAndMinutes(seconds);
 }

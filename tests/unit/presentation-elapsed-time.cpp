@@ -38,7 +38,9 @@ TEST(ElapsedTimeFormat, FormatsEachTotalWhateverTheProcessLocale) {
       {"hours_minutes", ",", {{29.99, "0:00"}, {3930, "1:06"}, {maximumHours + 3569, "2147483647:59"}}},
       {"hours_minutes", ".", {{-5400, "0:00"}, {maximumHours + 3570, "-:--"}, {9.3e18, "-:--"}}},
       {"Decimal", ".", {{3930, "1:06"}, {-std::numeric_limits<double>::infinity(), "-:--"}}},
-      {"decimal", ".", {{18, "0.01"}, {450, "0.12"}, {1350, "0.38"}, {3.6e21, "1000000000000000000.00"}}},
+      {"decimal",
+       ".",
+       {{-0.0, "0.00"}, {18, "0.01"}, {450, "0.12"}, {1350, "0.38"}, {3.6e21, "1000000000000000000.00"}}},
       {"decimal", " h ", {{3930, "1 h 09"}, {std::numeric_limits<double>::quiet_NaN(), "-:--"}}},
   };
   for (const auto& row : table) {
