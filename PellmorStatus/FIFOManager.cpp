@@ -59,8 +59,8 @@ FIFOManager::~FIFOManager() {
 void FIFOManager::stop() {
   if (stopping_.exchange(true)) return;
   // A change of value, so a reader waiting for room on the main thread wakes and sees the stop.
-  awaitingMainThread_->fetch_add(1);
-  awaitingMainThread_->notify_all();
+  awaitingMainThread_->messages.fetch_add(1);
+  awaitingMainThread_->messages.notify_all();
   if (readThread_) readThread_->stop();
   self_.reset();  // after the reader has ended: it copies the handle for every message it posts
   writeQueue_.stop();
@@ -80,11 +80,16 @@ void FIFOManager::startReading() {
   setIsConnected(true);
 }
 
+// The message count is read first: a handled message lowers the bytes before the count, so a wait on a
+// count read before bytes that were still too many returns as soon as either falls.
 bool FIFOManager::waitForRoomOnMainThread() {
-  std::size_t awaiting = awaitingMainThread_->load();
-  while (awaiting >= maxMessagesAwaitingMainThread && !stopping_) {
-    awaitingMainThread_->wait(awaiting);
-    awaiting = awaitingMainThread_->load();
+  Backlog& backlog = *awaitingMainThread_;
+  for (;;) {
+    const std::size_t messages = backlog.messages.load();
+    const bool full = messages >= maxMessagesAwaitingMainThread ||
+                      backlog.lineBytes.load() >= maxLineBytesAwaitingMainThread;
+    if (!full || stopping_) break;
+    backlog.messages.wait(messages);
   }
   return !stopping_;
 }
@@ -92,12 +97,15 @@ bool FIFOManager::waitForRoomOnMainThread() {
 void FIFOManager::processLine(std::string_view line) {
   std::optional<Message> message = protocol::decodeObject(line);
   if (!message || environment_.mainThread == nullptr) return;
-  awaitingMainThread_->fetch_add(1);
-  environment_.mainThread->post([self = std::weak_ptr<FIFOManager*>(self_), awaiting = awaitingMainThread_,
-                                 message = *std::move(message)] {
+  const std::size_t lineBytes = line.size();
+  awaitingMainThread_->lineBytes.fetch_add(lineBytes);
+  awaitingMainThread_->messages.fetch_add(1);
+  environment_.mainThread->post([self = std::weak_ptr<FIFOManager*>(self_), backlog = awaitingMainThread_,
+                                 lineBytes, message = *std::move(message)] {
     if (const auto channel = self.lock()) (*channel)->handleMessage(message);
-    awaiting->fetch_sub(1);
-    awaiting->notify_one();
+    backlog->lineBytes.fetch_sub(lineBytes);
+    backlog->messages.fetch_sub(1);
+    backlog->messages.notify_one();
   });
 }
 

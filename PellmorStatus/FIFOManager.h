@@ -34,9 +34,12 @@ class FIFOManager {
     Syscalls* syscalls = nullptr;
   };
 
-  // Decoded messages waiting for the main thread at most; beyond, the reader waits (and the peer's writes
-  // with it) instead of queueing without bound while the main thread is busy.
+  // Decoded messages waiting for the main thread at most, and the most bytes their lines may hold
+  // together; beyond either, the reader waits (and the peer's writes with it) instead of queueing without
+  // bound while the main thread is busy. The byte budget keeps a flood of long lines, each of which decodes
+  // to many times its size, to tens of megabytes; ordinary messages meet the count first.
   static constexpr std::size_t maxMessagesAwaitingMainThread = 4096;
+  static constexpr std::size_t maxLineBytesAwaitingMainThread = std::size_t{1} << 20;
 
   // The process-wide channel, wired by the shell; constructed on first use (thread-safe) and never
   // destroyed.
@@ -110,10 +113,13 @@ class FIFOManager {
   FIFOWriter writeQueue_;
   std::unique_ptr<FIFOReader> readThread_;
   std::atomic<bool> stopping_{false};
-  // Messages posted to the main thread and not handled yet; shared with the posted tasks, which may
-  // outlive a channel that was stopped and destroyed.
-  std::shared_ptr<std::atomic<std::size_t>> awaitingMainThread_ =
-      std::make_shared<std::atomic<std::size_t>>(0);
+  // Messages posted to the main thread and not handled yet, and the bytes of their lines; shared with the
+  // posted tasks, which may outlive a channel that was stopped and destroyed.
+  struct Backlog {
+    std::atomic<std::size_t> messages{0};   // the reader waits on it; every change is notified
+    std::atomic<std::size_t> lineBytes{0};  // changes before `messages` does
+  };
+  std::shared_ptr<Backlog> awaitingMainThread_ = std::make_shared<Backlog>();
   // Posted tasks reach the channel through it; stop() clears it, so they leave a stopped channel alone.
   std::shared_ptr<FIFOManager*> self_;
 };

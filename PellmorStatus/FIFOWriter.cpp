@@ -31,7 +31,17 @@ FIFOWriter::~FIFOWriter() {
 }
 
 void FIFOWriter::send(std::string line) {
-  writeQueue_.async([this, line = std::move(line)] { writeToFIFO(line); });
+  if (linesAwaitingWrite_.fetch_add(1) >= maxLinesAwaitingWrite) {
+    linesAwaitingWrite_.fetch_sub(1);
+    if (!droppingLines_.exchange(true))
+      printLine("Dropping messages: the main application does not read them");
+    return;
+  }
+  droppingLines_ = false;
+  writeQueue_.async([this, line = std::move(line)] {
+    writeToFIFO(line);
+    linesAwaitingWrite_.fetch_sub(1);
+  });
 }
 
 void FIFOWriter::stop() {

@@ -18,11 +18,18 @@ namespace {
 using testing::MainAppReader;
 using testing::writeConnection;
 
+// A showTimer line starting at `index`, without its newline, carrying `padding` bytes the handler ignores.
+std::string showTimerLine(int index, std::size_t padding = 0) {
+  std::string line = R"({"action":"showTimer","startedAt":)" + std::to_string(index);
+  if (padding > 0) line += R"(,"pad":")" + std::string(padding, 'x') + '"';
+  return line + '}';
+}
+
 // `count` showTimer lines, each starting at its own index.
-std::string showTimerLines(int count, int first = 0) {
+std::string showTimerLines(int count, int first = 0, std::size_t padding = 0) {
   std::string lines;
   for (int i = first; i < first + count; ++i)
-    lines += R"({"action":"showTimer","startedAt":)" + std::to_string(i) + "}\n";
+    lines += showTimerLine(i, padding) + '\n';
   return lines;
 }
 
@@ -94,23 +101,42 @@ TEST_F(Transport, WriterReconnectingOverAndOverLosesNoLine) {
   EXPECT_GT(syscalls.count("read end"), 0u);  // the reader did move on to new descriptors
 }
 
-// While the main thread does not run, the reader stops at the bound of waiting messages: the FIFO then
-// fills up and the peer's write waits, instead of the backlog growing.
-TEST_F(Transport, BusyMainThreadHoldsTheReaderBackWithoutLosingLines) {
-  constexpr int lines = 3 * static_cast<int>(FIFOManager::maxMessagesAwaitingMainThread);
-  std::thread peer([&] { writeConnection(channel.fromMainPath(), showTimerLines(lines)); });
-  const bool heldBack = testing::eventually([this] {
+// How many padded showTimer lines the reader hands to a main thread that does not run: it posts while
+// both the count and the bytes of the lines waiting are below their bounds.
+std::size_t linesTheReaderPosts(std::size_t padding) {
+  std::size_t lines = 0;
+  for (std::size_t bytes = 0; lines < FIFOManager::maxMessagesAwaitingMainThread &&
+                              bytes < FIFOManager::maxLineBytesAwaitingMainThread;
+       ++lines)
+    bytes += showTimerLine(static_cast<int>(lines), padding).size();
+  return lines;
+}
+
+class BusyMainThread : public Transport, public ::testing::WithParamInterface<std::size_t> {};
+
+// While the main thread does not run, the reader stops at the bound of waiting messages, or for long lines
+// at the bound of their bytes: the FIFO then fills up and the peer's write waits, instead of the backlog
+// growing.
+TEST_P(BusyMainThread, HoldsTheReaderBackWithoutLosingLines) {
+  const std::size_t padding = GetParam();
+  const std::size_t posted = linesTheReaderPosts(padding);
+  const int lines = 3 * static_cast<int>(posted);
+  std::thread peer([&] { writeConnection(channel.fromMainPath(), showTimerLines(lines, 0, padding)); });
+  const bool heldBack = testing::eventually([&] {
     const FileDescriptor probe(::open(channel.fromMainPath().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
     int unread = 0;
     ::ioctl(probe.get(), FIONREAD, &unread);
     const bool full = unread > ::fcntl(probe.get(), F_GETPIPE_SZ) - 4096;
-    return full && mainThread.queued() == FIFOManager::maxMessagesAwaitingMainThread;
+    return full && mainThread.queued() == posted;
   });
   EXPECT_TRUE(heldBack);
-  EXPECT_EQ(mainThread.mostQueued(), FIFOManager::maxMessagesAwaitingMainThread);
+  EXPECT_EQ(mainThread.mostQueued(), posted);
   EXPECT_TRUE(everyShowTimerArrivedInOrder(lines));
   peer.join();
 }
+
+// Short lines meet the count first, lines of about 100 kB the bytes.
+INSTANTIATE_TEST_SUITE_P(Transport, BusyMainThread, ::testing::Values(std::size_t{0}, std::size_t{100'000}));
 
 TEST_F(Transport, LateReaderGetsQueuedLinesInOrder) {
   channel.sendMessage(R"({"n":1})");
@@ -125,6 +151,28 @@ TEST_F(Transport, LateReaderGetsQueuedLinesInOrder) {
       R"({"action":"menubarPosition","height":24.0,"width":63.5,"x":1500.0,"y":0.0})"};
   MainAppReader reader(channel.toMainPath());
   EXPECT_EQ(reader.readLines(4), expected);
+}
+
+// A peer that asks and asks while it reads nothing: the lines beyond the bound are dropped, reported once,
+// and the queue takes lines again once the main application reads.
+TEST_F(Transport, WriterQueueStopsGrowingWhileNobodyReads) {
+  constexpr int bound = static_cast<int>(FIFOWriter::maxLinesAwaitingWrite);
+  ::testing::internal::CaptureStdout();
+  for (int i = 0; i < bound + 10; ++i)
+    channel.sendMessage(std::to_string(i));
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "Dropping messages: the main application does not read them\n");
+
+  MainAppReader reader(channel.toMainPath());
+  const std::vector<std::string> lines = reader.readLines(bound);
+  ASSERT_EQ(lines.size(), std::size_t{bound});
+  for (int i = 0; i < bound; ++i)
+    ASSERT_EQ(lines[i], std::to_string(i));
+  // The last line's task may still be closing its descriptor; a line is taken once it has ended.
+  EXPECT_TRUE(testing::eventually([&] {
+    channel.sendToggleAppMessage();
+    return reader.readLine(std::chrono::milliseconds(20)) == R"({"action":"toggleApp"})";
+  }));
 }
 
 TEST_F(Transport, ReaderOfToMainGoingAwayMidWriteCostsOnlyThatLine) {
