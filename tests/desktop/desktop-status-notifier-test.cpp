@@ -466,6 +466,28 @@ TEST_F(StatusNotifierItemEndToEnd, ComesBackOnANewBusAtTheSameAddress) {
   EXPECT_EQ(processServing(service), companion_.processId());
 }
 
+// A full bus refuses the item's connection while the companion's connection that follows the watcher
+// stays up, so nothing tells the item to try again: it does so on its own, and registers once the bus
+// takes connections.
+TEST_F(StatusNotifierItemEndToEnd, RegistersOnceAFullBusTakesItsConnection) {
+  watcher_ = std::make_unique<Watcher>(address_, QStringLiteral("test-watcher"));
+  ASSERT_TRUE(watcher_->ownName());
+  const auto clients = [&] {
+    return std::ranges::count_if(peer_.interface()->registeredServiceNames().value(),
+                                 [](const QString& name) { return name.startsWith(QLatin1Char(':')); });
+  };
+  // Room for the companion's one follower of the watcher, not for the item's own connection.
+  ASSERT_NO_FATAL_FAILURE(limitConnections(static_cast<int>(clients()) + 1));
+  ASSERT_NO_FATAL_FAILURE(startCompanion(QStringLiteral("sni")));
+  ASSERT_TRUE(waitFor([&] {
+    return busLog().contains(QStringLiteral("maximum number of active connections"));
+  })) << "the item's connection was not refused";
+  ASSERT_TRUE(watcher_->items().empty());
+  ASSERT_NO_FATAL_FAILURE(limitConnections(std::nullopt));
+  ASSERT_TRUE(waitFor([&] { return !watcher_->items().empty(); }));
+  EXPECT_EQ(processServing(watcher_->items().front()), companion_.processId());
+}
+
 // A bus daemon that accepts the connection and then answers nothing holds no part of the companion: its
 // channel answers and a termination signal ends it as ever.
 TEST_F(StatusNotifierItemEndToEnd, StalledBusHoldsNothingBack) {

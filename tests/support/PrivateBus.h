@@ -14,6 +14,8 @@
 #include <QTest>
 
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,8 +53,10 @@ class CompanionOnPrivateBus : public ::testing::Test {
 
   void startBus() {
     const auto socket = std::filesystem::path(runtime_.path()) / "bus";
+    writeBusConfig();
     startChild(bus_, QStringLiteral("dbus-daemon"),
-               {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
+               {QStringLiteral("--config-file=") + QString::fromStdString(busConfig().string()),
+                QStringLiteral("--nofork"), QStringLiteral("--print-address=1"),
                 QStringLiteral("--address=unix:path=") + QString::fromStdString(socket.string())});
     ASSERT_TRUE(waitFor([&] { return bus_.canReadLine(); })) << "dbus-daemon gave no address";
     address_ = QString::fromLatin1(bus_.readLine().trimmed());
@@ -66,11 +70,28 @@ class CompanionOnPrivateBus : public ::testing::Test {
     bus_.waitForFinished();
   }
 
-  // The companion without a display, in the test's runtime directory, on the private bus.
-  void startCompanion() {
+  // Caps the connections the bus takes from this user, as a full session bus does; the daemon applies a
+  // new cap at once, to connections made after it.
+  void limitConnections(std::optional<int> limit) {
+    writeBusConfig(limit);
+    const QDBusMessage reload = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig"));
+    ASSERT_EQ(peer_.call(reload).type(), QDBusMessage::ReplyMessage);
+  }
+  // What the bus daemon has logged so far.
+  const QString& busLog() {
+    busLog_ += QString::fromUtf8(bus_.readAllStandardError());
+    return busLog_;
+  }
+
+  // The companion without a display, in the test's runtime directory, on the private bus; `host` forces
+  // one front end.
+  void startCompanion(const QString& host = {}) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "PELLMOR_STATUS_HOST"})
       environment.remove(QString::fromLatin1(name));
+    if (!host.isEmpty()) environment.insert(QStringLiteral("PELLMOR_STATUS_HOST"), host);
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime_.path()));
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address_);
     companion_.setProcessEnvironment(environment);
@@ -99,8 +120,19 @@ class CompanionOnPrivateBus : public ::testing::Test {
   // The process of the connection that serves `service`, as the bus daemon knows it.
   qint64 processServing(const QString& service) { return peer_.interface()->servicePid(service).value(); }
 
+  std::filesystem::path busConfig() const { return std::filesystem::path(runtime_.path()) / "bus.conf"; }
+  // The session bus's own configuration, with a cap on connections when given.
+  void writeBusConfig(std::optional<int> connectionLimit = std::nullopt) const {
+    std::ofstream config(busConfig());
+    config << "<busconfig><include>/usr/share/dbus-1/session.conf</include>";
+    if (connectionLimit)
+      config << "<limit name=\"max_connections_per_user\">" << *connectionLimit << "</limit>";
+    config << "</busconfig>\n";
+  }
+
   TempDirectory runtime_;
   QProcess bus_;
+  QString busLog_;
   QString address_;
   QDBusConnection peer_{QString()};
   QProcess companion_;

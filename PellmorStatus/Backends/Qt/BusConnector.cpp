@@ -1,11 +1,16 @@
 #include "Backends/Qt/BusConnector.h"
 
 #include <QStringList>
+#include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 namespace pellmor::qt {
 
 namespace {
+
+constexpr std::chrono::milliseconds firstRetry{500};
+constexpr std::chrono::milliseconds longestRetry{30'000};
 
 QString addressWithoutGuid(const QString& address) {
   QStringList parts = address.split(QLatin1Char(','));
@@ -33,6 +38,10 @@ BusConnector::~BusConnector() {
   worker_.stop();
 }
 
+void BusConnector::surviveRefusedConnections() {
+  setenv("DBUS_FATAL_WARNINGS", "0", 0);
+}
+
 void BusConnector::open(Opened opened) {
   const QString name = QStringLiteral("pellmor-status-%1-%2").arg(purpose_).arg(++opened_);
   worker_.async([this, name, address = address_, opened = std::move(opened)] {
@@ -46,6 +55,10 @@ void BusConnector::open(Opened opened) {
 
 void BusConnector::close(const QDBusConnection& connection) {
   worker_.async([name = connection.name()] { QDBusConnection::disconnectFromBus(name); });
+}
+
+std::chrono::milliseconds retryDelay(int failures) {
+  return std::min(longestRetry, firstRetry * (1 << std::clamp(failures, 0, 6)));
 }
 
 DisconnectionWatch::DisconnectionWatch(QDBusConnection connection, std::function<void()> lost)

@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <functional>
 
 #include "Backends/Qt/MainThreadTasks.h"
@@ -24,6 +25,12 @@ class BusConnector final : public QObject {
   explicit BusConnector(const QString& purpose);
   ~BusConnector() override;
 
+  // QtDBus drops a connection whose Hello the bus refused (a full bus, its policy) without closing it, and
+  // libdbus takes that for a bug and aborts the process unless DBUS_FATAL_WARNINGS says otherwise; this
+  // says so, keeping a setting of the user's own. libdbus then only keeps the refused connection's socket,
+  // and attempts slow down to one every 30 s. Sets the environment: call before any thread starts.
+  static void surviveRefusedConnections();
+
   // Connects a new connection to the session bus (whichever daemon serves its address now); `opened`
   // runs later on the main thread with it, connected or not.
   void open(Opened opened);
@@ -39,6 +46,10 @@ class BusConnector final : public QObject {
   MainThreadTasks results_;  // what the worker opened, for the main thread; dropped with the connector
   SerialQueue worker_;       // last: joined before the rest goes
 };
+
+// The wait before the next attempt to connect after `failures` failed ones in a row: soon, then less and
+// less often, so a session whose bus is gone or refuses connections costs a wake-up now and then.
+std::chrono::milliseconds retryDelay(int failures);
 
 // Runs `lost` on the main thread once the connection breaks (libdbus's local Disconnected signal); `lost`
 // may destroy the watch.

@@ -12,8 +12,6 @@ namespace {
 
 const QString daemonService = QStringLiteral("org.freedesktop.DBus");
 const QString daemonPath = QStringLiteral("/org/freedesktop/DBus");
-constexpr std::chrono::milliseconds firstRetry{500};
-constexpr std::chrono::milliseconds longestRetry{30'000};
 
 }  // namespace
 
@@ -37,7 +35,7 @@ void BusNameFollower::connectToBus() {
     if (connection.isConnected()) return connectedTo(connection);
     reachable_ = false;
     handlers_.unreachable();
-    retry_.start(std::min(longestRetry, firstRetry * (1 << std::min(failedAttempts_++, 6))));
+    retry_.start(retryDelay(failedAttempts_++));
   });
 }
 
@@ -45,6 +43,8 @@ void BusNameFollower::connectedTo(const QDBusConnection& connection) {
   failedAttempts_ = 0;
   bus_.emplace(connection);
   disconnection_ = std::make_unique<DisconnectionWatch>(connection, [this] { lost(); });
+  // A bus that went before the watch existed told no one.
+  if (!connection.isConnected()) return lost();
   // Follows the daemon's own NameOwnerChanged signal, for which QtDBus asks nobody.
   serviceWatcher_ =
       std::make_unique<QDBusServiceWatcher>(name_, connection, QDBusServiceWatcher::WatchForOwnerChange);
@@ -64,7 +64,7 @@ void BusNameFollower::lost() {
   owner_.clear();
   reachable_ = false;
   handlers_.unreachable();
-  retry_.start(firstRetry);
+  retry_.start(retryDelay(0));
 }
 
 void BusNameFollower::askForOwner() {

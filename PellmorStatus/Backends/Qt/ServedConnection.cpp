@@ -6,7 +6,10 @@
 namespace pellmor::qt {
 
 ServedConnection::ServedConnection(BusConnector& connector, std::function<bool()> servable, Served served)
-    : connector_(connector), servable_(std::move(servable)), served_(std::move(served)) {}
+    : connector_(connector), servable_(std::move(servable)), served_(std::move(served)) {
+  retry_.setSingleShot(true);
+  connect(&retry_, &QTimer::timeout, this, [this] { serveWhenPossible(); });
+}
 
 ServedConnection::~ServedConnection() {
   close();
@@ -40,22 +43,32 @@ void ServedConnection::open() {
 
 void ServedConnection::opened(const QDBusConnection& connection) {
   opening_ = false;
-  if (!connection.isConnected()) return;  // the tracker's own connection notices and tries again
+  if (!connection.isConnected()) return retryLater();
   if (!published_) return connector_.close(connection);
+  failedOpens_ = 0;
   bus_.emplace(connection);
   disconnection_ = std::make_unique<DisconnectionWatch>(connection, [this] { lost(); });
+  // A bus that went before the watch existed told no one.
+  if (!connection.isConnected()) return lost();
   served_(*bus_);
 }
 
 void ServedConnection::lost() {
-  // The watch is running this very handler, so it goes once the handler has returned. The tracker
-  // connects again and says so, and the item is served anew then.
+  // The watch may be running this very handler, so it goes once the handler has returned.
   disconnection_.release()->deleteLater();
   paths_.clear();
+  connector_.close(bus_->connection());  // QtDBus keeps a broken connection under its name until then
   bus_.reset();
+  // Once the whole bus is gone the tracker turns unreachable, and the retry finds nothing to serve.
+  retryLater();
+}
+
+void ServedConnection::retryLater() {
+  if (published_) retry_.start(retryDelay(failedOpens_++));
 }
 
 void ServedConnection::close() {
+  retry_.stop();
   if (!bus_) return;
   disconnection_.reset();
   for (const QString& path : std::as_const(paths_))

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,7 +18,9 @@ namespace pellmor::qt {
 
 // The connection an item is served on while it is published and the bus is up: opened in the background,
 // its objects unregistered and the connection closed when the item is withdrawn (its unique name leaves
-// the bus, so hosts forget the item), forgotten when the bus goes. Nothing here waits on the bus.
+// the bus, so hosts forget the item), closed when it breaks. A connection that could not be opened or that
+// broke on its own is tried again later: the tracker's connection may stay up and then tells of nothing.
+// Nothing here waits on the bus.
 class ServedConnection final : public QObject {
  public:
   // Runs once the connection is open, to register the item's objects and announce it.
@@ -45,6 +48,7 @@ class ServedConnection final : public QObject {
   void close();
   void opened(const QDBusConnection& connection);
   void lost();
+  void retryLater();
 
   BusConnector& connector_;
   std::function<bool()> servable_;
@@ -52,6 +56,8 @@ class ServedConnection final : public QObject {
   std::optional<NonBlockingBus> bus_;
   std::unique_ptr<DisconnectionWatch> disconnection_;
   QStringList paths_;
+  QTimer retry_;
+  int failedOpens_ = 0;
   bool published_ = false;
   bool opening_ = false;
 };
