@@ -31,17 +31,11 @@ FIFOWriter::~FIFOWriter() {
 }
 
 void FIFOWriter::send(std::string line) {
-  if (linesAwaitingWrite_.fetch_add(1) >= maxLinesAwaitingWrite) {
-    linesAwaitingWrite_.fetch_sub(1);
-    if (!droppingLines_.exchange(true))
-      printLine("Dropping messages: the main application does not read them");
-    return;
+  if (writeQueue_.async([this, line = std::move(line)] { writeToFIFO(line); }, maxLinesAwaitingWrite)) {
+    droppingLines_ = false;
+  } else if (!droppingLines_.exchange(true)) {
+    printLine("Dropping messages: the main application does not read them");
   }
-  droppingLines_ = false;
-  writeQueue_.async([this, line = std::move(line)] {
-    writeToFIFO(line);
-    linesAwaitingWrite_.fetch_sub(1);
-  });
 }
 
 void FIFOWriter::stop() {

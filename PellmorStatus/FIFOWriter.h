@@ -42,7 +42,6 @@ class FIFOWriter {
   const std::string path_;
   Syscalls& syscalls_;
   std::atomic<bool> stopping_{false};
-  std::atomic<std::size_t> linesAwaitingWrite_{0};
   std::atomic<bool> droppingLines_{false};  // the current run of drops has been reported
   WakeUp wake_;                             // stop() ends a wait for room in the pipe with it
   SerialQueue writeQueue_;                  // last: its thread uses the members above

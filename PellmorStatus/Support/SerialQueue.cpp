@@ -23,13 +23,15 @@ SerialQueue::~SerialQueue() {
   stop();
 }
 
-void SerialQueue::async(Task task) {
+bool SerialQueue::async(Task task, std::size_t limit) {
   {
     std::lock_guard lock(mutex_);
-    if (stopping_) return;
+    if (stopping_) return true;
+    if (tasks_.size() + (running_ ? 1 : 0) >= limit) return false;
     tasks_.push_back(std::move(task));
   }
   changed_.notify_all();
+  return true;
 }
 
 void SerialQueue::cancelPending() {

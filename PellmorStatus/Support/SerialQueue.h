@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,8 +23,9 @@ class SerialQueue {
   SerialQueue(const SerialQueue&) = delete;
   SerialQueue& operator=(const SerialQueue&) = delete;
 
-  // Queues a task and returns at once. Ignored once the queue is stopping.
-  void async(Task task);
+  // Queues a task and returns at once; false, and the task dropped, when `limit` tasks already wait or run.
+  // Ignored once the queue is stopping.
+  bool async(Task task, std::size_t limit = std::numeric_limits<std::size_t>::max());
   // Drops the tasks not yet started; the running task, if any, continues.
   void cancelPending();
   // Waits up to `timeout` until no task runs or waits; true when idle.

@@ -66,6 +66,8 @@ DisconnectionWatch::DisconnectionWatch(QDBusConnection connection, std::function
   connection.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
                      QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
                      SLOT(disconnected()));
+  if (!connection.isConnected())
+    QMetaObject::invokeMethod(this, &DisconnectionWatch::disconnected, Qt::QueuedConnection);
 }
 
 void DisconnectionWatch::disconnected() {

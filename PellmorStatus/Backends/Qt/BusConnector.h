@@ -51,8 +51,9 @@ class BusConnector final : public QObject {
 // less often, so a session whose bus is gone or refuses connections costs a wake-up now and then.
 std::chrono::milliseconds retryDelay(int failures);
 
-// Runs `lost` on the main thread once the connection breaks (libdbus's local Disconnected signal); `lost`
-// may destroy the watch.
+// Runs `lost` on the main thread once the connection breaks (libdbus's local Disconnected signal), or soon
+// after the watch is made when it is broken already (its signal then went to no one); `lost` may destroy
+// the watch.
 class DisconnectionWatch final : public QObject {
   Q_OBJECT
 

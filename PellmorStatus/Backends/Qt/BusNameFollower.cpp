@@ -43,8 +43,6 @@ void BusNameFollower::connectedTo(const QDBusConnection& connection) {
   failedAttempts_ = 0;
   bus_.emplace(connection);
   disconnection_ = std::make_unique<DisconnectionWatch>(connection, [this] { lost(); });
-  // A bus that went before the watch existed told no one.
-  if (!connection.isConnected()) return lost();
   // Follows the daemon's own NameOwnerChanged signal, for which QtDBus asks nobody.
   serviceWatcher_ =
       std::make_unique<QDBusServiceWatcher>(name_, connection, QDBusServiceWatcher::WatchForOwnerChange);

@@ -48,13 +48,11 @@ void ServedConnection::opened(const QDBusConnection& connection) {
   failedOpens_ = 0;
   bus_.emplace(connection);
   disconnection_ = std::make_unique<DisconnectionWatch>(connection, [this] { lost(); });
-  // A bus that went before the watch existed told no one.
-  if (!connection.isConnected()) return lost();
   served_(*bus_);
 }
 
 void ServedConnection::lost() {
-  // The watch may be running this very handler, so it goes once the handler has returned.
+  // The watch is running this very handler, so it goes once the handler has returned.
   disconnection_.release()->deleteLater();
   paths_.clear();
   connector_.close(bus_->connection());  // QtDBus keeps a broken connection under its name until then
