@@ -37,6 +37,16 @@ QDBusMessage call(const QString& service, const QString& path, const QString& in
   return message;
 }
 
+// How many sockets the process holds open.
+std::size_t openSockets(qint64 processId) {
+  std::error_code error;
+  std::size_t sockets = 0;
+  for (const auto& entry :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(processId) + "/fd", error))
+    if (std::filesystem::read_symlink(entry.path(), error).string().starts_with("socket:")) ++sockets;
+  return sockets;
+}
+
 QVariant noData() {
   return QVariant::fromValue(QDBusVariant(0));
 }
@@ -479,9 +489,14 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersOnceAFullBusTakesItsConnection) {
   // Room for the companion's one follower of the watcher, not for the item's own connection.
   ASSERT_NO_FATAL_FAILURE(limitConnections(static_cast<int>(clients()) + 1));
   ASSERT_NO_FATAL_FAILURE(startCompanion(QStringLiteral("sni")));
-  ASSERT_TRUE(waitFor([&] {
-    return busLog().contains(QStringLiteral("maximum number of active connections"));
-  })) << "the item's connection was not refused";
+  const auto refusals = [&] {
+    return busLog().count(QStringLiteral("maximum number of active connections"));
+  };
+  ASSERT_TRUE(waitFor([&] { return refusals() >= 1; })) << "the item's connection was not refused";
+  const std::size_t socketsAfterFirst = openSockets(companion_.processId());
+  ASSERT_TRUE(waitFor([&] { return refusals() >= 4; })) << "the item's connection was not tried again";
+  EXPECT_TRUE(waitFor([&] { return openSockets(companion_.processId()) <= socketsAfterFirst; }))
+      << "a refused connection kept its socket";
   ASSERT_TRUE(watcher_->items().empty());
   ASSERT_NO_FATAL_FAILURE(limitConnections(std::nullopt));
   ASSERT_TRUE(waitFor([&] { return !watcher_->items().empty(); }));

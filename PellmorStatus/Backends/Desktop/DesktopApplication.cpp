@@ -16,7 +16,7 @@ std::unique_ptr<platform::Application> makeDesktopApplication(int& argc, char** 
   const bool xDisplay = xDisplayHandedOver() && mode != HostMode::statusNotifier;
   if (!desktopReachable(mode, xDisplay, sessionBusAvailable())) return nullptr;
   setQtPlatform(xDisplay);
-  qt::BusConnector::surviveRefusedConnections();
+  qt::BusConnector::prepareEnvironment();
   // Filled in once the application exists; a display lost while Qt starts is reported before that.
   const auto made = std::make_shared<qt::QtApplication*>(nullptr);
   if (xDisplay)

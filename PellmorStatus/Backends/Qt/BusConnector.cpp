@@ -18,10 +18,11 @@ QString addressWithoutGuid(const QString& address) {
   return parts.join(QLatin1Char(','));
 }
 
-// The bus the environment names, or else the user's bus socket in the runtime directory: never libdbus's
-// own default, which would fork a bus daemon for the X display from a background process.
+constexpr const char* addressVariable = "DBUS_SESSION_BUS_ADDRESS";
+
+// The bus the environment names, or else the user's bus socket in the runtime directory.
 QString sessionBusAddress() {
-  const QString named = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+  const QString named = qEnvironmentVariable(addressVariable);
   if (!named.isEmpty()) return addressWithoutGuid(named);
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
   return runtime.isEmpty() ? QString() : QStringLiteral("unix:path=%1/bus").arg(runtime);
@@ -30,7 +31,7 @@ QString sessionBusAddress() {
 }  // namespace
 
 BusConnector::BusConnector(const QString& purpose)
-    : address_(sessionBusAddress()),
+    : addressed_(!qEnvironmentVariableIsEmpty(addressVariable)),
       purpose_(purpose),
       worker_((purpose + QStringLiteral("-bus")).toStdString()) {}
 
@@ -38,16 +39,18 @@ BusConnector::~BusConnector() {
   worker_.stop();
 }
 
-void BusConnector::surviveRefusedConnections() {
+void BusConnector::prepareEnvironment() {
+  const QString address = sessionBusAddress();
+  if (!address.isEmpty()) setenv(addressVariable, address.toUtf8().constData(), 1);
   setenv("DBUS_FATAL_WARNINGS", "0", 0);
 }
 
 void BusConnector::open(Opened opened) {
   const QString name = QStringLiteral("pellmor-status-%1-%2").arg(purpose_).arg(++opened_);
-  worker_.async([this, name, address = address_, opened = std::move(opened)] {
+  worker_.async([this, name, addressed = addressed_, opened = std::move(opened)] {
     // Without an address the named handle stays unconnected, and the caller tries again later.
     QDBusConnection connection =
-        address.isEmpty() ? QDBusConnection(name) : QDBusConnection::connectToBus(address, name);
+        addressed ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, name) : QDBusConnection(name);
     if (!connection.isConnected()) QDBusConnection::disconnectFromBus(name);
     results_.post([opened, connection] { opened(connection); });
   });

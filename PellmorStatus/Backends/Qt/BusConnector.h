@@ -25,22 +25,24 @@ class BusConnector final : public QObject {
   explicit BusConnector(const QString& purpose);
   ~BusConnector() override;
 
-  // QtDBus drops a connection whose Hello the bus refused (a full bus, its policy) without closing it, and
-  // libdbus takes that for a bug and aborts the process unless DBUS_FATAL_WARNINGS says otherwise; this
-  // says so, keeping a setting of the user's own. libdbus then only keeps the refused connection's socket,
-  // and attempts slow down to one every 30 s. Sets the environment: call before any thread starts.
-  static void surviveRefusedConnections();
+  // Points the process at the session bus open() connects to, before any thread starts (it sets the
+  // environment). DBUS_SESSION_BUS_ADDRESS gets the address without its server's guid, so a new bus daemon
+  // at the same address is reached too, or else $XDG_RUNTIME_DIR/bus: libdbus reads it once, and without
+  // it would fork a bus daemon for the X display from a background process. DBUS_FATAL_WARNINGS=0, unless
+  // the user has set it: libdbus aborts the process on any misuse it notices by default, and an item on a
+  // menu bar outlives a fault in a library's bookkeeping.
+  static void prepareEnvironment();
 
   // Connects a new connection to the session bus (whichever daemon serves its address now); `opened`
-  // runs later on the main thread with it, connected or not.
+  // runs later on the main thread with it, connected or not. libdbus opens it and says Hello, and closes
+  // it again when the bus refuses that (a full bus, its policy): QtDBus's own way with an address leaves a
+  // refused connection's socket open.
   void open(Opened opened);
   // Ends a connection made by open(): its unique name leaves the bus, so watchers forget what it served.
   void close(const QDBusConnection& connection);
 
  private:
-  // DBUS_SESSION_BUS_ADDRESS without the server's guid, so a new bus daemon at the same address is
-  // reached too; else $XDG_RUNTIME_DIR/bus; empty when neither is set.
-  QString address_;
+  bool addressed_;  // whether prepareEnvironment() found a session bus address
   QString purpose_;
   quint64 opened_ = 0;
   MainThreadTasks results_;  // what the worker opened, for the main thread; dropped with the connector
