@@ -106,6 +106,26 @@ gnome::ItemImage expectedImage(int cellHeight, int scale) {
   return gnome::itemImageFrom(qt::renderItemImage(content.render(), QSize(width, cellHeight), scale));
 }
 
+// Follows the item's announcements of a new picture.
+class PictureAnnouncements final : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit PictureAnnouncements(QDBusConnection bus) {
+    bus.connect(QString(), itemPath, propertiesInterface, QStringLiteral("PropertiesChanged"), this,
+                SLOT(changed(QString, QVariantMap, QStringList)));
+  }
+  int count = 0;
+  gnome::ItemImage last;
+
+ public Q_SLOTS:
+  void changed(const QString&, const QVariantMap& properties, const QStringList&) {
+    if (!properties.contains(QStringLiteral("Image"))) return;
+    ++count;
+    properties.value(QStringLiteral("Image")).value<QDBusArgument>() >> last;
+  }
+};
+
 // The test's connection is the shell's.
 class GnomeShellEndToEnd : public CompanionOnPrivateBus {
  protected:
@@ -214,6 +234,22 @@ TEST_F(GnomeShellEndToEnd, RefusesWhatNoBarCanBeAndRecovers) {
   EXPECT_EQ(companion_.state(), QProcess::Running);
 }
 
+// The extension's name owner reporting without pause: the item is drawn for where the reports settle, not
+// once for each of them, which would pile its pictures up on the bus.
+TEST_F(GnomeShellEndToEnd, DrawsABurstOfPanelReportsOnceItSettles) {
+  enableExtension(panel(32, 1, 63));
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  ASSERT_TRUE(waitFor([&] { return itemPublished(); })) << "the item was not published";
+  PictureAnnouncements announcements(peer_);
+  constexpr int reports = 400;
+  for (int report = 0; report < reports; ++report)
+    extension_->report(panel(32 + report % 2, 1, 63));
+  extension_->report(panel(40, 1, 63));
+  ASSERT_TRUE(waitFor([&] { return announcements.last == expectedImage(40, 1); }))
+      << "the last report was not drawn";
+  EXPECT_LT(announcements.count, reports / 4);
+}
+
 // The session bus dies and a new one starts at the same address: the companion connects to it and shows
 // the item to the extension there. While the bus is gone it says once that no host shows the item.
 TEST_F(GnomeShellEndToEnd, ComesBackOnANewBusAtTheSameAddress) {
@@ -248,3 +284,5 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
+
+#include "desktop-gnome-shell-test.moc"

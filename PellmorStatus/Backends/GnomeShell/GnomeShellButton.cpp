@@ -39,7 +39,14 @@ GnomeShellButton::GnomeShellButton(ShellExtensionTracker& tracker, std::function
                 .secondaryActivate = [this] { activateContent(platform::HitTarget::timerButton); },
                 .menuEntryClicked = [this](int index) { qt::activateMenuEntry(content_.get(), index); },
             }) {
-  panelConnection_ = QObject::connect(&tracker_, &ShellExtensionTracker::panelChanged, [this] { refresh(); });
+  // One picture for a burst of panel reports: one for each, at up to 0.5 MB, would pile up on the bus
+  // faster than the daemon takes them when the name's owner sends reports without end.
+  panelRedraw_.setSingleShot(true);
+  panelRedraw_.setInterval(panelRedrawDelay);
+  QObject::connect(&panelRedraw_, &QTimer::timeout, [this] { refresh(); });
+  panelConnection_ = QObject::connect(&tracker_, &ShellExtensionTracker::panelChanged, [this] {
+    if (!panelRedraw_.isActive()) panelRedraw_.start();
+  });
 }
 
 GnomeShellButton::~GnomeShellButton() {

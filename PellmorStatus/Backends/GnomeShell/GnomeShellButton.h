@@ -2,6 +2,8 @@
 
 #include "Backends/BackendLayer.h"
 
+#include <QTimer>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -30,6 +32,9 @@ class ShellPanelWindow final : public platform::Window {
 // window is the panel, and its place the one the extension reports.
 class GnomeShellButton final : public platform::Button {
  public:
+  // How long after a panel report the picture is drawn for it (and for every report until then).
+  static constexpr std::chrono::milliseconds panelRedrawDelay{50};
+
   GnomeShellButton(ShellExtensionTracker& tracker, std::function<qt::ScreenLayout()> layout);
   ~GnomeShellButton() override;
 
@@ -63,6 +68,7 @@ class GnomeShellButton final : public platform::Button {
   std::function<void()> action_;
   platform::Rect frame_;
   QMetaObject::Connection panelConnection_;
+  QTimer panelRedraw_;
   bool publishWanted_ = false;
 };
 

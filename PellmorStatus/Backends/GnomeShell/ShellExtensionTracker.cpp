@@ -123,6 +123,7 @@ void ShellExtensionTracker::apply(const QVariantMap& properties) {
       panel.itemFrame = rectangleFrom(name, it.value()).value_or(panel.itemFrame);
     }
   }
+  if (panel == panel_) return;
   panel_ = panel;
   emit panelChanged();
 }

@@ -22,6 +22,7 @@ struct ShellPanel {
   qt::PixelRect frame;
   qt::PixelRect itemFrame;  // where the extension shows the item; empty while it shows none
   bool usable() const { return height > 0 && scale > 0; }
+  friend bool operator==(const ShellPanel&, const ShellPanel&) = default;
 };
 
 // Follows Pellmor Status's GNOME Shell extension on the session bus: whether it is enabled (it owns

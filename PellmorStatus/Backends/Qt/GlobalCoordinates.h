@@ -13,6 +13,7 @@ struct PixelRect {
   double y = 0;
   double width = 0;
   double height = 0;
+  friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
 // How X11's top-left pixel system maps onto the global system of points (origin at the bottom-left
