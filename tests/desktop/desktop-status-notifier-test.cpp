@@ -344,6 +344,18 @@ TEST_F(StatusNotifierItemEndToEnd, OffersEveryMemberOfBothInterfacesOverTheBus) 
         << method.toStdString() << ": " << reply.errorMessage().toStdString();
     EXPECT_EQ(reply.signature(), signature) << method.toStdString();
   }
+  // No ids at all ask for every item.
+  const auto idsReturned = [&](const QList<int>& ids) {
+    const QDBusMessage reply =
+        ask(call(service, menuPath, menuInterface, QStringLiteral("GetGroupProperties"),
+                 {QVariant::fromValue(ids), QStringList()}));
+    QList<int> returned;
+    for (const sni::DBusMenuItemProperties& item :
+         qdbus_cast<sni::DBusMenuItemPropertiesList>(reply.arguments().value(0)))
+      returned.push_back(item.id);
+    return returned;
+  };
+  EXPECT_EQ(idsReturned({}), idsReturned({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
 }
 
 // A bus client that asks what no host asks gets a quick error where an answer would be wrong or huge,
@@ -365,6 +377,8 @@ TEST_F(StatusNotifierItemEndToEnd, HostileRequestsGetQuickAnswersAndLoseNothing)
       {QStringLiteral("GetGroupProperties"), {QVariant::fromValue(manyIds), QStringList()}, tooMany},
       {QStringLiteral("AboutToShowGroup"), {QVariant::fromValue(manyIds)}, tooMany},
       {QStringLiteral("GetProperty"), {99, QStringLiteral("label")}, invalid},
+      {QStringLiteral("Event"), {99, QStringLiteral("clicked"), noData(), 0u}, invalid},
+      {QStringLiteral("AboutToShow"), {99}, invalid},
       {QStringLiteral("GetProperty"), {1, QStringLiteral("no-such-property")}, invalid},
   };
   for (const auto& [method, arguments, error] : requests) {

@@ -91,9 +91,9 @@ DBusMenuItemPropertiesList DBusMenuAdaptor::GetGroupProperties(const QList<int>&
                                                                const QStringList& propertyNames) {
   DBusMenuItemPropertiesList found;
   if (refusedAsTooLarge(ids.size()) || refusedAsTooLarge(propertyNames.size())) return found;
-  // Each item once, however often it is asked for.
+  // Each item once, however often it is asked for; no ids at all ask for every item.
   for (int id = rootId; id <= titles_.size(); ++id) {
-    if (ids.contains(id)) found.push_back({id, propertiesOf(id, propertyNames)});
+    if (ids.isEmpty() || ids.contains(id)) found.push_back({id, propertiesOf(id, propertyNames)});
   }
   return found;
 }
@@ -110,6 +110,7 @@ QDBusVariant DBusMenuAdaptor::GetProperty(int id, const QString& name) {
 
 void DBusMenuAdaptor::Event(int id, const QString& eventId, const QDBusVariant& /*data*/,
                             uint /*timestamp*/) {
+  if (!isKnown(id)) return refuse(invalidArgs, QStringLiteral("no such menu item"));
   deliver(id, eventId);
 }
 
@@ -130,7 +131,8 @@ QList<int> DBusMenuAdaptor::EventGroup(const DBusMenuEventList& events) {
   return unknown;
 }
 
-bool DBusMenuAdaptor::AboutToShow(int /*id*/) {
+bool DBusMenuAdaptor::AboutToShow(int id) {
+  if (!isKnown(id)) refuse(invalidArgs, QStringLiteral("no such menu item"));
   return false;  // the layout is always current
 }
 
