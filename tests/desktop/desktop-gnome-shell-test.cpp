@@ -250,6 +250,35 @@ TEST_F(GnomeShellEndToEnd, DrawsABurstOfPanelReportsOnceItSettles) {
   EXPECT_LT(announcements.count, reports / 4);
 }
 
+// A flood of clicks from the extension's name while the main application reads nothing: a person's burst
+// gets through, the rest is dropped with one line, so the channel's queue stays small.
+TEST_F(GnomeShellEndToEnd, ClickFloodWhileNobodyReadsIsBounded) {
+  enableExtension(panel(32, 1, 63));
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  ASSERT_TRUE(waitFor([&] { return itemPublished(); })) << "the item was not published";
+  const auto send = [&](const char* method, const QVariantList& arguments = {}) {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(itemName, itemPath, itemInterface, QLatin1String(method));
+    call.setArguments(arguments);
+    peer_.send(call);
+  };
+  constexpr int flood = 2000;
+  for (int i = 0; i < flood; ++i)
+    send("Activate", {40, 16});  // on the coloured segment
+  const std::string dropped = "PellmorStatus: too many clicks from the GNOME Shell extension; dropping some";
+  EXPECT_TRUE(waitFor([&] {
+    const std::vector<std::string> lines = printed(QProcess::StandardError);
+    return std::count(lines.begin(), lines.end(), dropped) == 1;
+  }));
+
+  // Once the main application reads, the clicks that got through arrive, then a later one on its own.
+  const std::optional<int> toggles =
+      linesBefore(R"({"action":"toggleTimer"})", [&] { send("SecondaryActivate"); });
+  ASSERT_TRUE(toggles) << "a later click never arrived";
+  EXPECT_GE(*toggles, 20) << "a person's burst";
+  EXPECT_LE(*toggles, 40) << "of " << flood;
+}
+
 // The session bus dies and a new one starts at the same address: the companion connects to it and shows
 // the item to the extension there. While the bus is gone it says once that no host shows the item.
 TEST_F(GnomeShellEndToEnd, ComesBackOnANewBusAtTheSameAddress) {

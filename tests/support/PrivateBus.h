@@ -15,8 +15,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/Channel.h"
@@ -115,6 +117,23 @@ class CompanionOnPrivateBus : public ::testing::Test {
     const auto path = std::filesystem::path(runtime_.path()) / PELLMOR_APP_GROUP_IDENTIFIER / name;
     EXPECT_TRUE(waitFor([&] { return std::filesystem::is_fifo(path); })) << name << " did not appear";
     return path.string();
+  }
+
+  // Reads as the main application: how many lines arrive before `sentinel`, which `poke` makes the
+  // companion send and is repeated until it arrives; nothing when it never does.
+  std::optional<int> linesBefore(std::string_view sentinel, const std::function<void()>& poke) {
+    MainAppReader mainApp(fifo("to_main.fifo"));
+    int lines = 0;
+    bool arrived = false;
+    const bool done = waitFor([&] {
+      poke();
+      while (const auto line = mainApp.readLine(std::chrono::milliseconds(100))) {
+        arrived = arrived || *line == sentinel;
+        if (!arrived) ++lines;
+      }
+      return arrived;
+    });
+    return done ? std::optional<int>(lines) : std::nullopt;
   }
 
   // The process of the connection that serves `service`, as the bus daemon knows it.

@@ -33,12 +33,13 @@ GnomeShellButton::GnomeShellButton(ShellExtensionTracker& tracker, std::function
     : tracker_(tracker),
       layout_(std::move(layout)),
       window_(tracker_, layout_),
-      item_(tracker_,
-            ShellItem::Actions{
-                .activate = [this](int x, int y) { click(x, y); },
-                .secondaryActivate = [this] { activateContent(platform::HitTarget::timerButton); },
-                .menuEntryClicked = [this](int index) { qt::activateMenuEntry(content_.get(), index); },
-            }) {
+      item_(tracker_, ShellItem::Actions{
+                          .activate = clicks_.limited([this](int x, int y) { click(x, y); }),
+                          .secondaryActivate =
+                              clicks_.limited([this] { activateContent(platform::HitTarget::timerButton); }),
+                          .menuEntryClicked = clicks_.limited(
+                              [this](int index) { qt::activateMenuEntry(content_.get(), index); }),
+                      }) {
   // One picture for a burst of panel reports: one for each, at up to 0.5 MB, would pile up on the bus
   // faster than the daemon takes them when the name's owner sends reports without end.
   panelRedraw_.setSingleShot(true);

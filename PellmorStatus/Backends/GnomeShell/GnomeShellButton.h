@@ -9,6 +9,7 @@
 
 #include "Backends/GnomeShell/ShellExtensionTracker.h"
 #include "Backends/GnomeShell/ShellItem.h"
+#include "Backends/Qt/ClickLimiter.h"
 #include "Backends/Qt/GlobalCoordinates.h"
 #include "Platform/HostedContent.h"
 #include "Platform/StatusBar.h"
@@ -63,6 +64,7 @@ class GnomeShellButton final : public platform::Button {
   ShellExtensionTracker& tracker_;
   std::function<qt::ScreenLayout()> layout_;
   ShellPanelWindow window_;
+  qt::ClickLimiter clicks_{"the GNOME Shell extension"};  // before the item, whose actions it limits
   ShellItem item_;
   std::shared_ptr<platform::HostedContent> content_;
   std::function<void()> action_;

@@ -1,7 +1,5 @@
 #include "Backends/StatusNotifier/StatusNotifierButton.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "Backends/Qt/QtHostingView.h"
@@ -10,39 +8,16 @@
 
 namespace pellmor::sni {
 
-bool ClickLimiter::admit(Clock::time_point now) {
-  const double seconds = std::chrono::duration<double>(now - refilled_).count();
-  tokens_ = std::min(burst, tokens_ + seconds * refillPerSecond);
-  refilled_ = now;
-  if (tokens_ >= 1) {
-    tokens_ -= 1;
-    // A full bucket again means the flood is over: the next one is reported anew.
-    if (tokens_ >= burst - 1) dropping_ = false;
-    return true;
-  }
-  if (!dropping_) {
-    std::fprintf(stderr, "PellmorStatus: too many clicks from the StatusNotifierItem host; dropping some\n");
-    std::fflush(stderr);
-    dropping_ = true;
-  }
-  return false;
-}
-
 StatusNotifierButton::StatusNotifierButton(StatusNotifierWatcherTracker& watcher)
     : watcher_(watcher),
       item_(watcher, StatusNotifierItem::Actions{
-                         .activate =
-                             [this] {
-                               if (action_ && admitClick()) action_();
-                             },
+                         .activate = clicks_.limited([this] {
+                           if (action_) action_();
+                         }),
                          .secondaryActivate =
-                             [this] {
-                               if (admitClick()) activateContent(platform::HitTarget::timerButton);
-                             },
-                         .menuEntryClicked =
-                             [this](int index) {
-                               if (admitClick()) qt::activateMenuEntry(content_.get(), index);
-                             },
+                             clicks_.limited([this] { activateContent(platform::HitTarget::timerButton); }),
+                         .menuEntryClicked = clicks_.limited(
+                             [this](int index) { qt::activateMenuEntry(content_.get(), index); }),
                      }) {
   // Each host is served what it draws well, so a new host gets a new presentation.
   QObject::connect(&watcher_, &StatusNotifierWatcherTracker::ownerChanged, &item_, [this] { refresh(); });

@@ -2,10 +2,10 @@
 
 #include "Backends/BackendLayer.h"
 
-#include <chrono>
 #include <functional>
 #include <memory>
 
+#include "Backends/Qt/ClickLimiter.h"
 #include "Backends/StatusNotifier/StatusNotifierItem.h"
 #include "Platform/HostedContent.h"
 #include "Platform/StatusBar.h"
@@ -13,22 +13,6 @@
 namespace pellmor::sni {
 
 class StatusNotifierWatcherTracker;
-
-// Lets a person's clicks through and holds back a flood from a bus client: the clicks wait in the
-// channel while the main application is not reading, so they must not pile up without bound.
-class ClickLimiter {
- public:
-  using Clock = std::chrono::steady_clock;
-  // Whether a click at `now` goes through; prints one line on standard error when dropping begins.
-  bool admit(Clock::time_point now);
-
- private:
-  double tokens_ = burst;
-  Clock::time_point refilled_{};
-  bool dropping_ = false;
-  static constexpr double burst = 20;             // clicks at once
-  static constexpr double refillPerSecond = 0.5;  // clicks a second after that
-};
 
 // The status item's button as a StatusNotifierItem: shows the hosted content to StatusNotifierItem hosts
 // and runs its actions for their clicks. It has no window: hosts say nothing about where they draw it.
@@ -52,14 +36,13 @@ class StatusNotifierButton final : public platform::Button {
  private:
   void refresh();
   void activateContent(platform::HitTarget target);
-  bool admitClick() { return clicks_.admit(ClickLimiter::Clock::now()); }
 
   StatusNotifierWatcherTracker& watcher_;
+  qt::ClickLimiter clicks_{"the StatusNotifierItem host"};  // before the item, whose actions it limits
   StatusNotifierItem item_;
   std::shared_ptr<platform::HostedContent> content_;
   std::function<void()> action_;
   platform::Rect frame_;
-  ClickLimiter clicks_;
   bool publishWanted_ = false;
 };
 
