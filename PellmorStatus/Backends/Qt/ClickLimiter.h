@@ -11,21 +11,21 @@ namespace pellmor::qt {
 // channel while the main application is not reading, so they must not pile up without bound.
 class ClickLimiter {
  public:
-  using Clock = std::chrono::steady_clock;
   // `source` names who clicks in the line that says clicks are dropped ("the StatusNotifierItem host").
   explicit ClickLimiter(const char* source) : source_(source) {}
-  // Whether a click at `now` goes through; prints one line on standard error when dropping begins.
-  bool admit(Clock::time_point now);
-  bool admitNow() { return admit(Clock::now()); }
   // `action`, run only for the clicks admitted; the limiter must outlive what it returns.
   template <typename Action>
   auto limited(Action action) {
     return [this, action = std::move(action)](auto... arguments) {
-      if (admitNow()) action(arguments...);
+      if (admit(Clock::now())) action(arguments...);
     };
   }
 
  private:
+  using Clock = std::chrono::steady_clock;
+  // Whether a click at `now` goes through; prints one line on standard error when dropping begins.
+  bool admit(Clock::time_point now);
+
   const char* source_;
   double tokens_ = burst;
   Clock::time_point refilled_{};
