@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev dpkg-dev file dbus-daemon
-  qt6-base-dev libxcb1-dev libxcb-icccm4-dev libgl-dev
+  qt6-base-dev libdbus-1-dev libxcb1-dev libxcb-icccm4-dev libgl-dev
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth trayer icewm fluxbox xdotool x11-utils imagemagick fonts-dejavu-core locales-all python3
   desktop-file-utils systemd lintian mandoc x11-xserver-utils dbus-bin

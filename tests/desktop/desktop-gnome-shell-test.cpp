@@ -18,6 +18,7 @@
 #include "StatusItem.h"
 #include "support/Channel.h"
 #include "support/PrivateBus.h"
+#include "support/UnreadingClient.h"
 
 // (iiii), as the extension sends its panel's and item's frames.
 struct Frame {
@@ -277,6 +278,40 @@ TEST_F(GnomeShellEndToEnd, ClickFloodWhileNobodyReadsIsBounded) {
   ASSERT_TRUE(toggles) << "a later click never arrived";
   EXPECT_GE(*toggles, 20) << "a person's burst";
   EXPECT_LE(*toggles, 40) << "of " << flood;
+}
+
+// A client that asks for the picture again and again and reads none of the answers: once the bus daemon
+// holds its share of them, the answers that wait in the companion are empty pictures, so it does not grow
+// with every request; once the bus takes the item's messages again the picture is announced anew.
+TEST_F(GnomeShellEndToEnd, PictureRequestsNobodyReadsAreBounded) {
+  // The daemon stops reading from the companion after a few pictures, as a real session bus does after a
+  // gigabyte of them.
+  ASSERT_NO_FATAL_FAILURE(limitBus("max_incoming_bytes", 1'000'000));
+  enableExtension(panel(256, 8, 504));  // at scale 8: half a megabyte a picture
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  ASSERT_TRUE(waitFor([&] { return itemPublished(); })) << "the item was not published";
+  UnreadingClient client(address_.toStdString());
+  ASSERT_TRUE(client.connected());
+  const auto askForThePicture = [&] {
+    client.getProperty(itemName.toStdString(), itemPath.toStdString(), itemInterface.toStdString(), "Image");
+  };
+  askForThePicture();
+  const std::int64_t picture = client.readAnswers().bytes;
+  constexpr std::int64_t bound = 32 << 20;
+  constexpr int requests = 1000;
+  ASSERT_GT(picture * requests, 10 * bound) << "a picture of " << picture << " bytes";
+
+  for (int i = 0; i < requests; ++i)
+    askForThePicture();
+  const std::string heldBack =
+      "PellmorStatus: the session bus is not taking the item's messages; Image is sent empty until it does";
+  ASSERT_TRUE(waitFor([&] { return std::ranges::count(printed(QProcess::StandardError), heldBack) == 1; }));
+  PictureAnnouncements announcements(peer_);
+  const UnreadingClient::Answers answers = client.readAnswers();
+  EXPECT_EQ(answers.count, requests);
+  EXPECT_LT(answers.bytes, bound) << requests << " pictures of " << picture << " bytes asked for";
+  EXPECT_TRUE(waitFor([&] { return announcements.count > 0; })) << "the picture was never announced anew";
+  EXPECT_TRUE(image() == expectedImage(32, 8));
 }
 
 // The session bus dies and a new one starts at the same address: the companion connects to it and shows

@@ -20,6 +20,7 @@
 #include "support/Channel.h"
 #include "support/PrivateBus.h"
 #include "support/StatusNotifierWatcher.h"
+#include "support/UnreadingClient.h"
 
 namespace pellmor::testing {
 namespace {
@@ -68,6 +69,20 @@ std::vector<std::string> pixmapSizes(QDBusConnection bus, const QString& service
     sizes.push_back(std::to_string(image.width()) + "x" + std::to_string(image.height()));
   return sizes;
 }
+
+// Counts the item's NewIcon signals, as a host follows them.
+class NewIconCounter final : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit NewIconCounter(QDBusConnection bus) {
+    bus.connect(QString(), itemPath, itemInterface, QStringLiteral("NewIcon"), this, SLOT(newIcon()));
+  }
+  int count = 0;
+
+ public Q_SLOTS:
+  void newIcon() { ++count; }
+};
 
 // The test's connection is the host's.
 class StatusNotifierItemEndToEnd : public CompanionOnPrivateBus {
@@ -425,6 +440,45 @@ TEST_F(StatusNotifierItemEndToEnd, ClickFloodWhileNobodyReadsIsBounded) {
   EXPECT_LE(*toggles, 40) << "of " << flood;
 }
 
+// A client that asks for the icon again and again and reads none of the answers: once the bus daemon
+// holds its share of them, the answers that wait in the companion carry no picture, so it does not grow
+// with every request. A click behind the requests still gets through, every request gets its answer, and
+// hosts are told to read the icon again once the bus takes the item's messages.
+TEST_F(StatusNotifierItemEndToEnd, IconRequestsNobodyReadsAreBounded) {
+  // The daemon stops reading from the companion after a few pictures, as a real session bus does after a
+  // gigabyte of them.
+  ASSERT_NO_FATAL_FAILURE(limitBus("max_incoming_bytes", 1'000'000));
+  ASSERT_NO_FATAL_FAILURE(startCompanion());
+  const std::string service = startWatcherAndAwaitItem().toStdString();
+  ASSERT_FALSE(service.empty());
+  UnreadingClient client(address_.toStdString());
+  ASSERT_TRUE(client.connected());
+  const std::string path = itemPath.toStdString();
+  const std::string interface = itemInterface.toStdString();
+  client.getProperty(service, path, interface, "IconPixmap");
+  const std::int64_t picture = client.readAnswers().bytes;
+  constexpr std::int64_t bound = 32 << 20;
+  constexpr int requests = 1500;
+  ASSERT_GT(picture * requests, 10 * bound) << "a picture of " << picture << " bytes";
+  NewIconCounter newIcons(peer_);
+
+  for (int i = 0; i < requests; ++i)
+    client.getProperty(service, path, interface, "IconPixmap");
+  client.click(service, path, interface, "SecondaryActivate");
+  // The click's line leaves after the item has answered every request before it.
+  ASSERT_TRUE(linesBefore(R"({"action":"toggleTimer"})", [] {})) << "the click never arrived";
+  EXPECT_EQ(std::ranges::count(printed(QProcess::StandardError),
+                               "PellmorStatus: the session bus is not taking the item's messages; IconPixmap "
+                               "is sent empty until it does"),
+            1);
+
+  const UnreadingClient::Answers answers = client.readAnswers();
+  EXPECT_EQ(answers.count, requests + 1);
+  EXPECT_LT(answers.bytes, bound) << requests << " pictures of " << picture << " bytes asked for";
+  EXPECT_TRUE(waitFor([&] { return newIcons.count > 0; })) << "hosts never told to read the icon again";
+  EXPECT_FALSE(pixmapSizes(peer_, QString::fromStdString(service)).empty());
+}
+
 // A watcher that drops the item (as GNOME's does when it could not read it) is asked again, a few
 // times at most. The same signal from any other client is not the watcher's and changes nothing.
 TEST_F(StatusNotifierItemEndToEnd, ReRegistersWhenDroppedAFewTimesAtMost) {
@@ -494,7 +548,7 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersOnceAFullBusTakesItsConnection) {
                                  [](const QString& name) { return name.startsWith(QLatin1Char(':')); });
   };
   // Room for the companion's one follower of the watcher, not for the item's own connection.
-  ASSERT_NO_FATAL_FAILURE(limitConnections(static_cast<int>(clients()) + 1));
+  ASSERT_NO_FATAL_FAILURE(limitBus("max_connections_per_user", static_cast<int>(clients()) + 1));
   ASSERT_NO_FATAL_FAILURE(startCompanion(QStringLiteral("sni")));
   const auto refusals = [&] {
     return busLog().count(QStringLiteral("maximum number of active connections"));
@@ -505,7 +559,7 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersOnceAFullBusTakesItsConnection) {
   EXPECT_TRUE(waitFor([&] { return openSockets(companion_.processId()) <= socketsAfterFirst; }))
       << "a refused connection kept its socket";
   ASSERT_TRUE(watcher_->items().empty());
-  ASSERT_NO_FATAL_FAILURE(limitConnections(std::nullopt));
+  ASSERT_NO_FATAL_FAILURE(limitBus("max_connections_per_user", std::nullopt));
   ASSERT_TRUE(waitFor([&] { return !watcher_->items().empty(); }));
   EXPECT_EQ(processServing(watcher_->items().front()), companion_.processId());
 }
@@ -533,3 +587,5 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
+
+#include "desktop-status-notifier-test.moc"

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,10 +73,11 @@ class CompanionOnPrivateBus : public ::testing::Test {
     bus_.waitForFinished();
   }
 
-  // Caps the connections the bus takes from this user, as a full session bus does; the daemon applies a
-  // new cap at once, to connections made after it.
-  void limitConnections(std::optional<int> limit) {
-    writeBusConfig(limit);
+  // Sets one of the bus daemon's limits (max_connections_per_user caps this user's connections, as a full
+  // session bus does), or puts its default back; the daemon applies it at once, to connections made after.
+  void limitBus(const std::string& name, std::optional<int> limit) {
+    limit ? void(limits_[name] = *limit) : void(limits_.erase(name));
+    writeBusConfig();
     const QDBusMessage reload = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
         QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ReloadConfig"));
@@ -140,16 +142,17 @@ class CompanionOnPrivateBus : public ::testing::Test {
   qint64 processServing(const QString& service) { return peer_.interface()->servicePid(service).value(); }
 
   std::filesystem::path busConfig() const { return std::filesystem::path(runtime_.path()) / "bus.conf"; }
-  // The session bus's own configuration, with a cap on connections when given.
-  void writeBusConfig(std::optional<int> connectionLimit = std::nullopt) const {
+  // The session bus's own configuration, with the test's limits.
+  void writeBusConfig() const {
     std::ofstream config(busConfig());
     config << "<busconfig><include>/usr/share/dbus-1/session.conf</include>";
-    if (connectionLimit)
-      config << "<limit name=\"max_connections_per_user\">" << *connectionLimit << "</limit>";
+    for (const auto& [name, limit] : limits_)
+      config << "<limit name=\"" << name << "\">" << limit << "</limit>";
     config << "</busconfig>\n";
   }
 
   TempDirectory runtime_;
+  std::map<std::string, int> limits_;
   QProcess bus_;
   QString busLog_;
   QString address_;

@@ -35,6 +35,10 @@ QVariantMap changesBetween(const ShellPresentation& before, const ShellPresentat
 ShellItem::ShellItem(ShellExtensionTracker& tracker, Actions actions)
     : tracker_(tracker),
       actions_(std::move(actions)),
+      imageMessages_(connection_, "Image",
+                     [this] {
+                       announce({{QStringLiteral("Image"), QVariant::fromValue(presentation_.image)}});
+                     }),
       connection_(
           tracker.connector(), [this] { return tracker_.connected(); },
           [this](const qt::NonBlockingBus& bus) {
@@ -54,9 +58,19 @@ void ShellItem::show(const ShellPresentation& presentation) {
   const ShellPresentation before = std::exchange(presentation_, presentation);
   // Unserved, no extension follows the item: it reads everything afresh once the name appears.
   if (!connection_.bus()) return;
-  const QVariantMap changed = changesBetween(before, presentation_);
-  if (changed.isEmpty()) return;
-  // QtDBus adaptors announce no property changes themselves; the extension's proxy follows this signal.
+  QVariantMap changed = changesBetween(before, presentation_);
+  // Held back, the picture is announced once the bus takes messages again.
+  if (changed.contains(QStringLiteral("Image")) && !imageMessages_.admits())
+    changed.remove(QStringLiteral("Image"));
+  if (!changed.isEmpty()) announce(changed);
+}
+
+ItemImage ShellItem::imageToSend() {
+  return imageMessages_.admits() ? presentation_.image : ItemImage();
+}
+
+// QtDBus adaptors announce no property changes themselves; the extension's proxy follows this signal.
+void ShellItem::announce(const QVariantMap& changed) {
   QDBusMessage signal = QDBusMessage::createSignal(
       itemPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
   signal << itemInterface << changed << QStringList();

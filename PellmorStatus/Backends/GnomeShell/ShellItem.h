@@ -4,11 +4,13 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariantMap>
 #include <functional>
 #include <memory>
 #include <optional>
 
 #include "Backends/GnomeShell/ShellTypes.h"
+#include "Backends/Qt/PictureBacklog.h"
 #include "Backends/Qt/ServedConnection.h"
 
 namespace pellmor::gnome {
@@ -36,6 +38,8 @@ class ShellItem final : public QObject {
   // Announces the parts that changed in one PropertiesChanged signal, and nothing when none did.
   void show(const ShellPresentation& presentation);
   const ShellPresentation& presentation() const { return presentation_; }
+  // The picture as a read gets it: empty while the bus is not taking the item's messages.
+  ItemImage imageToSend();
 
   // While published the extension shows the item; unpublishing releases the name, and the extension
   // removes it from the panel.
@@ -51,11 +55,13 @@ class ShellItem final : public QObject {
  private:
   void askForName(const qt::NonBlockingBus& bus);
   bool isTheShell(const QString& caller) const;
+  void announce(const QVariantMap& changed);
 
   ShellExtensionTracker& tracker_;
   Actions actions_;
   ShellPresentation presentation_;
-  qt::ServedConnection connection_;  // last: closed first, while the object it serves still exists
+  qt::PictureBacklog imageMessages_;  // watches connection_, which is declared after it
+  qt::ServedConnection connection_;   // last: closed first, while the object it serves still exists
 };
 
 }  // namespace pellmor::gnome

@@ -7,7 +7,7 @@ namespace pellmor::gnome {
 ShellItemAdaptor::ShellItemAdaptor(ShellItem& item) : QDBusAbstractAdaptor(&item), item_(item) {}
 
 ItemImage ShellItemAdaptor::image() const {
-  return item_.presentation().image;
+  return item_.imageToSend();
 }
 
 QString ShellItemAdaptor::description() const {

@@ -40,6 +40,8 @@ class NonBlockingBus {
   }
   void unregisterObject(const QString& path) const { connection_.unregisterObject(path); }
   QString uniqueName() const { return connection_.baseService(); }
+  // What waits in this process to be written to the bus daemon.
+  qint64 outgoingBytes() const;
 
  private:
   // The pieces that open, watch and close connections; each of those steps either runs on the worker

@@ -31,6 +31,7 @@ StatusNotifierItem::StatusNotifierItem(StatusNotifierWatcherTracker& watcher, Ac
                                 [this](int index) {
                                   if (actions_.menuEntryClicked) actions_.menuEntryClicked(index);
                                 })),
+      iconReads_(connection_, "IconPixmap", [this] { emit adaptor_->NewIcon(); }),
       connection_(
           watcher.connector(), [this] { return watcher_.connected(); },
           [this](const qt::NonBlockingBus&) { served(); }) {
@@ -60,6 +61,10 @@ void StatusNotifierItem::show(const Presentation& presentation) {
   if (before.toolTip != presentation_.toolTip) emit adaptor_->NewToolTip();
   if (before.label != presentation_.label || before.labelGuide != presentation_.labelGuide)
     emit adaptor_->XAyatanaNewLabel(presentation_.label, presentation_.labelGuide);
+}
+
+IconPixmapList StatusNotifierItem::iconToSend() {
+  return iconReads_.admits() ? presentation_.icon : IconPixmapList();
 }
 
 QString StatusNotifierItem::serviceName() const {

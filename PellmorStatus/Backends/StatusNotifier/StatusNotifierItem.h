@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "Backends/Qt/PictureBacklog.h"
 #include "Backends/Qt/ServedConnection.h"
 #include "Backends/StatusNotifier/DBusMenuAdaptor.h"
 #include "Backends/StatusNotifier/DBusTypes.h"
@@ -51,6 +52,8 @@ class StatusNotifierItem final : public QObject {
   // Sends a change signal for each part that changed, and none when nothing did.
   void show(const Presentation& presentation);
   const Presentation& presentation() const { return presentation_; }
+  // The icon as a host's read gets it: empty while the bus is not taking the item's messages.
+  IconPixmapList iconToSend();
 
   // While published a host can show the item; unpublishing closes its connection, so every watcher
   // drops it.
@@ -73,6 +76,7 @@ class StatusNotifierItem final : public QObject {
   DBusMenuAdaptor* menu_;               // owned by menuObject_
   Presentation presentation_;
   int reRegistrations_ = 0;          // since the watcher's owner last changed
+  qt::PictureBacklog iconReads_;     // watches connection_, which is declared after it
   qt::ServedConnection connection_;  // last: closed first, while the objects it serves still exist
 };
 

@@ -44,7 +44,7 @@ QString StatusNotifierItemAdaptor::iconName() const {
 }
 
 IconPixmapList StatusNotifierItemAdaptor::iconPixmap() const {
-  return item_.presentation().icon;
+  return item_.iconToSend();
 }
 
 QString StatusNotifierItemAdaptor::overlayIconName() const {
