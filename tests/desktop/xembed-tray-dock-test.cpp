@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,30 @@ TEST_F(TrayDockTest, ASlotOfAPixelIsWaitedOutUntilTheTrayLaysItOut) {
   port.advance(TrayDock::settleDelay);
   EXPECT_EQ(dock.settledCell(), (SettledCell{{0, 0, 63, 16}, true}));
   EXPECT_EQ(port.cellChanges, 1);
+}
+
+TEST_F(TrayDockTest, ASlotBehindTheItemsNewSizeIsWaitedOut) {
+  struct Case {
+    const char* tray;
+    std::optional<PixelSize> slotLater;  // the slot the tray lays out 3 s later, if any
+    SettledCell settled;
+  };
+  for (const Case& c : {Case{"mate-panel on a busy machine", PixelSize{76, 22}, {{0, 0, 76, 22}, true}},
+                        Case{"a slot that never grows", std::nullopt, {{0, 0, 63, 22}, true}}}) {
+    FakeTrayPort port;
+    TrayDock dock{port};
+    dock.setOwnSize(row);
+    dock.setEnabled(true, true);
+    dock.reparentedIntoTray({0, 0, 63, 22}, row);
+    dock.mapped();
+    dock.setOwnSize({76, 22});              // the item grows before the tray has settled
+    dock.windowConfigured({0, 0, 76, 22});  // its own resize, in the 63 x 22 slot
+    port.advance(3s);
+    EXPECT_EQ(port.cellChanges, 0) << c.tray;
+    if (c.slotLater) dock.parentResized(*c.slotLater);
+    port.advance(TrayDock::placeholderSettleDelay);
+    EXPECT_EQ(dock.settledCell(), c.settled) << c.tray;
+  }
 }
 
 TEST_F(TrayDockTest, TheWindowKeepsToTheSlotTheTrayGives) {

@@ -79,6 +79,8 @@ host_fail() {
     echo "--- $(basename "$log") (last lines):" >&2
     tail -n 15 "$log" >&2
   done
+  # The window tree says where the item's window went: into another slot, back to the root, or nowhere.
+  { echo "--- the window tree:" && xwininfo -root -tree 2>&1 | head -n 80; } >&2 || true
   fail "$@"
 }
 

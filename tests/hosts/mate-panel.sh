@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # mate-panel with its default layout: its notification area is an XEmbed tray that gives the item its
 # width (63 x 25) and also runs a StatusNotifierWatcher; the item docks as the whole row. Both start
-# orders: the panel first, and the companion first with the panel 3 seconds later (autostart order).
+# orders: the panel first, and the companion first with the panel 3 seconds later (autostart order); then
+# the panel busy for a moment while the item grows.
 # shellcheck source=tests/hosts/hosts.sh
 source "$(dirname "$0")/hosts.sh"
 start_display
@@ -27,3 +28,11 @@ wait_until grep -q "^No tray to show the status item in" "$COMPANION_ERR" || hos
 start_mate_panel
 wait_for_cell 63x25
 expect_no_stray_window
+
+# The panel busy right after it took the item in (as at login), when the item grows to "Sign In": the
+# panel follows the new width only once it runs again, and the item stays in it.
+kill -STOP "$TRAY_PID"
+enter_state "${STATES[0]}"
+sleep 2  # how long the panel is busy: longer than the item waits for a tray's slot to settle
+kill -CONT "$TRAY_PID"
+wait_for_fit

@@ -163,11 +163,15 @@ void TrayDock::embed() {
 }
 
 void TrayDock::setOwnSize(PixelSize size) {
+  const bool changed = size != own_;
   own_ = size;
   fitWindowToTray();
-  // The item lays its content out at its new size: in a tray it goes back into the cell the tray shows
-  // (a slot of the tray's own size sends no notice, so nothing else would put it back).
-  if (shown()) port_.fitCell(visibleCell(window_, parent_));
+  if (!shown()) return;
+  // A new size is settled afresh: the tray's answer to it is still to come.
+  if (changed) return geometryChanged();
+  // The item lays its content out at its frame: in a tray it goes back into the cell the tray shows (a
+  // slot of the tray's own size sends no notice, so nothing else would put it back).
+  port_.fitCell(visibleCell(window_, parent_));
 }
 
 PixelSize TrayDock::wantedSize() const {
@@ -225,8 +229,13 @@ void TrayDock::geometryChanged() {
   // the geometry has been still for a moment. The last settled cell stays reported meanwhile.
   state_ = DockState::settling;
   ++epoch_;
-  const bool placeholder = cell.width <= 1 || cell.height <= 1;
-  inThisState(placeholder ? placeholderSettleDelay : settleDelay, [this] { settle(); });
+  inThisState(isPlaceholder(cell) ? placeholderSettleDelay : settleDelay, [this] { settle(); });
+}
+
+bool TrayDock::isPlaceholder(PixelRect cell) const {
+  if (cell.width <= 1 || cell.height <= 1) return true;
+  const bool sizedByItem = PixelSize{window_.width, window_.height} == asked_;
+  return sizedByItem && (cell.width < window_.width || cell.height < window_.height);
 }
 
 void TrayDock::settle() {
