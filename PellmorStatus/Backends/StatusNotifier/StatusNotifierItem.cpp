@@ -67,10 +67,6 @@ IconPixmapList StatusNotifierItem::iconToSend() {
   return iconReads_.admits() ? presentation_.icon : IconPixmapList();
 }
 
-QString StatusNotifierItem::serviceName() const {
-  return connection_.bus() ? connection_.bus()->uniqueName() : QString();
-}
-
 void StatusNotifierItem::served() {
   connection_.registerObject(itemPath, this);
   connection_.registerObject(menuPath, &menuObject_);

@@ -58,8 +58,6 @@ class StatusNotifierItem final : public QObject {
   // While published a host can show the item; unpublishing closes its connection, so every watcher
   // drops it.
   void setPublished(bool published) { connection_.setPublished(published); }
-  // The unique name the item is served under; empty while it is not on the bus.
-  QString serviceName() const;
 
   void activate();
   void secondaryActivate();

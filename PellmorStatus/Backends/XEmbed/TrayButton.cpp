@@ -134,7 +134,6 @@ void TrayButton::listen() {
 void TrayButton::managerChanged() {
   // What the last tray showed says nothing about this one.
   trayGivesWidth_.reset();
-  trayShowsItem_.reset();
   dock_.managerChanged(tracker_.manager() != 0);
   const bool alpha = tracker_.manager() != 0 && tracker_.managerVisualHasAlpha();
   if (alpha != widget_->testAttribute(Qt::WA_TranslucentBackground)) {
@@ -245,9 +244,8 @@ void TrayButton::cellChanged() {
   const bool givesWidth =
       settled->shown && cellGivesWidth(settled->cell.width, settled->cell.height, pixelsOf(row.width * ratio),
                                        pixelsOf(row.height * ratio));
-  if (trayGivesWidth_ == givesWidth && trayShowsItem_ == settled->shown) return;
+  if (trayGivesWidth_ == givesWidth) return;
   trayGivesWidth_ = givesWidth;
-  trayShowsItem_ = settled->shown;
   notifyTrayObserver();
 }
 

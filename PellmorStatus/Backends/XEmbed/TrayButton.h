@@ -44,16 +44,13 @@ class TrayButton final : public platform::Button, private TrayPort {
   // Whether the item may dock (off until turned on): off while another front end shows the item, and
   // turning it off withdraws the item from the tray.
   void setDockingEnabled(bool enabled);
-  // Called when a tray comes or goes, and when the verdicts below change (once the tray has settled on
+  // Called when a tray comes or goes, and when the verdict below changes (once the tray has settled on
   // the item's cell).
   void setTrayObserver(std::function<void()> observer) { trayObserver_ = std::move(observer); }
   bool trayPresent() const;
   // Whether the current tray's settled cell shows the whole row on screen; unknown until the item has
   // been docked into it and the tray has settled. False where the tray does not show the item at all.
   std::optional<bool> trayGivesWidth() const { return trayGivesWidth_; }
-  // Whether the current tray shows the item on screen at all (false: an unmapped, transparent or
-  // off-screen embedding window, as XEmbed-to-StatusNotifierItem proxies use); unknown until settled.
-  std::optional<bool> trayShowsItem() const { return trayShowsItem_; }
 
  private:
   // What the dock asks for.
@@ -97,7 +94,6 @@ class TrayButton final : public platform::Button, private TrayPort {
   std::function<void()> action_;
   std::function<void()> trayObserver_;
   std::optional<bool> trayGivesWidth_;
-  std::optional<bool> trayShowsItem_;
   std::shared_ptr<platform::HostedContent> content_;
   // The top-level window that holds the item: the tray's panel while docked.
   X11Window window_{[this] { return topLevelAncestor(windowId_); }, [this] { return layout_(); }};
