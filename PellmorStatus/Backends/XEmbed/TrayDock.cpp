@@ -233,9 +233,9 @@ void TrayDock::geometryChanged() {
 }
 
 bool TrayDock::isPlaceholder(PixelRect cell) const {
-  if (cell.width <= 1 || cell.height <= 1) return true;
-  const bool sizedByItem = PixelSize{window_.width, window_.height} == asked_;
-  return sizedByItem && (cell.width < window_.width || cell.height < window_.height);
+  // Measured against the size last asked for, not the window's: the notice of the item's own resize may
+  // still be on its way.
+  return cell.width <= 1 || cell.height <= 1 || cell.width < asked_.width || cell.height < asked_.height;
 }
 
 void TrayDock::settle() {

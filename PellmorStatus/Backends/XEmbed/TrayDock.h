@@ -115,10 +115,10 @@ class TrayDock {
   // How long the tray's geometry must stay still before the cell counts as settled.
   static constexpr std::chrono::milliseconds settleDelay{500};
   // A slot not laid out yet counts only if the tray keeps it this long: a cell of a pixel (GNOME's tray,
-  // which on a busy machine keeps it for seconds), or a slot that cuts off part of a window the item
-  // sized itself (a tray that follows the item's size and has not caught up with its change yet:
-  // mate-panel on a busy machine). Judged at once, such a cell would take a tray that gives the item its
-  // width for one that does not.
+  // which on a busy machine keeps it for seconds), or one smaller than the size the window was last
+  // given (a tray that follows the item's size and has not caught up with its change yet: mate-panel on
+  // a busy machine). Judged at once, such a cell would take a tray that gives the item its width for one
+  // that does not.
   static constexpr std::chrono::milliseconds placeholderSettleDelay{10'000};
 
  private:
