@@ -220,6 +220,19 @@ TEST_F(TrayDockTest, ASlotBehindTheItemsNewSizeIsWaitedOut) {
   }
 }
 
+TEST_F(TrayDockTest, TheSameCellForANewSizeIsReportedAgain) {
+  // A tray that gave the row its width and does not follow it: the wider row no longer fits.
+  dock.setEnabled(true, true);
+  trayTakes();
+  port.advance(TrayDock::settleDelay);
+  ASSERT_EQ(port.cellChanges, 1);
+  dock.setOwnSize({76, 22});
+  dock.windowConfigured({0, 0, 76, 22});
+  port.advance(TrayDock::placeholderSettleDelay);
+  EXPECT_EQ(dock.settledCell(), (SettledCell{{0, 0, 63, 22}, true}));
+  EXPECT_EQ(port.cellChanges, 2);
+}
+
 TEST_F(TrayDockTest, TheWindowKeepsToTheSlotTheTrayGives) {
   struct Case {
     const char* tray;

@@ -246,8 +246,11 @@ void TrayDock::settle() {
   attempts_ = 0;
   state_ = DockState::settled;
   ++epoch_;
-  if (settled_ == now) return;
+  // The same cell for a new size of the item is news too: a tray that gave the old row its width may not
+  // give the new one.
+  if (settled_ == now && settledFor_ == own_) return;
   settled_ = now;
+  settledFor_ = own_;
   port_.cellChanged();
 }
 

@@ -41,7 +41,8 @@ class TrayPort {
   // The part of the cell that the screen really shows: nothing when the window holding the item is
   // unmapped, transparent or off every screen (an XEmbed-to-StatusNotifierItem proxy's hidden window).
   virtual std::optional<PixelRect> shownPart(PixelRect cell) = 0;
-  // The settled cell has changed (the tray has settled on a new one, or the item left the tray).
+  // The settled cell has changed (the tray has settled on a new one, or on the same one after the item
+  // changed its size, or the item left the tray).
   virtual void cellChanged() = 0;
   // Runs the task after the delay on the main thread.
   virtual void after(std::chrono::milliseconds delay, std::function<void()> task) = 0;
@@ -160,6 +161,7 @@ class TrayDock {
   bool managerFresh_ = false;  // the manager announced itself less than managerStartDelay ago
   int managerAnnouncements_ = 0;
   std::optional<SettledCell> settled_;
+  PixelSize settledFor_;  // the item's own size when the tray settled on that cell
 };
 
 }  // namespace pellmor::xembed
