@@ -203,5 +203,29 @@ TEST(HostChoice, CellGivesWidthOnlyToTheRowsOwnWidth) {
   }
 }
 
+// A 63 x 25 cell in a panel on a 1280 x 800 screen; the part is in the cell's coordinates.
+TEST(HostChoice, AnAutoHidingPanelShowsTheWholeCellAndAParkedWindowNothing) {
+  using xembed::PixelRect;
+  struct Case {
+    const char* panel;
+    PixelRect cell;
+    PixelRect panelOnRoot;
+    PixelRect expected;
+  } const table[] = {
+      {"on the screen", {1090, 0, 63, 25}, {0, 0, 1280, 25}, {0, 0, 63, 25}},
+      {"mate-panel hidden, a pixel left", {1090, -24, 63, 25}, {0, -24, 1280, 25}, {0, 0, 63, 25}},
+      {"xfce4-panel hidden, all out", {1143, -27, 63, 25}, {0, -29, 1280, 27}, {0, 0, 63, 25}},
+      {"bottom panel hidden", {1090, 799, 63, 25}, {0, 799, 1280, 25}, {0, 0, 63, 25}},
+      {"left panel hidden", {-24, 300, 25, 63}, {-24, 0, 25, 800}, {0, 0, 25, 63}},
+      {"longer than the screen", {1250, 0, 63, 25}, {0, 0, 1400, 25}, {0, 0, 30, 25}},
+      {"past the screen's end", {1300, 0, 63, 25}, {0, 0, 1400, 25}, {}},
+      {"parked far off", {-2000, -2000, 63, 25}, {-2000, -2000, 200, 25}, {}},
+      {"parked far below", {100, 2000, 63, 25}, {0, 2000, 1280, 25}, {}},
+  };
+  for (const Case& row : table) {
+    EXPECT_EQ(xembed::partShownByPanel(row.cell, row.panelOnRoot, {1280, 800}), row.expected) << row.panel;
+  }
+}
+
 }  // namespace
 }  // namespace pellmor::desktop

@@ -36,3 +36,21 @@ enter_state "${STATES[0]}"
 sleep 2  # how long the panel is busy: longer than the item waits for a tray's slot to settle
 kill -CONT "$TRAY_PID"
 wait_for_fit
+
+# The panel set to hide itself, out of the screen when the companion starts (as the main application
+# starts it long after login): the item docks there all the same, as the whole row, and stays when the
+# panel slides in.
+panel=$(panel_of "$(item_window)")
+gsettings set org.mate.panel.toplevel:/org/mate/panel/toplevels/top/ auto-hide true
+xdotool mousemove 600 400
+panel_hidden() { [ "$(geometry_of "$panel" | awk '{print $2}')" -lt 0 ]; }
+wait_until panel_hidden || host_fail "the panel does not hide: $(geometry_of "$panel")"
+stop_process "$COMPANION_PID"
+start_companion
+wait_until in_a_panel || host_fail "not docked in the hidden panel"
+sleep 3  # how long the panel stays out: longer than the item waits for its slot to settle
+panel_hidden || host_fail "the panel came back before its time"
+xdotool mousemove 600 0
+wait_for_cell 63x25
+! companion_registered || host_fail "registered with the panel's watcher while the panel was out"
+pass "not registered with the watcher"

@@ -231,7 +231,7 @@ void TrayButton::fitCell(PixelRect cell) {
 }
 
 std::optional<PixelRect> TrayButton::shownPart(PixelRect cell) {
-  return shownOnScreen(windowId_, cell);
+  return shownByPanel(windowId_, cell);
 }
 
 void TrayButton::cellChanged() {

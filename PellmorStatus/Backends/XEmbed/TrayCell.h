@@ -37,6 +37,22 @@ inline PixelRect visibleCell(PixelRect window, PixelSize parent) {
   return PixelRect{left, top, right - left, bottom - top};
 }
 
+// The part of a cell that a panel shows on a screen of `screen`'s size, in the cell's own coordinates,
+// with the cell and its panel on the root window. Along the panel's length the screen's edges cut the
+// cell off. Across the panel the whole cell counts while the panel lies within its own thickness of the
+// screen: an auto-hiding panel slides out past the edge and shows the cell whole once it slides back
+// in. A panel further off (a proxy's window parked outside the screen) shows nothing.
+inline PixelRect partShownByPanel(PixelRect cell, PixelRect panel, PixelSize screen) {
+  const bool horizontal = panel.width >= panel.height;
+  const bool nearScreen = horizontal
+                              ? panel.y + 2 * panel.height > 0 && panel.y < screen.height + panel.height
+                              : panel.x + 2 * panel.width > 0 && panel.x < screen.width + panel.width;
+  if (!nearScreen) return PixelRect{};
+  if (horizontal)
+    return visibleCell(PixelRect{cell.x, 0, cell.width, cell.height}, {screen.width, cell.height});
+  return visibleCell(PixelRect{0, cell.y, cell.width, cell.height}, {cell.width, screen.height});
+}
+
 // Whether a cell (in pixels) shows the whole item row (in pixels) unsquashed.
 inline bool cellGivesWidth(int cellWidth, int cellHeight, int rowWidth, int rowHeight) {
   // A tray that follows the item's width gives exactly that width (a pixel less or more is rounding);

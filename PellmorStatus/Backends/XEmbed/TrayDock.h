@@ -40,6 +40,8 @@ class TrayPort {
   virtual void fitCell(PixelRect cell) = 0;
   // The part of the cell that the screen really shows: nothing when the window holding the item is
   // unmapped, transparent or off every screen (an XEmbed-to-StatusNotifierItem proxy's hidden window).
+  // A panel that auto-hides counts with what it shows when it slides back in: the item may dock while
+  // it is out.
   virtual std::optional<PixelRect> shownPart(PixelRect cell) = 0;
   // The settled cell has changed (the tray has settled on a new one, or on the same one after the item
   // changed its size, or the item left the tray).

@@ -49,12 +49,19 @@ bool fullyTransparent(xcb_connection_t* c, WindowId window) {
          *static_cast<const uint32_t*>(xcb_get_property_value(opacity.get())) == 0;
 }
 
-}  // namespace
+// A cell of a window that the screen can show: the cell on the root window, the root window's size, and
+// the window's panel (its top-level ancestor).
+struct PlacedCell {
+  PixelRect onRoot;
+  PixelSize screen;
+  WindowId panel = 0;
+};
 
-std::optional<PixelRect> shownOnScreen(WindowId window, PixelRect cell) {
+std::optional<PlacedCell> placeViewableCell(WindowId window, PixelRect cell) {
   xcb_connection_t* const c = connection();
-  if (cell.empty() || !insideViewableWindow(c, window) || fullyTransparent(c, topLevelAncestor(window)))
-    return std::nullopt;
+  if (cell.empty() || !insideViewableWindow(c, window)) return std::nullopt;
+  const WindowId panel = topLevelAncestor(window);
+  if (fullyTransparent(c, panel)) return std::nullopt;
   const ReplyPtr<xcb_get_geometry_reply_t> screen(
       xcb_get_geometry_reply(c, xcb_get_geometry(c, rootWindow()), nullptr));
   const ReplyPtr<xcb_translate_coordinates_reply_t> corner(xcb_translate_coordinates_reply(
@@ -63,11 +70,35 @@ std::optional<PixelRect> shownOnScreen(WindowId window, PixelRect cell) {
                                 static_cast<int16_t>(cell.y)),
       nullptr));
   if (!screen || !corner) return std::nullopt;
-  // The screen as a parent of the cell: what lies beyond its edges is cut off.
-  const PixelRect onRoot{corner->dst_x, corner->dst_y, cell.width, cell.height};
-  const PixelRect part = visibleCell(onRoot, PixelSize{screen->width, screen->height});
+  return PlacedCell{PixelRect{corner->dst_x, corner->dst_y, cell.width, cell.height},
+                    PixelSize{screen->width, screen->height}, panel};
+}
+
+// A part of the cell, in the cell's coordinates, back in the window's; nothing when it is empty.
+std::optional<PixelRect> partInWindow(PixelRect cell, PixelRect part) {
   if (part.empty()) return std::nullopt;
   return PixelRect{cell.x + part.x, cell.y + part.y, part.width, part.height};
+}
+
+}  // namespace
+
+std::optional<PixelRect> shownOnScreen(WindowId window, PixelRect cell) {
+  const std::optional<PlacedCell> placed = placeViewableCell(window, cell);
+  if (!placed) return std::nullopt;
+  // The screen as a parent of the cell: what lies beyond its edges is cut off.
+  return partInWindow(cell, visibleCell(placed->onRoot, placed->screen));
+}
+
+std::optional<PixelRect> shownByPanel(WindowId window, PixelRect cell) {
+  const std::optional<PlacedCell> placed = placeViewableCell(window, cell);
+  if (!placed) return std::nullopt;
+  xcb_connection_t* const c = connection();
+  // A child of the root window: its position is on the root window.
+  const ReplyPtr<xcb_get_geometry_reply_t> panel(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, placed->panel), nullptr));
+  if (!panel) return std::nullopt;
+  const PixelRect panelOnRoot{panel->x, panel->y, panel->width, panel->height};
+  return partInWindow(cell, partShownByPanel(placed->onRoot, panelOnRoot, placed->screen));
 }
 
 void withdraw(WindowId window) {

@@ -22,6 +22,9 @@ WindowId topLevelAncestor(WindowId window);
 // not inside a viewable tray window, when the tray's top-level window is fully transparent (as the
 // containers of XEmbed-to-StatusNotifierItem proxies are), or when it lies off the screen.
 std::optional<PixelRect> shownOnScreen(WindowId window, PixelRect cell);
+// The same, except that a panel slid out past an edge of the screen, as an auto-hiding panel hides, counts
+// as showing what it shows once it slides back in.
+std::optional<PixelRect> shownByPanel(WindowId window, PixelRect cell);
 
 // Unmaps the window at once, whatever Qt believes about it: the X server maps a window again by itself
 // when a tray that embedded it exits (the tray's save-set).
