@@ -10,7 +10,6 @@
 //                           milliseconds later resizes it to the slot before letting go: the icon's
 //                           requests in answer to the map are carried out after that resize
 //   --claim-size WxH        tells each icon it embeds, in a ConfigureNotify of its own, that it has that size
-//   --off-screen            keeps its panel outside the screen (as XEmbed-to-StatusNotifierItem proxies do)
 //   --transparent           puts its panel at 0,0 with _NET_WM_WINDOW_OPACITY 0 (KDE's proxy does so: on a
 //                           desktop without a compositor, an invisible window there takes the clicks)
 //   --forge-manager         takes no selection: sends one MANAGER message naming a window that does not
@@ -45,7 +44,6 @@ struct Options {
   int slotHeight = 0;
   int claimedWidth = 0;  // 0: no claim
   int claimedHeight = 0;
-  bool offScreen = false;
   bool transparent = false;
   bool forgeManager = false;
 };
@@ -65,8 +63,6 @@ Options parse(int argc, char** argv) {
       options.handBack = true;
     else if (arg == "--no-notify")
       options.notify = false;
-    else if (arg == "--off-screen")
-      options.offScreen = true;
     else if (arg == "--transparent")
       options.transparent = true;
     else if (arg == "--forge-manager")
@@ -100,11 +96,8 @@ class Tray {
     manager_ = atom("MANAGER");
     panel_ = xcb_generate_id(c_);
     const uint32_t values[] = {0x333333, 1, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY};
-    int16_t x = static_cast<int16_t>(screen_->width_in_pixels - 200);
-    int16_t y = 0;
-    if (options_.offScreen) x = y = -2000;
-    if (options_.transparent) x = y = 0;
-    xcb_create_window(c_, XCB_COPY_FROM_PARENT, panel_, screen_->root, x, y, 200, 32, 0,
+    const auto x = static_cast<int16_t>(options_.transparent ? 0 : screen_->width_in_pixels - 200);
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, panel_, screen_->root, x, 0, 200, 32, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
     const std::string_view name = "hostile-tray";
