@@ -12,8 +12,9 @@ packages=(
   nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth trayer icewm fluxbox xdotool x11-utils imagemagick fonts-dejavu-core locales-all python3
   desktop-file-utils systemd lintian mandoc x11-xserver-utils dbus-bin
-  # GNOME Shell 43 for the shell extension's test, the AppIndicator extension beside it, gsettings and gdbus
-  gnome-shell gnome-shell-extension-appindicator libglib2.0-bin
+  # GNOME Shell 43 for the shell extension's test, the AppIndicator extension beside it, gsettings and gdbus,
+  # and Python's GObject bindings for the shell's screenshots in a Wayland session
+  gnome-shell gnome-shell-extension-appindicator libglib2.0-bin python3-gi
   # The host matrix: the trays and StatusNotifierItem hosts of Debian 12's desktops, in their default setup
   mate-panel polybar tint2 lxpanel xfce4-panel xfconf lxqt-panel plasma-workspace plasma-desktop kded5
   # ... and the Wayland ones (headless sway with waybar or swaybar, grim for pictures, a virtual pointer)

@@ -455,6 +455,18 @@ start_gl_display() {
   start_bus DBUS_SYSTEM_BUS_ADDRESS system_bus
 }
 
+# The shell starts in its overview, which covers the top bar: once it is in, it is told to leave it.
+overview_is() {
+  [ "$(gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+    --method org.freedesktop.DBus.Properties.Get org.gnome.Shell OverviewActive 2>/dev/null)" = "(<$1>,)" ]
+}
+leave_overview() {
+  wait_until overview_is true || host_fail "GNOME Shell never showed its overview"
+  gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+    --method org.freedesktop.DBus.Properties.Set org.gnome.Shell OverviewActive '<false>' >/dev/null
+  wait_until overview_is false || host_fail "GNOME Shell stays in its overview"
+}
+
 # busy_machine: two CPU-bound jobs beside the test, as on a loaded 2-core machine.
 busy_machine() {
   local i
