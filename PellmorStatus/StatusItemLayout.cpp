@@ -41,6 +41,7 @@ constexpr double artHeight = 16;
 constexpr double glyphHeight = 8;
 
 constexpr int smallestRowFont = 8;  // a squeezed row below this gives way to another form
+constexpr double smallestRowHeight = glyphHeight + 2;
 constexpr double smallestTrailingWidth = 24;
 constexpr int smallestFont = 5;         // the square forms draw no text below this
 constexpr double legibleInkHeight = 7;  // digits lower than this are hard to read at a glance
@@ -125,17 +126,20 @@ Rect textFrameIn(const Rect& segment, TrailingContent trailing) {
   return makeRect(left, segment.origin.y + body.frame.origin.y, body.frame.width(), body.frame.height());
 }
 
-// The row with a trailing segment of the given width and its text at the given size.
-RenderDescription row(const DisplayState& state, double trailingWidth, int fontSize,
+// The row with a trailing segment of the given width, the given height and its text at the given size.
+RenderDescription row(const DisplayState& state, double trailingWidth, double height, int fontSize,
                       const TextMetrics& metrics) {
   RenderDescription description;
-  description.size = Size{rowPadding + timerButtonWidth + trailingWidth + rowPadding, rowHeight};
-  description.timerButtonFrame = makeRect(rowPadding, 0, timerButtonWidth, rowHeight);
+  description.size = Size{rowPadding + timerButtonWidth + trailingWidth + rowPadding, height};
+  description.timerButtonFrame = makeRect(rowPadding, 0, timerButtonWidth, height);
   description.timerButtonCorners = CornerRadii{.topLeading = cornerRadius, .bottomLeading = cornerRadius};
   description.timerButtonBackgroundColour = buttonColour;
   description.imageName = state.imageName;
-  description.imageFrame = description.timerButtonFrame;  // the artwork fills its frame exactly
-  description.trailingFrame = makeRect(rowPadding + timerButtonWidth, 0, trailingWidth, rowHeight);
+  // The artwork at its own size, centred in the button: in a lower row only its margins above and below
+  // the glyph are cut.
+  description.imageFrame =
+      makeRect(rowPadding, std::round((height - artHeight) / 2), timerButtonWidth, artHeight);
+  description.trailingFrame = makeRect(rowPadding + timerButtonWidth, 0, trailingWidth, height);
   description.trailingCorners = CornerRadii{.bottomTrailing = cornerRadius, .topTrailing = cornerRadius};
   description.trailingBackgroundColour = segmentColour;
   description.text = state.text;
@@ -147,18 +151,22 @@ RenderDescription row(const DisplayState& state, double trailingWidth, int fontS
   return description;
 }
 
-// The row in a cell narrower than itself: the coloured segment takes what the timer button leaves, and
-// the text gets smaller to fit it. Nothing when the text would no longer be legible.
+// The row in a cell narrower or lower than itself: the coloured segment takes what the timer button
+// leaves, the row as much of the cell's height as it has, and the text gets smaller to fit both. Nothing
+// when the text would no longer be legible or the glyph would lose its margins.
 std::optional<RenderDescription> compactRow(const DisplayState& state, Size cell,
                                             const TextMetrics& metrics) {
-  const double trailingWidth = cell.width - 2 * rowPadding - timerButtonWidth;
-  if (cell.height < rowHeight || trailingWidth < smallestTrailingWidth) return std::nullopt;
+  const double height = std::min(rowHeight, std::floor(cell.height));
+  const double trailingWidth =
+      std::min(trailingWidthFor(state.trailing), cell.width - 2 * rowPadding - timerButtonWidth);
+  if (height < smallestRowHeight || trailingWidth < smallestTrailingWidth) return std::nullopt;
   const double textWidth = trailingWidth - 2 * labelPaddingFor(state.trailing);
   const std::optional<int> size = largestFitting(smallestRowFont, rowFontSize, [&](int candidate) {
-    return metrics.measure(state.text, candidate).advance <= textWidth;
+    const TextExtent extent = metrics.measure(state.text, candidate);
+    return extent.advance <= textWidth && extent.ascent + extent.descent <= height;
   });
   if (!size) return std::nullopt;
-  RenderDescription description = row(state, trailingWidth, *size, metrics);
+  RenderDescription description = row(state, trailingWidth, height, *size, metrics);
   description.form = Form::compactRow;
   return description;
 }
@@ -398,7 +406,7 @@ Size rowSizeFor(TrailingContent trailing) {
 }
 
 RenderDescription layOutRow(const DisplayState& state, const TextMetrics& metrics) {
-  return row(state, trailingWidthFor(state.trailing), rowFontSize, metrics);
+  return row(state, trailingWidthFor(state.trailing), rowHeight, rowFontSize, metrics);
 }
 
 RenderDescription layOut(const DisplayState& state, Size cell, const TextMetrics& metrics) {

@@ -16,7 +16,7 @@ platform::RenderDescription layOutRow(const DisplayState& state, const platform:
 
 // The state laid out for a cell, in the form that shows its text largest for the cell's shape:
 // - a row (a cell at least twice as wide as high) shows the whole row where it holds it, else the row
-//   squeezed into it (a narrower coloured segment, the text smaller but legible);
+//   squeezed into it (a narrower coloured segment, a lower row, the text smaller but legible);
 // - any other cell, or a row too small for that, is filled by a tile: the timer image in a band above the
 //   text, as large as the tile allows (the placeholder drawn as bars), or, signed out, the words alone,
 //   broken at a space where that makes them larger; the image alone where no text fits.

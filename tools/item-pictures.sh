@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Draws the status item's reference pictures anew (tests/desktop/reference/: each form in each state,
 # as desktop-item-pictures-test compares them) and the README's enlarged strips of them
-# (docs/images/forms-<state>.png: 16, 18, 22, 24, 32 x 24, 48, 64 and 63 x 16 at 1x and the row at 1x,
+# (docs/images/forms-<state>.png: 16, 18, 22, 24, 32 x 24, 48, 64, 63 x 16 and 63 x 14 at 1x and the row at 1x,
 # four times enlarged without smoothing, on the grey of a panel). Review the change with git diff before
 # committing it: a change of look is a change of these pictures. Builds item-pictures in build/debug.
 set -euo pipefail
@@ -17,7 +17,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for state in sign-in no-time stopped running timestamps; do
   pieces=()
-  for cell in 16x16 18x18 22x22 24x24 32x24 48x48 64x64 63x16 row@1x; do
+  for cell in 16x16 18x18 22x22 24x24 32x24 48x48 64x64 63x16 63x14 row@1x; do
     convert "$reference/$state-$cell.png" -background '#d4d4d4' -flatten -filter point -resize 400% \
       "$work/$cell.png"
     pieces+=("$work/$cell.png")

@@ -119,6 +119,27 @@ TEST_F(StatusItemLayout, EachCellGetsTheFormThatShowsItsTextLargest) {
        makeRect(2, 0, 20, 16),
        makeRect(22, 0, 39, 16),
        {{"Sign In", {22 + (39 - 37.8) / 2, 3.5 + 7.2}}}},
+      // A row lower than the row's 16 points (trayer 16 pixels high, or 24 at a scale of 1.5) takes the
+      // whole points of the cell's height, the artwork centred in the button; the segment keeps its width.
+      {total,
+       {63.5, 14.7},
+       compactRow,
+       11,
+       makeRect(2, 0, 20, 14),
+       makeRect(2, -1, 20, 16),
+       makeRect(22, 0, 39, 14),
+       {{"1:06", {24 + (35 - 26.4) / 2, 1.5 + 8.8}}}},
+      // The text as large as the height leaves room for its line: 10 pixels in 10 points.
+      {signIn,
+       {100, 10},
+       compactRow,
+       10,
+       makeRect(2, 0, 20, 10),
+       makeRect(2, -3, 20, 16),
+       makeRect(22, 0, 52, 10),
+       {{"Sign In", {22 + (52 - 42) / 2, 8}}}},
+      // Lower than the glyph and a point above and below it: a square form.
+      {total, {63, 9}, stacked, 0, makeRect(0, 0, 63, 9), makeRect(23, -3, 17.5, 14), nothing, {}},
       // The time under the image: as wide as the cell leaves inside a point on each side, the 8 point glyph
       // above it, the room left shared out evenly above, between and below. At the normal width that is 8
       // pixels, only 6 high: condensed, 11 pixels (19.8 wide, 8 high).
