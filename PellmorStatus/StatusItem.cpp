@@ -39,11 +39,15 @@ class StatusItem::Impl {
 
   RenderDescription render() const { return layOutRow(state_, metrics()); }
 
-  RenderDescription render(Size cell) const { return layOut(state_, cell, metrics()); }
+  RenderDescription render(Size cell, double pixelRatio) const {
+    return layOut(state_, cell, metrics(), pixelRatio);
+  }
 
-  HitTarget hitTest(Point point) const { return hitTest(point, rowSizeFor(state_.trailing)); }
+  HitTarget hitTest(Point point) const { return hitTest(point, rowSizeFor(state_.trailing), 1); }
 
-  HitTarget hitTest(Point point, Size cell) const { return targetAt(render(cell), point, cell); }
+  HitTarget hitTest(Point point, Size cell, double pixelRatio) const {
+    return targetAt(render(cell, pixelRatio), point, cell);
+  }
 
   std::vector<platform::MenuEntry> menu() const {
     return {{environment_.translate("Toggle Timer"), HitTarget::timerButton},
@@ -154,24 +158,24 @@ platform::RenderDescription StatusItem::render() const {
   return impl_->render();
 }
 
-platform::RenderDescription StatusItem::render(platform::Size cell) const {
-  return impl_->render(cell);
+platform::RenderDescription StatusItem::render(platform::Size cell, double pixelRatio) const {
+  return impl_->render(cell, pixelRatio);
 }
 
 platform::HitTarget StatusItem::hitTest(platform::Point point) const {
   return impl_->hitTest(point);
 }
 
-platform::HitTarget StatusItem::hitTest(platform::Point point, platform::Size cell) const {
-  return impl_->hitTest(point, cell);
+platform::HitTarget StatusItem::hitTest(platform::Point point, platform::Size cell, double pixelRatio) const {
+  return impl_->hitTest(point, cell, pixelRatio);
 }
 
 bool StatusItem::click(platform::Point point) {
   return run(hitTest(point));
 }
 
-bool StatusItem::click(platform::Point point, platform::Size cell) {
-  return run(hitTest(point, cell));
+bool StatusItem::click(platform::Point point, platform::Size cell, double pixelRatio) {
+  return run(hitTest(point, cell, pixelRatio));
 }
 
 std::vector<platform::MenuEntry> StatusItem::menu() const {

@@ -46,15 +46,15 @@ class StatusItem : public platform::HostedContent {
   // the main thread's next pass and then whenever it changes. After change signals of the channel the
   // content is rebuilt once on the main thread, however many signals arrived before that pass.
   void install(std::function<void()> onDisplayChange) override;
-  // render() is the full row; render(cell) the form laid out for the cell (StatusItemLayout.h).
+  // render() is the full row; render(cell, pixelRatio) the form laid out for the cell (StatusItemLayout.h).
   platform::RenderDescription render() const override;
-  platform::RenderDescription render(platform::Size cell) const override;
+  platform::RenderDescription render(platform::Size cell, double pixelRatio) const override;
   platform::HitTarget hitTest(platform::Point point) const override;
-  platform::HitTarget hitTest(platform::Point point, platform::Size cell) const override;
+  platform::HitTarget hitTest(platform::Point point, platform::Size cell, double pixelRatio) const override;
   // Clicks on the timer image run toggleTimerAction(), on the text or its background
   // toggleMainAppAction(); elsewhere nothing runs and the answer is false.
   bool click(platform::Point point) override;
-  bool click(platform::Point point, platform::Size cell) override;
+  bool click(platform::Point point, platform::Size cell, double pixelRatio) override;
   // Both actions, titled through the translation hook; activate() runs the action of an entry's target.
   std::vector<platform::MenuEntry> menu() const override;
   void activate(platform::HitTarget target) override;

@@ -409,20 +409,30 @@ RenderDescription layOutRow(const DisplayState& state, const TextMetrics& metric
   return row(state, trailingWidthFor(state.trailing), rowHeight, rowFontSize, metrics);
 }
 
-RenderDescription layOut(const DisplayState& state, Size cell, const TextMetrics& metrics) {
+RenderDescription layOut(const DisplayState& state, Size cell, const TextMetrics& metrics,
+                         double pixelRatio) {
   if (cell.width >= 2 * cell.height) {
     const Size full = rowSizeFor(state.trailing);
     if (cell.width >= full.width && cell.height >= full.height) return layOutRow(state, metrics);
     if (std::optional<RenderDescription> squeezed = compactRow(state, cell, metrics))
       return std::move(*squeezed);
   }
-  return squareForm(state, cell, metrics);
+  const double wholeRatio = std::max(1.0, std::floor(pixelRatio));
+  if (pixelRatio <= wholeRatio) return squareForm(state, cell, metrics);
+  // The cell in whole units of the whole ratio's pixels; the window may be up to a pixel smaller than
+  // its size in whole points says.
+  const double scale = wholeRatio / pixelRatio;
+  const auto inUnits = [scale](double points) { return std::floor(points / scale + 1e-6); };
+  RenderDescription tile = squareForm(state, Size{inUnits(cell.width), inUnits(cell.height)}, metrics);
+  tile.scale = scale;
+  return tile;
 }
 
 HitTarget targetAt(const RenderDescription& description, Point point, Size cell) {
-  // The host centres what it draws in the cell, on whole points.
-  const Point local{point.x - std::floor((cell.width - description.size.width) / 2),
-                    point.y - std::floor((cell.height - description.size.height) / 2)};
+  // The host centres what it draws in the cell, on whole units of the description.
+  const Point offset = platform::centringOffset(
+      Size{cell.width / description.scale, cell.height / description.scale}, description.size);
+  const Point local{point.x / description.scale - offset.x, point.y / description.scale - offset.y};
   if (!isEmpty(description.timerButtonFrame) && contains(description.timerButtonFrame, local))
     return HitTarget::timerButton;
   if (!isEmpty(description.trailingFrame) && contains(description.trailingFrame, local))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -56,9 +57,20 @@ struct RenderDescription {
   double fontSize = 11;         // pixels of the item's logical size
   int fontStretch = 100;        // the glyphs' width in percent of the font's normal width
   std::string textColour;       // "white", for the lines and the marks
+  // Points per unit of this description: 1, or less for a tile laid out on the device's pixels at a
+  // pixel ratio that is not whole (StatusItemLayout.h).
+  double scale = 1;
 
   friend bool operator==(const RenderDescription&, const RenderDescription&) = default;
 };
+
+// Where a description of `size` starts when centred in `cell` on whole units: rounded down, where a cell
+// measured from pixels at a ratio that is not whole comes within rounding of a whole unit.
+inline Point centringOffset(Size cell, Size size) {
+  constexpr double rounding = 1e-6;
+  return Point{std::floor((cell.width - size.width) / 2 + rounding),
+               std::floor((cell.height - size.height) / 2 + rounding)};
+}
 
 enum class HitTarget { none, timerButton, trailingButton };
 

@@ -19,19 +19,20 @@ class HostedContent {
 
   // The content at its own size.
   virtual RenderDescription render() const = 0;
-  // The content for a cell of the given size: the full content where the cell holds it, a compact form
-  // made for the cell otherwise.
-  virtual RenderDescription render(Size cell) const = 0;
+  // The content for a cell of the given size in points, on a device of the given pixel ratio: the full
+  // content where the cell holds it, a compact form made for the cell otherwise.
+  virtual RenderDescription render(Size cell, double pixelRatio) const = 0;
 
   // A point in content coordinates (those of RenderDescription).
   virtual HitTarget hitTest(Point point) const = 0;
-  // A point in the cell's coordinates, for what render(cell) draws (centred in the cell on whole points).
-  virtual HitTarget hitTest(Point point, Size cell) const = 0;
+  // A point in the cell's coordinates, for what render(cell, pixelRatio) draws (centred in the cell on
+  // whole points).
+  virtual HitTarget hitTest(Point point, Size cell, double pixelRatio) const = 0;
 
   // Runs the action of the segment at the point; returns false when the point is on no segment, so the
   // host can run its own click action instead.
   virtual bool click(Point point) = 0;
-  virtual bool click(Point point, Size cell) = 0;
+  virtual bool click(Point point, Size cell, double pixelRatio) = 0;
 
   // The entries of the item's menu, each running a segment's action through activate().
   virtual std::vector<MenuEntry> menu() const = 0;

@@ -106,6 +106,34 @@ TEST_F(ItemPictures, EachFormInEachStateLooksAsReviewed) {
   }
 }
 
+// Where the fonts make the device pixel ratio 1.25 or 1.5 and the tray keeps its icons' pixels, the tile
+// drawn in the tray's window is the picture of those pixels at scale 1: as sharp and as legible.
+TEST_F(ItemPictures, ATileAtAFractionalRatioIsThePictureOfItsPixels) {
+  for (const pictures::State& state : pictures::states()) {
+    for (const pictures::Cell& cell :
+         {pictures::Cell{22, 22}, pictures::Cell{24, 24}, pictures::Cell{32, 24}}) {
+      for (const double ratio : {1.25, 1.5}) {
+        SCOPED_TRACE(::testing::Message()
+                     << pictures::fileName(state, cell).toStdString() << " at " << ratio);
+        const QImage reference(referencePath(pictures::fileName(state, cell)));
+        ASSERT_FALSE(reference.isNull());
+        const QSizeF points(cell.width / ratio, cell.height / ratio);
+        QImage drawn(cell.width, cell.height, QImage::Format_ARGB32);
+        drawn.setDevicePixelRatio(ratio);
+        drawn.fill(Qt::transparent);
+        QPainter painter(&drawn);
+        qt::paintItem(painter, layOut(state.shown, {points.width(), points.height()}, metrics, ratio), points,
+                      ratio);
+        painter.end();
+        if (const std::optional<std::string> difference = differences(drawn, reference)) {
+          drawn.save(QStringLiteral("drawn-%1-at-%2.png").arg(pictures::fileName(state, cell)).arg(ratio));
+          ADD_FAILURE() << *difference;
+        }
+      }
+    }
+  }
+}
+
 // The comparison itself, on a reference picture: what it forgives and what it catches.
 TEST_F(ItemPictures, ComparisonForgivesAntialiasingOnly) {
   const QImage reference =

@@ -228,6 +228,22 @@ TEST_F(StatusItemLayout, ThePlaceholderUnderTheImageIsDrawnInBars) {
                                makeRect(10, 17, 5, 2), makeRect(16, 17, 5, 2)}));
 }
 
+// At a pixel ratio that is not whole, a tile is the one laid out for its pixels at the whole ratio below,
+// in units of that ratio's pixels; rows stay in points. Hit tests take points and follow the tile drawn.
+TEST_F(StatusItemLayout, ATileAtAFractionalRatioIsLaidOutOnItsPixels) {
+  for (const double ratio : {1.25, 1.5, 2.5}) {
+    SCOPED_TRACE(ratio);
+    const double scale = std::floor(ratio) / ratio;  // points per unit
+    RenderDescription expected = layOutFor(total, {22, 22});
+    expected.scale = scale;
+    const Size cell{22 * scale, 22 * scale};
+    EXPECT_EQ(layOut(total, cell, metrics, ratio), expected);
+    EXPECT_EQ(targetAt(expected, {11 * scale, 10.99 * scale}, cell), HitTarget::timerButton);
+    EXPECT_EQ(targetAt(expected, {11 * scale, 11 * scale}, cell), HitTarget::trailingButton);
+    EXPECT_EQ(layOut(total, {63, 12}, metrics, ratio).scale, 1);
+  }
+}
+
 // Points in the cell's coordinates; what is drawn is centred in the cell on whole points.
 TEST_F(StatusItemLayout, HitTestsFollowTheFormDrawn) {
   using enum HitTarget;

@@ -149,7 +149,7 @@ TEST_F(StatusItemContent, ARebuildAlreadyPostedIsDroppedWithTheContent) {
 TEST_F(StatusItemContent, EachCellShowsTheStateOfTheRow) {
   show(total);
   for (const Size cell : {Size{63, 16}, Size{18, 18}, Size{64, 64}}) {
-    const platform::RenderDescription drawn = content->render(cell);
+    const platform::RenderDescription drawn = content->render(cell, 1);
     EXPECT_EQ(drawn.form, cell.height == 16 ? Form::full : Form::stacked);
     EXPECT_EQ(drawn.imageName, "PauseButton");
     EXPECT_EQ(drawn.text, "1:06");
@@ -183,7 +183,7 @@ TEST_F(StatusItemContent, ClicksRunWhatIsUnderThem) {
     show(row.shown);
     bool handled = false;
     ::testing::internal::CaptureStdout();
-    const Lines sent = testing::linesSentBy(fifo, [&] { handled = content->click(row.point, row.cell); });
+    const Lines sent = testing::linesSentBy(fifo, [&] { handled = content->click(row.point, row.cell, 1); });
     EXPECT_EQ(std::pair(::testing::internal::GetCapturedStdout(), sent), output.at(row.target));
     EXPECT_EQ(handled, row.target != none);
   }

@@ -98,7 +98,7 @@ bool GnomeShellButton::rowFits() const {
 }
 
 platform::RenderDescription GnomeShellButton::description() const {
-  return rowFits() ? content_->render() : content_->render(cell());
+  return rowFits() ? content_->render() : content_->render(cell(), tracker_.panel().scale);
 }
 
 void GnomeShellButton::refresh() {
@@ -130,7 +130,7 @@ void GnomeShellButton::click(int x, int y) {
 // The painter centres the row in the cell on whole points; the content's hit test takes the row's own.
 bool GnomeShellButton::clickContent(platform::Point point) {
   const platform::Size size = cell();
-  if (!rowFits()) return content_->click(point, size);
+  if (!rowFits()) return content_->click(point, size, tracker_.panel().scale);
   const platform::Size row = content_->render().size;
   return content_->click(platform::Point{point.x - std::floor((size.width - row.width) / 2),
                                          point.y - std::floor((size.height - row.height) / 2)});

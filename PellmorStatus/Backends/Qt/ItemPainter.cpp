@@ -104,11 +104,15 @@ void paintItem(QPainter& painter, const platform::RenderDescription& description
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
-  // Centred on whole points, as the content's hit test places it, so that edges stay on pixels.
-  painter.translate(std::floor((cell.width() - description.size.width) / 2),
-                    std::floor((cell.height() - description.size.height) / 2));
+  // In the description's units (a tile laid out on the device's pixels has its own), centred on whole
+  // ones, as the content's hit test places it, so that edges stay on pixels.
+  const qreal scale = description.scale;
+  painter.scale(scale, scale);
+  const platform::Point offset =
+      platform::centringOffset(platform::Size{cell.width() / scale, cell.height() / scale}, description.size);
+  painter.translate(offset.x, offset.y);
   drawTrailingSegment(painter, description);
-  drawTimerButton(painter, description, devicePixelRatio);
+  drawTimerButton(painter, description, devicePixelRatio * scale);
   drawText(painter, description);
   painter.restore();
 }

@@ -13,9 +13,9 @@ class QPainter;
 namespace pellmor::qt {
 
 // The one painter of the status item: draws a render description centred in a cell of the given size in
-// points (on whole points, as the content's hit test expects), on whatever the painter paints (the tray
-// widget, or an image for another host). The artwork is taken at the density the device pixel ratio and
-// the image's scale need.
+// points (on whole units of the description, as the content's hit test expects), on whatever the painter
+// paints (the tray widget, or an image for another host). The artwork is taken at the density the device
+// pixel ratio and the description's scale need.
 void paintItem(QPainter& painter, const platform::RenderDescription& description, QSizeF cell,
                qreal devicePixelRatio);
 

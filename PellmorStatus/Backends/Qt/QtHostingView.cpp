@@ -31,11 +31,17 @@ class HostWidget final : public QWidget {
   }
   void setFallbackAction(std::function<void()> action) { fallback_ = std::move(action); }
   void setMenuAnchor(std::function<std::optional<QRect>()> anchor) { menuAnchor_ = std::move(anchor); }
+  void setExactCell(QSizeF points) {
+    if (exactCell_ == points) return;
+    exactCell_ = points;
+    displayChanged();
+  }
 
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
-    paintItem(painter, description_, QSizeF(size()), devicePixelRatioF());
+    const platform::Size cell = this->cell();
+    paintItem(painter, description_, QSizeF(cell.width, cell.height), devicePixelRatioF());
   }
 
   void resizeEvent(QResizeEvent*) override {
@@ -46,7 +52,7 @@ class HostWidget final : public QWidget {
   void mousePressEvent(QMouseEvent* event) override {
     if (event->button() == Qt::RightButton) return showMenu(event->globalPosition().toPoint());
     if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
-    pressTarget_ = content_->hitTest(toCell(event->position()), cell());
+    pressTarget_ = content_->hitTest(toCell(event->position()), cell(), devicePixelRatioF());
     pressed_ = true;
   }
 
@@ -60,8 +66,8 @@ class HostWidget final : public QWidget {
     // A click is a press and a release on the same target, as with any button; nothing is drawn pressed.
     if (!rect().contains(event->position().toPoint())) return;
     const platform::Point point = toCell(event->position());
-    if (content_->hitTest(point, cell()) != pressTarget_) return;
-    if (!content_->click(point, cell()) && fallback_) fallback_();
+    if (content_->hitTest(point, cell(), devicePixelRatioF()) != pressTarget_) return;
+    if (!content_->click(point, cell(), devicePixelRatioF()) && fallback_) fallback_();
   }
 
  private:
@@ -71,7 +77,7 @@ class HostWidget final : public QWidget {
   }
 
   void displayChanged() {
-    description_ = content_->render(cell());
+    description_ = content_->render(cell(), devicePixelRatioF());
     update();
     for (const auto& observer : observers_)
       observer(description_);
@@ -95,7 +101,11 @@ class HostWidget final : public QWidget {
     return menuPosition(*item, menu, screen->geometry());
   }
 
+  // The exact cell while the widget's whole points are within a point of it.
   platform::Size cell() const {
+    if (exactCell_ && std::abs(exactCell_->width() - width()) < 1 &&
+        std::abs(exactCell_->height() - height()) < 1)
+      return platform::Size{exactCell_->width(), exactCell_->height()};
     return platform::Size{static_cast<double>(width()), static_cast<double>(height())};
   }
 
@@ -106,6 +116,7 @@ class HostWidget final : public QWidget {
   std::function<void()> fallback_;
   std::function<std::optional<QRect>()> menuAnchor_;
   platform::RenderDescription description_;
+  std::optional<QSizeF> exactCell_;
   platform::HitTarget pressTarget_ = platform::HitTarget::none;
   bool pressed_ = false;
 };
@@ -130,6 +141,10 @@ std::shared_ptr<platform::HostedContent> followContent(platform::View& child, st
   if (host == nullptr || !host->content()) return nullptr;
   host->addDisplayObserver([changed = std::move(changed)](const platform::RenderDescription&) { changed(); });
   return host->content();
+}
+
+void setExactCell(QWidget* hostWidget, QSizeF points) {
+  if (auto* host = dynamic_cast<HostWidget*>(hostWidget)) host->setExactCell(points);
 }
 
 void activateMenuEntry(platform::HostedContent* content, int index) {

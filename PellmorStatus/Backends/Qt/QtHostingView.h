@@ -28,6 +28,10 @@ QPoint menuPosition(QRect item, QSize menu, QRect screen);
 // For the front ends that draw the content themselves: the content of `child` when it is a QtHostingView,
 // with `changed` called after every change of what it shows and once at once. Null for any other view.
 std::shared_ptr<platform::HostedContent> followContent(platform::View& child, std::function<void()> changed);
+// The exact size in points of the cell that `hostWidget` (a QtHostingView's widget) fills, where its whole
+// points only come near it: a tray slot of 22 pixels at a pixel ratio of 1.5 is 14.67 points. Any other
+// widget is left alone.
+void setExactCell(QWidget* hostWidget, QSizeF points);
 // Runs the entry of the content's menu at `index`, as a host on the bus names it by its place in the menu
 // it was shown (the menu never changes its entries); an index off the menu, or no content, does nothing.
 void activateMenuEntry(platform::HostedContent* content, int index);

@@ -61,8 +61,8 @@ qt::ItemImageRequest requestOf(const platform::HostedContent& content, IconRendi
     return qt::ItemImageRequest{fullRow, pixelsOf(fullRow.size), rendition.scale};
   }
   const double side = rendition.side;
-  return qt::ItemImageRequest{content.render({side, side}), QSize(rendition.side, rendition.side),
-                              rendition.scale};
+  return qt::ItemImageRequest{content.render({side, side}, rendition.scale),
+                              QSize(rendition.side, rendition.side), rendition.scale};
 }
 
 // The state without the total, so the title changes only when the state does.

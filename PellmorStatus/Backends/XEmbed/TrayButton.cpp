@@ -57,10 +57,15 @@ class TrayWidget final : public QWidget {
   }
   void setClickAction(std::function<void()> action) { clickAction_ = std::move(action); }
 
-  // The content takes the cell: the part of the window that the tray shows.
-  void fitContent(QRect cell) {
-    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-      child->setGeometry(cell);
+  // The content takes the cell: the part of the window that the tray shows, in points (whole ones for the
+  // widget, exact ones for what it draws).
+  void fitContent(QRectF cell) {
+    const QRect whole(pixelsOf(cell.x()), pixelsOf(cell.y()), pixelsOf(cell.width()),
+                      pixelsOf(cell.height()));
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      child->setGeometry(whole);
+      qt::setExactCell(child, cell.size());
+    }
   }
 
   // A window's visual is fixed when it is made: changing to or from an alpha visual takes a new window.
@@ -226,8 +231,7 @@ void TrayButton::takeWindowSize(PixelSize size) {
 void TrayButton::fitCell(PixelRect cell) {
   cell_ = cell;
   const double ratio = pixelRatio();
-  widget_->fitContent(QRect(pixelsOf(cell.x / ratio), pixelsOf(cell.y / ratio), pixelsOf(cell.width / ratio),
-                            pixelsOf(cell.height / ratio)));
+  widget_->fitContent(QRectF(cell.x / ratio, cell.y / ratio, cell.width / ratio, cell.height / ratio));
 }
 
 std::optional<PixelRect> TrayButton::shownPart(PixelRect cell) {
