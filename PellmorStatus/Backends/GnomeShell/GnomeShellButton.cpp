@@ -131,9 +131,8 @@ void GnomeShellButton::click(int x, int y) {
 bool GnomeShellButton::clickContent(platform::Point point) {
   const platform::Size size = cell();
   if (!rowFits()) return content_->click(point, size, tracker_.panel().scale);
-  const platform::Size row = content_->render().size;
-  return content_->click(platform::Point{point.x - std::floor((size.width - row.width) / 2),
-                                         point.y - std::floor((size.height - row.height) / 2)});
+  const platform::Point offset = platform::centringOffset(size, content_->render().size);
+  return content_->click(platform::Point{point.x - offset.x, point.y - offset.y});
 }
 
 void GnomeShellButton::activateContent(platform::HitTarget target) {
