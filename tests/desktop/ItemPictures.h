@@ -44,12 +44,12 @@ struct Cell {
 };
 
 // fluxbox's toolbar at 16 and 18, xfce4-panel's and tint2's 22, lxpanel's 24, icewm's 32 x 24, large
-// squares, trayer at 18 and 16 pixels high (rows of 63 x 16 and 63 x 14), the row at 1x and 2x, and squares
-// for hosts at 2x and 3x (22 at 3x, 64 at 2x: the largest square a host is given).
+// squares, Plasma's 33 at 144 dpi, trayer at 18 and 16 pixels high (rows of 63 x 16 and 63 x 14), the row at
+// 1x and 2x, and squares for hosts at 2x and 3x (22 at 3x, 64 at 2x: the largest square a host is given).
 inline const std::vector<Cell>& cells() {
-  static const std::vector<Cell> all = {{16, 16},  {18, 18},    {22, 22},   {24, 24}, {32, 24},
-                                        {48, 48},  {64, 64},    {63, 16},   {63, 14}, {0, 0, 1},
-                                        {0, 0, 2}, {22, 22, 3}, {64, 64, 2}};
+  static const std::vector<Cell> all = {{16, 16},  {18, 18},  {22, 22},    {24, 24},   {32, 24},
+                                        {33, 33},  {48, 48},  {64, 64},    {63, 16},   {63, 14},
+                                        {0, 0, 1}, {0, 0, 2}, {22, 22, 3}, {64, 64, 2}};
   return all;
 }
 

@@ -220,7 +220,7 @@ TEST_F(StatusNotifierItemEndToEnd, RegistersWithEachNewWatcherAndServesTheHost) 
 // largest into its square, squares up to scale 3 for those that pick by size.
 TEST_F(StatusNotifierItemEndToEnd, ServesEachHostThePixmapsItDraws) {
   ASSERT_NO_FATAL_FAILURE(startCompanion());
-  const std::vector<std::string> bySize{"16x16", "22x22", "24x24", "32x32", "48x48",
+  const std::vector<std::string> bySize{"16x16", "22x22", "24x24", "32x32", "33x33",  "48x48",
                                         "64x64", "44x44", "66x66", "96x96", "128x128"};
   std::vector<std::string> everything = bySize;
   everything.push_back("378x96");

@@ -388,6 +388,30 @@ item_property() {
   gdbus call --session --dest "$name" --object-path /StatusNotifierItem \
     --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem "$1"
 }
+# served_pixmap SIDE FILE: the item's pixmap of SIDE x SIDE pixels in IconPixmap (ARGB in network byte
+# order), written to FILE as a picture; fails where the item serves none of that size.
+served_pixmap() {
+  local name
+  name=$(item_bus_name) || return 1
+  /usr/bin/python3 - "$name" "$1" "$E2E_DIR/pixmap.rgba" <<'PYTHON' || return 1
+import sys
+from gi.repository import Gio, GLib
+name, side, path = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+reply = bus.call_sync(name, "/StatusNotifierItem", "org.freedesktop.DBus.Properties", "Get",
+                      GLib.Variant("(ss)", ("org.kde.StatusNotifierItem", "IconPixmap")), None, 0, 5000, None)
+for width, height, data in reply.unpack()[0]:
+    if (width, height) == (side, side):
+        argb = bytes(data)
+        rgba = bytearray(len(argb))
+        for channel, source in enumerate((1, 2, 3, 0)):
+            rgba[channel::4] = argb[source::4]
+        open(path, "wb").write(rgba)
+        sys.exit(0)
+sys.exit(1)
+PYTHON
+  convert -size "$1x$1" -depth 8 "rgba:$E2E_DIR/pixmap.rgba" "$2"
+}
 item_bus_name() {
   local name
   for name in $(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \

@@ -5,7 +5,8 @@
 # its panel, and no window of the companion is on screen. Plasma calls Activate on a left click, which
 # shows or hides the main application, and SecondaryActivate on a middle click, which toggles the timer;
 # the tooltip says so. A right click opens Plasma's own menu of the item's entries clear of the item, and
-# each entry chosen there sends its line. A restarted plasmashell shows the item again.
+# each entry chosen there sends its line. A restarted plasmashell shows the item again, and with the fonts
+# at 144 dpi draws the item's own pixmap of its larger icon size, unscaled.
 # shellcheck source=tests/hosts/hosts.sh
 source "$(dirname "$0")/hosts.sh"
 start_gl_display
@@ -97,3 +98,25 @@ wait_until has_item_box "$TRAY_AREA" || host_fail "the restarted plasmashell doe
 pass "shown again by the restarted plasmashell"
 ! grep -q "No tray" "$COMPANION_ERR" || host_fail "a missing-host line while plasmashell restarted"
 expect_no_companion_window
+
+# Plasma's display scale of 1.5 sets the fonts to 144 dpi, and plasmashell, started anew, draws its tray
+# icons at 33 pixels. It draws the item's own pixmap of that size as it is, not a larger one scaled down,
+# whose text would be blurred. Signed out, the whole tile has the segment's colour: its box is the tile's.
+stop_launched "$SHELL_PID"
+wait_until has_no_item_box "$TRAY_AREA" || host_fail "the item stayed on screen without plasmashell"
+echo "Xft.dpi: 144" | xrdb -merge
+enter_state "${STATES[0]}"
+wait_until label_is "$text" || host_fail "the item's label is not '$text'"
+start_plasmashell
+TRAY_AREA=580x66+600+734  # the panel is 66 pixels high at 144 dpi
+wait_until item_drawn || host_fail "Plasma at 144 dpi never finished drawing the item"
+IFS='x+' read -r w h x y <<<"$(item_box_in "$TRAY_AREA")"
+side=$((w - 8))
+served_pixmap "$side" "$E2E_DIR/served.png" ||
+  host_fail "at 144 dpi Plasma draws the item at $side pixels, a size the item serves no pixmap of"
+crop_stable "${side}x$side+$((x + 4))+$((y + 4))" "$E2E_DIR/dense.png"
+panel=$(convert "$E2E_DIR/shot.png" -format "%[pixel:p{$x,$y}]" info:)
+convert "$E2E_DIR/served.png" -background "$panel" -flatten "$E2E_DIR/served-on-panel.png"
+differing=$(compare -metric AE -fuzz 10% "$E2E_DIR/dense.png" "$E2E_DIR/served-on-panel.png" null: 2>&1)
+[ "$differing" -le 3 ] || host_fail "at 144 dpi Plasma's drawing differs from the item's $side-pixel pixmap in $differing pixels"
+pass "at 144 dpi Plasma draws the item's own $side-pixel pixmap"

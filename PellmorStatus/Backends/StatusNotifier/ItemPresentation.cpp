@@ -17,9 +17,11 @@ struct IconRendition {
 };
 constexpr int row = 0;
 
-// Hosts that pick by size get the compact squares they commonly ask for at 1x, and for scale 2 and 3
-// the squares of the common 22 and 32 px icons and the largest 64 px one (44, 66, 96, 128 pixels).
-constexpr IconRendition squaresBySize[] = {{16, 1}, {22, 1}, {24, 1}, {32, 1}, {48, 1},
+// Hosts that pick by size get the compact squares they commonly ask for at 1x, the 33 px square of a
+// 22 px icon at scale 1.5 (Plasma's where the fonts are at 144 dpi), and for scale 2 and 3 the squares
+// of the common 22 and 32 px icons and the largest 64 px one (44, 66, 96, 128 pixels). A host scales the
+// nearest larger pixmap down to a size it has none of, which blurs the text.
+constexpr IconRendition squaresBySize[] = {{16, 1}, {22, 1}, {24, 1}, {32, 1}, {33, 1}, {48, 1},
                                            {64, 1}, {22, 2}, {22, 3}, {32, 3}, {64, 2}};
 // The whole row three times as high as a 32 px bar's icon: a host that keeps the aspect ratio and takes
 // the largest pixmap (waybar) only ever scales it down.
@@ -29,8 +31,8 @@ constexpr IconRendition besideLabel[] = {{16, 1}, {16, 2}, {16, 3}};
 // xfce4-panel fits the largest pixmap into its square icon size (22 by default): one square, drawn for it.
 constexpr IconRendition xfceSquare[] = {{22, 1}};
 // A host this program does not know gets every square, and the row last for one that keeps the aspect.
-constexpr IconRendition everything[] = {{16, 1}, {22, 1}, {24, 1}, {32, 1}, {48, 1}, {64, 1},
-                                        {22, 2}, {22, 3}, {32, 3}, {64, 2}, {row, 6}};
+constexpr IconRendition everything[] = {{16, 1}, {22, 1}, {24, 1}, {32, 1}, {33, 1}, {48, 1},
+                                        {64, 1}, {22, 2}, {22, 3}, {32, 3}, {64, 2}, {row, 6}};
 
 std::span<const IconRendition> renditionsFor(StatusNotifierHost host) {
   switch (host) {
