@@ -1,11 +1,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "Platform/Application.h"
 #include "Support/BrokenPipe.h"
 #include "Support/Container.h"
+#include "Support/InstanceLock.h"
 #include "Support/TerminationSignals.h"
 #if defined(PELLMOR_DESKTOP_PROCESS)
 #include "Backends/Desktop/DesktopApplication.h"
@@ -87,6 +90,25 @@ std::optional<int> answerArguments(int argc, char** argv) {
   return answer.exitStatus;
 }
 
+// How long a companion waits for the one it replaces (a restart) to end.
+constexpr std::chrono::seconds instancePatience{3};
+
+// Returns the exit status when another companion serves the container, or a termination signal came
+// while waiting for it to end.
+std::optional<int> endUnlessOnlyCompanion(const pellmor::InstanceLock& lock, const std::string& container) {
+  switch (lock.state()) {
+    case pellmor::InstanceLock::State::heldElsewhere:
+      std::fprintf(stderr, "Pellmor Status is already running for %s\n", container.c_str());
+      return 0;
+    case pellmor::InstanceLock::State::terminated:
+      return 0;
+    case pellmor::InstanceLock::State::held:
+    case pellmor::InstanceLock::State::unavailable:
+      break;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,6 +118,11 @@ int main(int argc, char** argv) {
   char* programNameOnly[] = {argc > 0 ? argv[0] : fallbackName, nullptr};
   int programNameCount = 1;
   pellmor::adoptRuntimeDirectory();  // Qt and the channel then agree on it
+  // Before the display and the bus: a second companion ends without showing anything. The launcher's lock
+  // ends with its exec, and the desktop process takes it again.
+  const std::optional<std::string> container = pellmor::appGroupContainerPath(PELLMOR_APP_GROUP_IDENTIFIER);
+  const pellmor::InstanceLock lock = pellmor::InstanceLock::acquire(container, instancePatience);
+  if (const std::optional<int> status = endUnlessOnlyCompanion(lock, container.value_or(""))) return *status;
   application = makeApplication(programNameCount, programNameOnly).release();
   appDelegate = new pellmor::AppDelegate;
   application->setDelegate(appDelegate);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The companion's process from its first instant: a hang-up signal during the libraries' start-up, a log
-# reader that has gone away, an X server that stalls or is gone before Qt connects, no XDG_RUNTIME_DIR,
-# and a refused container under the systemd user unit.
+# reader that has gone away, a second companion for the same container, an X server that stalls or is gone
+# before Qt connects, no XDG_RUNTIME_DIR, and a refused container under the systemd user unit.
 #
 # Besides the harness's programs, the environment names DESKTOP (the desktop executable), RAISE_AT_LOAD (a
 # library that raises SIGHUP while the libraries start), UNIT (the systemd user unit's template) and
@@ -48,6 +48,28 @@ wrote_again() { [ "$(writes)" -gt "$before" ]; }
 wait_until wrote_again || fail "the second unknown action printed nothing"
 end_companion
 expect_eq "after lines for nobody: exit status" "${ENDED% *}" 0
+
+# One companion per container: a second started beside it shows nothing and ends with status 0 and one
+# line, before the first's channel would lose a line to it. One started as the first is ending (a restart)
+# waits for it and serves the channel.
+: >"$COMPANION_OUT"
+start_companion
+wait_until ctl send '{"action":"bogus"}' || fail "no channel for the first companion"
+status=0
+timeout "$(patience)" "$COMPANION" >"$E2E_DIR/second.out" 2>"$E2E_DIR/second.err" || status=$?
+expect_eq "a second companion: status, standard output | standard error" \
+  "$status $(cat "$E2E_DIR/second.out")| $(cat "$E2E_DIR/second.err")" \
+  "0 | Pellmor Status is already running for $XDG_RUNTIME_DIR/$GROUP"
+kill -s TERM "$COMPANION_PID"
+"$COMPANION" >"$E2E_DIR/next.out" 2>"$E2E_DIR/next.err" &
+next=$!
+wait "$COMPANION_PID" || true
+COMPANION_PID=$next COMPANION_OUT="$E2E_DIR/next.out"
+served_by_next() { ctl send '{"action":"restarted"}' && grep -qF '"restarted"' "$COMPANION_OUT"; }
+wait_until served_by_next || fail "the restarted companion does not serve the channel: $(cat "$E2E_DIR/next.err")"
+end_companion
+expect_eq "the restarted companion: exit status and farewells" "$ENDED" "0 1"
+COMPANION_OUT="$E2E_DIR/companion.out"
 
 # An X server that accepts connections and never answers counts as no display: the companion serves its
 # channel headless and SIGTERM ends it.
